@@ -1,0 +1,102 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1">
+<context>
+    <name>Demeter</name>
+    <message>
+        <source>A. Finished</source>
+        <translation>Atoms完了</translation>
+    </message>
+    <message>
+        <source>A. Not Running</source>
+        <translation>Atoms未実行</translation>
+    </message>
+    <message>
+        <source>A. Running</source>
+        <translation>Atoms実行中</translation>
+    </message>
+    <message>
+        <source>A. Starting</source>
+        <translation>Atoms起動中</translation>
+    </message>
+    <message>
+        <source>Can not open feff input file : %1 to read.</source>
+        <translation>FeFF の入力ファイル %1 が開けません。</translation>
+    </message>
+    <message>
+        <source>Can not open feff input file : %1 to write.</source>
+        <translation>FeFF の入力ファイル %1 を作れません。</translation>
+    </message>
+    <message>
+        <source>Can not open feff.inp for %1</source>
+        <translation>%1 の feff.inp ファイルが開けません</translation>
+    </message>
+    <message>
+        <source>F. Finished</source>
+        <translation>FeFF完了</translation>
+    </message>
+    <message>
+        <source>F. Restart</source>
+        <translation>FeFF再起動</translation>
+    </message>
+    <message>
+        <source>F. Running</source>
+        <translation>FeFF実行中</translation>
+    </message>
+    <message>
+        <source>F. Starting</source>
+        <translation>FeFF起動中</translation>
+    </message>
+    <message>
+        <source>Res. Atoms</source>
+        <translation>Atoms出力</translation>
+    </message>
+    <message>
+        <source>Res. FeFF</source>
+        <translation>FeFF出力</translation>
+    </message>
+    <message>
+        <source>Update FeFF inp</source>
+        <translation>feff.inp更新</translation>
+    </message>
+    <message>
+        <source>demeter</source>
+        <translation>Demeter</translation>
+    </message>
+</context>
+<context>
+    <name>Gui</name>
+    <message>
+        <source>CIF FIles</source>
+        <translation>CIFファイル</translation>
+    </message>
+    <message>
+        <source>Drop CIF files here.</source>
+        <translation>CIFファイル(複数可)をここにドロップして下さい。</translation>
+    </message>
+    <message>
+        <source>Drop FeFF Inp files here.</source>
+        <translation>FeFF入力ファイル(複数可)をここにドロップして下さい。</translation>
+    </message>
+    <message>
+        <source>Drop Files</source>
+        <translation>ファイルドロップエリア</translation>
+    </message>
+    <message>
+        <source>FeFF Inp Files</source>
+        <translation>FeFF入力ファイル</translation>
+    </message>
+    <message>
+        <source>Log:</source>
+        <translation>Log:</translation>
+    </message>
+    <message>
+        <source>MainWindow</source>
+        <translation>Orbelin</translation>
+    </message>
+    <message>
+        <source>Proc List</source>
+        <translation>Atoms/FeFF プロセスリスト</translation>
+    </message>
+</context>
+</TS>

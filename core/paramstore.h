@@ -1,0 +1,33 @@
+#ifndef PARAMSTORE_H
+#define PARAMSTORE_H
+
+#include <QMap>
+#include <QString>
+
+// Key/value parameters from the command line or from a configuration file,
+// looked up either exactly or without regard to case.
+class ParamStore
+{
+public:
+    ParamStore() = default;
+    ParamStore(int argc, char **argv);
+
+    void set(const QString &key, const QString &value);
+    bool contains(const QString &key) const;
+    QString value(const QString &key, const QString &defaultValue = QString()) const;
+    QString valueNoCase(const QString &key, const QString &defaultValue = QString()) const;
+
+    void readConfigFile(const QString &path);
+
+private:
+    QMap<QString, QString> exactMap;
+    QMap<QString, QString> foldedMap;
+};
+
+// The pieces of the configuration line format.
+QString stripComment(const QString &line);
+bool isBlankLine(const QString &line);
+// Takes the first token of text; the remainder after it goes to rest.
+QString takeToken(const QString &text, QString *rest);
+
+#endif

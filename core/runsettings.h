@@ -1,0 +1,39 @@
+#ifndef RUNSETTINGS_H
+#define RUNSETTINGS_H
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+class ParamStore;
+
+// Installation paths, directories, programs and child-process environment of one run.
+struct RunSettings
+{
+    QString demeterBase;
+    QString ifeffitDir;
+    QString pathCBin;
+    QString pathPerlBin;
+    QString pathPerlSiteBin;
+    QProcessEnvironment environment;
+    QString cifFiles;
+    QString inpFiles;
+    QString resFiles;
+    QString atomsExe;
+    QStringList atomsArgs;
+    QString feffExe;
+    QStringList feffArgs;
+};
+
+// Joins with exactly one "/" between a and b.
+QString joinPath(QString a, QString b);
+// Replaces "/" by the platform's directory separator.
+QString nativePath(const QString &path);
+
+void setupRunSettings(const ParamStore &params, RunSettings *settings);
+void setupEnvironment(RunSettings *settings, const QString &ifeffitDir, const QString &pathCBin,
+                      const QString &pathPerlBin, const QString &pathPerlSiteBin,
+                      const QProcessEnvironment &inherited = QProcessEnvironment::systemEnvironment());
+void makeDirs(const QString &cifFiles, const QString &inpFiles, const QString &resFiles);
+
+#endif

@@ -1,0 +1,64 @@
+#include "chidata.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QTextStream>
+
+ChiData::ChiData()
+{
+    reset();
+}
+
+void ChiData::reset()
+{
+    valid = false;
+    fileName.clear();
+    kValues.resize(0);
+    chiValues.resize(0);
+    minK = 1e300;
+    maxK = -1e300;
+    minChi = 1e300;
+    maxChi = -1e300;
+}
+
+void ChiData::updateRange(double x, double &min, double &max)
+{
+    if (x < min)
+        min = x;
+    if (x > max)
+        max = x;
+}
+
+void ChiData::read(const QString &path)
+{
+    reset();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug() << "Can not open feff-chi-dat : " << path;
+        return;
+    }
+    fileName = path;
+    QTextStream in(&file);
+    bool headerSeen = false;
+    while (!in.atEnd()) {
+        const QStringList fields = in.readLine().simplified().split(QLatin1Char(' '));
+        if (fields.size() < 2)
+            continue;
+        if (!headerSeen) {
+            if (fields.at(0) == QLatin1String("k"))
+                headerSeen = fields.at(1) == QLatin1String("chi");
+            continue;
+        }
+        const double k = fields.at(0).toDouble();
+        const double chi = fields.at(1).toDouble();
+        kValues.append(k);
+        chiValues.append(chi);
+        updateRange(k, minK, maxK);
+        updateRange(chi, minChi, maxChi);
+    }
+    file.close();
+    if (kValues.isEmpty())
+        reset();
+    else
+        valid = true;
+}

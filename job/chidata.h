@@ -1,0 +1,33 @@
+#ifndef CHIDATA_H
+#define CHIDATA_H
+
+#include <QString>
+#include <QVector>
+
+// The k and chi(k) columns of one chi.dat, with their extremes.
+class ChiData
+{
+public:
+    ChiData();
+
+    void reset();
+    void read(const QString &path);
+
+    double kMin() const { return valid ? minK : 0; }
+    double kMax() const { return valid ? maxK : 20; }
+    double chiMin() const { return valid ? minChi : -1; }
+    double chiMax() const { return valid ? maxChi : 1; }
+
+    static void updateRange(double x, double &min, double &max);
+
+    bool valid;
+    QVector<double> kValues;
+    QVector<double> chiValues;
+    double minK;
+    double maxK;
+    double minChi;
+    double maxChi;
+    QString fileName;
+};
+
+#endif

@@ -1,0 +1,60 @@
+// Stand-in for Atoms: "fake_atoms [options] -c <input>" prints a few messages and
+// then a FEFF input that starts with the marker line, followed by the input's text.
+//   --lines N      message lines before the marker (default 3)
+//   --pieces       print in small pieces without line breaks, with pauses
+//   --no-marker    leave out the marker line
+//   --delay-ms N   wait before printing
+//   --crash        abort after the messages
+//   --exit N       exit code (default 0)
+//   --log FILE     append start and end events to FILE
+#include "fakeoptions.h"
+
+#include <csignal>
+#include <iostream>
+
+int main(int argc, char **argv)
+{
+    std::vector<std::string> words(argv + 1, argv + argc);
+    std::string input;
+    for (size_t i = 0; i + 1 < words.size(); ++i)
+        if (words[i] == "-c")
+            input = words[i + 1];
+
+    bool readable = false;
+    const std::string text = readWholeFile(input, &readable);
+    FakeOptions opt;
+    opt.addWords(words);
+    if (readable)
+        opt.addDirectives(text);
+
+    logEvent(opt.text("log"), "start");
+    sleepMs(opt.number("delay-ms", 0));
+
+    std::string out;
+    const long lines = opt.number("lines", 3);
+    for (long i = 1; i <= lines; ++i)
+        out += "fake atoms message " + std::to_string(i) + "\n";
+    if (!readable) {
+        std::cout << out << "fake atoms: cannot read " << input << "\n";
+        logEvent(opt.text("log"), "end");
+        return 2;
+    }
+    if (!opt.has("no-marker"))
+        out += " * This feff.inp was written by fake atoms from " + input + "\n";
+    out += text;
+
+    if (opt.has("crash")) {
+        std::cout << out.substr(0, out.find(" * This")) << std::flush;
+        std::raise(SIGABRT);
+    }
+    if (opt.has("pieces")) {
+        for (size_t at = 0; at < out.size(); at += 7) {
+            std::cout << out.substr(at, 7) << std::flush;
+            sleepMs(2);
+        }
+    } else {
+        std::cout << out << std::flush;
+    }
+    logEvent(opt.text("log"), "end");
+    return int(opt.number("exit", 0));
+}

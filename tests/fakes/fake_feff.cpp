@@ -1,0 +1,83 @@
+// Stand-in for FEFF: reads feff.inp in the working directory and writes chi.dat
+// in the layout of FEFF 6 (title lines, a "k chi mag phase" heading, 4 columns).
+//   --delay-ms N     wait before writing the results
+//   --points N       number of chi rows (default 401: k = 0 to 20 by 0.05)
+//   --amp A          amplitude of the curve (default 1)
+//   --no-chi         write no chi.dat
+//   --empty-chi      write chi.dat with the heading but no rows
+//   --feffdat N      also write feff0001.dat .. feffNNNN.dat
+//   --lines N        print N lines of output (--width W characters, default 80)
+//   --flush-lines    flush after every output line
+//   --crash          abort before writing anything
+//   --exit N         exit code (default 0)
+//   --log FILE       append start and end events to FILE
+#include "fakeoptions.h"
+
+#include <cmath>
+#include <csignal>
+#include <iostream>
+
+static void writeChi(const FakeOptions &opt)
+{
+    std::ofstream chi("chi.dat", std::ios::binary | std::ios::trunc);
+    chi << " fake feff chi.dat                                       Feff 6L.02\n"
+           " ---------------------------------------------------------------\n"
+           "      k          chi          mag           phase @#\n";
+    if (opt.has("empty-chi"))
+        return;
+    const long points = opt.number("points", 401);
+    const double amp = std::strtod(opt.text("amp", "1").c_str(), nullptr);
+    for (long i = 0; i < points; ++i) {
+        const double k = 0.05 * double(i);
+        const double mag = amp * std::exp(-0.01 * k * k) * k / (1.0 + k * k);
+        const double value = mag * std::sin(2.0 * 2.55 * k);
+        char row[128];
+        std::snprintf(row, sizeof row, "%11.4f %13.6E %13.6E %13.6E\n", k, value, mag,
+                      2.0 * 2.55 * k);
+        chi << row;
+    }
+}
+
+int main(int argc, char **argv)
+{
+    FakeOptions opt;
+    opt.addWords(std::vector<std::string>(argv + 1, argv + argc));
+    bool readable = false;
+    const std::string input = readWholeFile("feff.inp", &readable);
+    if (readable)
+        opt.addDirectives(input);
+
+    logEvent(opt.text("log"), "start");
+    std::cout << " Feff 6L.02 (fake)\n" << std::flush;
+    if (!readable) {
+        std::cout << " fake feff: no feff.inp\n";
+        logEvent(opt.text("log"), "end");
+        return 1;
+    }
+    sleepMs(opt.number("delay-ms", 0));
+    if (opt.has("crash"))
+        std::raise(SIGABRT);
+
+    const long lines = opt.number("lines", 0);
+    const long width = opt.number("width", 80);
+    const bool flushLines = opt.has("flush-lines");
+    for (long i = 0; i < lines; ++i) {
+        std::string line = "line " + std::to_string(i) + " ";
+        line.resize(size_t(width > 1 ? width - 1 : 0), 'x');
+        std::cout << line << '\n';
+        if (flushLines)
+            std::cout << std::flush;
+    }
+
+    const long feffDat = opt.number("feffdat", 0);
+    for (long i = 1; i <= feffDat; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "feff%04ld.dat", i);
+        std::ofstream(name) << " path " << i << "\n";
+    }
+    if (!opt.has("no-chi"))
+        writeChi(opt);
+    std::cout << " feff done\n" << std::flush;
+    logEvent(opt.text("log"), "end");
+    return int(opt.number("exit", 0));
+}
