@@ -4,6 +4,26 @@
 <context>
     <name>Demeter</name>
     <message>
+        <source>%1 crashed in %2</source>
+        <translation>%2 で %1 が異常終了しました</translation>
+    </message>
+    <message>
+        <source>%1 ended with exit code %2 in %3</source>
+        <translation>%3 で %1 が終了コード %2 で終了しました</translation>
+    </message>
+    <message>
+        <source>Can not start %1 : %2</source>
+        <translation>%1 を起動できません : %2</translation>
+    </message>
+    <message>
+        <source>FeFF wrote no new chi.dat in %1</source>
+        <translation>%1 に FeFF の新しい chi.dat がありません</translation>
+    </message>
+    <message>
+        <source>chi.dat in %1 holds no data</source>
+        <translation>%1 の chi.dat にデータがありません</translation>
+    </message>
+    <message>
         <source>A. Finished</source>
         <translation>Atoms完了</translation>
     </message>

@@ -5,6 +5,7 @@
 //   --amp A          amplitude of the curve (default 1)
 //   --no-chi         write no chi.dat
 //   --empty-chi      write chi.dat with the heading but no rows
+//   --copy-chi FILE  write a copy of FILE as chi.dat
 //   --feffdat N      also write feff0001.dat .. feffNNNN.dat
 //   --lines N        print N lines of output (--width W characters, default 80)
 //   --flush-lines    flush after every output line
@@ -19,6 +20,12 @@
 
 static void writeChi(const FakeOptions &opt)
 {
+    if (opt.has("copy-chi")) {
+        bool ok = false;
+        std::ofstream("chi.dat", std::ios::binary | std::ios::trunc)
+            << readWholeFile(opt.text("copy-chi"), &ok);
+        return;
+    }
     std::ofstream chi("chi.dat", std::ios::binary | std::ios::trunc);
     chi << " fake feff chi.dat                                       Feff 6L.02\n"
            " ---------------------------------------------------------------\n"

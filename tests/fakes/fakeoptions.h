@@ -80,8 +80,8 @@ inline void sleepMs(long ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// Appends "<event> <pid> <microseconds on the monotonic clock>" in one write, so
-// that concurrent stand-ins never interleave within a line.
+// Appends "<event> <pid> <microseconds on the monotonic clock> <working directory>"
+// in one write, so that concurrent stand-ins never interleave within a line.
 inline void logEvent(const std::string &path, const char *event)
 {
     if (path.empty())
@@ -89,9 +89,12 @@ inline void logEvent(const std::string &path, const char *event)
     const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
                              std::chrono::steady_clock::now().time_since_epoch())
                              .count();
-    char line[128];
-    const int n = std::snprintf(line, sizeof line, "%s %d %lld\n", event, int(getpid()),
-                                static_cast<long long>(now));
+    char cwd[4096] = "?";
+    if (!getcwd(cwd, sizeof cwd))
+        cwd[0] = '?', cwd[1] = '\0';
+    char line[4300];
+    const int n = std::snprintf(line, sizeof line, "%s %d %lld %s\n", event, int(getpid()),
+                                static_cast<long long>(now), cwd);
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (fd >= 0) {
         if (write(fd, line, size_t(n)) < 0)

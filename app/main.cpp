@@ -1,0 +1,42 @@
+#include "batchrun.h"
+#include "body.h"
+#include "gui.h"
+#include "paramstore.h"
+#include "showchi.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTextCodec>
+#include <QTranslator>
+
+int main(int argc, char *argv[])
+{
+    ParamStore commandLine(argc, argv);
+    const bool batch = commandLine.contains("-batch");
+    // A batch run shows no window, so it needs no display.
+    if (batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !commandLine.contains("-platform"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Jobs change the current directory; take the plot's path from where we started.
+    QString plotPath = commandLine.value("-plot");
+    if (!plotPath.isEmpty())
+        plotPath = QFileInfo(plotPath).absoluteFilePath();
+
+    QApplication::setStyle("Fusion");
+    QApplication app(argc, argv);
+    QTranslator translator;
+    if (!commandLine.contains("-e")) {
+        translator.load(":Orbelin_ja_JP", QCoreApplication::applicationDirPath(), QString(), QString());
+        app.installTranslator(&translator);
+    }
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("Shift-JIS"));
+
+    Body body(&commandLine, nullptr);
+    QObject::connect(&body, &Body::finishing, &app, &QApplication::closeAllWindows);
+    QScopedPointer<BatchRun> batchRun;
+    if (batch) {
+        body.mainWindow()->plotWindow()->hide();
+        batchRun.reset(new BatchRun(&body, plotPath));
+        QObject::connect(batchRun.data(), &BatchRun::finished, &app, &QCoreApplication::exit);
+    }
+    return app.exec();
+}

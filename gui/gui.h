@@ -1,0 +1,39 @@
+#ifndef GUI_H
+#define GUI_H
+
+#include "ui_gui.h"
+
+#include <QButtonGroup>
+#include <QMainWindow>
+
+class Demeter;
+class ShowChi;
+
+// The main window: drop targets, the list of job rows and the log.
+class Gui : public QMainWindow, private Ui_Gui
+{
+    Q_OBJECT
+
+public:
+    explicit Gui(QWidget *parent = nullptr);
+
+    void addDemeter(Demeter *job);
+    ShowChi *plotWindow() const { return showChi; }
+
+signals:
+    void finishing();
+    void droppedCifFiles(const QStringList &files);
+    void droppedFeffFiles(const QStringList &files);
+
+public slots:
+    void log(const QString &msg);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QButtonGroup resGroup;
+    ShowChi *showChi = nullptr;
+};
+
+#endif

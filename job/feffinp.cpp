@@ -1,0 +1,36 @@
+#include "feffinp.h"
+
+#include <QDir>
+
+const QString feffInpMarker = QStringLiteral(" * This");
+const QString copiedHeaderLine = QStringLiteral(" * This file was copied by Orbelin\n");
+
+QString textFromMarker(const QString &text)
+{
+    const int at = text.indexOf(feffInpMarker);
+    return at < 0 ? text : text.mid(at);
+}
+
+void removeFeffDatFiles(const QString &dir)
+{
+    QDir workDir(dir);
+    const QStringList names = workDir.entryList(QStringList{"feff*.dat"});
+    for (const QString &name : names)
+        workDir.remove(name);
+}
+
+QString decodeOutputLines(const QByteArray &bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    int start = 0;
+    while (start < bytes.size()) {
+        int end = bytes.indexOf('\n', start);
+        end = end < 0 ? bytes.size() : end + 1;
+        const char *line = bytes.constData() + start;
+        const int length = int(qstrnlen(line, uint(end - start)));
+        text += QString::fromUtf8(line, length);
+        start = end;
+    }
+    return text;
+}

@@ -1,0 +1,20 @@
+#ifndef FEFFINP_H
+#define FEFFINP_H
+
+#include <QString>
+
+// Atoms' output begins the FEFF input proper with this marker; what stands before it
+// are Atoms' own messages.
+extern const QString feffInpMarker;
+// Stands in ResAtoms above a FEFF input that was copied rather than made by Atoms.
+extern const QString copiedHeaderLine;
+
+// The text from the first marker on, or the whole text when it has none.
+QString textFromMarker(const QString &text);
+// Removes the "feff*.dat" files (any letter case) of dir; other files stay.
+void removeFeffDatFiles(const QString &dir);
+// Process output as the per-line reading gives it: each line (up to and including
+// its line break) is decoded as UTF-8 up to its first zero byte.
+QString decodeOutputLines(const QByteArray &bytes);
+
+#endif

@@ -1,0 +1,63 @@
+#include "showchi.h"
+
+#include "chiplot.h"
+#include "demeter.h"
+
+#include <QPainter>
+
+ShowChi::ShowChi(QWidget *parent)
+    : QFrame(parent)
+    , chiColors(nullptr)
+{
+    setupUi(this);
+    rescalePending = true;
+    connect(DispChi, &DispA::drawImage1, this, &ShowChi::draw);
+    connect(ResetScale, &QPushButton::clicked, this, &ShowChi::resetScale);
+}
+
+void ShowChi::registerDemeter(Demeter *job)
+{
+    const QColor colour = chiColors.color(demeters.size() % chiColors.count());
+    job->curveColor = colour;
+    job->ColorDisp->bgColor = colour;
+    demeters.append(job);
+    connect(job, &Demeter::newChi, this, QOverload<>::of(&ShowChi::update));
+    connect(job, &Demeter::showChanged, this, QOverload<>::of(&ShowChi::update));
+    connect(job, &Demeter::chiCleared, this, QOverload<>::of(&ShowChi::update));
+}
+
+void ShowChi::resetScale()
+{
+    rescalePending = true;
+    update();
+}
+
+void ShowChi::draw(QPainter *p)
+{
+    ChCoord &coord = DispChi->coord;
+    coord.updatePlotArea();
+
+    QVector<ChiCurve> curves;
+    QVector<const ChiData *> shown;
+    for (Demeter *job : qAsConst(demeters)) {
+        if (job->Show->isChecked()) {
+            curves.append(ChiCurve { &job->chiData, job->curveColor });
+            shown.append(&job->chiData);
+        }
+    }
+
+    if (rescalePending) {
+        if (demeters.isEmpty())
+            return;
+        double x0, y0, x1, y1;
+        if (!fitChiRange(shown, x0, y0, x1, y1))
+            return;
+        coord.setDataRange(x0, y0, x1, y1);
+        rescalePending = false;
+    }
+
+    drawChiPlot(p, coord, curves);
+
+    CurK->setText(QString::number(coord.toDataX(DispChi->mouseC.nowX), 'g', 6));
+    CurChi->setText(QString::number(coord.toDataY(DispChi->mouseC.nowY), 'g', 6));
+}

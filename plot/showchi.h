@@ -1,0 +1,35 @@
+#ifndef SHOWCHI_H
+#define SHOWCHI_H
+
+#include "ccolors.h"
+#include "ui_showchi.h"
+
+#include <QFrame>
+#include <QVector>
+
+class Demeter;
+class QPainter;
+
+// The plot window: the chi(k) curves of the jobs whose Show box is ticked.
+class ShowChi : public QFrame, private Ui_ShowChi
+{
+    Q_OBJECT
+
+public:
+    explicit ShowChi(QWidget *parent = nullptr);
+
+    void registerDemeter(Demeter *job);
+    // The drawing area, for tests and for saving pictures of the plot.
+    DispA *plotArea() const { return DispChi; }
+
+private slots:
+    void resetScale();
+    void draw(QPainter *p);
+
+private:
+    bool rescalePending = true;
+    CColors chiColors;
+    QVector<Demeter *> demeters;
+};
+
+#endif

@@ -1,0 +1,51 @@
+// Small helpers shared by the tests.
+#ifndef TESTUTIL_H
+#define TESTUTIL_H
+
+#include "runsettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+
+namespace testutil {
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    return file.write(bytes) == bytes.size();
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Run settings for the stand-in programs, with results under resFiles.
+inline RunSettings fakeSettings(const QString &resFiles, const QStringList &atomsArgs = {},
+                                const QStringList &feffArgs = {})
+{
+    RunSettings settings;
+    settings.environment = QProcessEnvironment::systemEnvironment();
+    settings.cifFiles = resFiles + "/in-cif";
+    settings.inpFiles = resFiles + "/in-inp";
+    settings.resFiles = resFiles;
+    settings.atomsExe = FAKE_ATOMS;
+    settings.atomsArgs = atomsArgs;
+    settings.feffExe = FAKE_FEFF;
+    settings.feffArgs = feffArgs;
+    return settings;
+}
+
+inline QString testData(const QString &relative)
+{
+    return QString(ORBELIN_TEST_DATA) + "/" + relative;
+}
+
+} // namespace testutil
+
+#endif

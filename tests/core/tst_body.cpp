@@ -1,0 +1,287 @@
+#include "body.h"
+#include "demeter.h"
+#include "gui.h"
+#include "showchi.h"
+#include "testutil.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+
+using namespace testutil;
+
+namespace {
+
+QStringList debugLines;
+
+void collectDebug(QtMsgType type, const QMessageLogContext &, const QString &msg)
+{
+    if (type == QtDebugMsg)
+        debugLines << msg;
+}
+
+// Builds a command-line store from words, as the program entry does.
+ParamStore commandLine(const QStringList &words)
+{
+    QList<QByteArray> bytes;
+    for (const QString &w : QStringList{"orbelin"} + words)
+        bytes << w.toUtf8();
+    QVector<char *> argv;
+    for (QByteArray &b : bytes)
+        argv << b.data();
+    return ParamStore(argv.size(), argv.data());
+}
+
+} // namespace
+
+class TestBody : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir tmp;
+    int dirCount = 0;
+    QString startDir;
+    QScopedPointer<Body> body;
+
+    // A fresh working directory with a config file, made current.
+    QString freshRun(const QByteArray &config)
+    {
+        const QString dir = tmp.filePath(QString("run%1").arg(++dirCount));
+        QDir().mkpath(dir);
+        writeFile(dir + "/config.cfg", config);
+        QDir::setCurrent(dir);
+        return dir;
+    }
+
+    Body *makeBody(const QStringList &words = {"-noGui"})
+    {
+        const ParamStore args = commandLine(words);
+        body.reset(new Body(&args));
+        return body.data();
+    }
+
+    static QByteArray fakeConfig(int maxProc, const QString &feffArgs = QString())
+    {
+        return QString("MAX_PROC %1\nATOMS_EXE %2\nFEFF_EXE %3\nFEFF_ARG \"%4\"\n")
+            .arg(maxProc)
+            .arg(FAKE_ATOMS, FAKE_FEFF, feffArgs)
+            .toUtf8();
+    }
+
+    static QStringList inputNames(const Body *b)
+    {
+        QStringList names;
+        for (const Demeter *job : b->jobs())
+            names << QFileInfo(job->inputPath()).fileName() + QString(":%1").arg(job->state());
+        return names;
+    }
+
+    static bool allFinished(const Body *b)
+    {
+        return std::all_of(b->jobs().begin(), b->jobs().end(),
+                           [](const Demeter *j) { return j->state() == 0; });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(tmp.isValid());
+        startDir = QDir::currentPath();
+    }
+
+    void cleanup()
+    {
+        if (body) {
+            delete body->mainWindow()->plotWindow();
+            delete body->mainWindow();
+            body.reset();
+        }
+        QDir::setCurrent(startDir);
+    }
+
+    void startupScanQueuesInNameOrder()
+    {
+        const QString dir = freshRun(fakeConfig(0));
+        for (const char *name : {"b.cif", "A.inp", "c.CIF", ".hidden.cif", "x.txt"})
+            QVERIFY(writeFile(dir + "/00-Cif/" + name, "x"));
+        QDir().mkpath(dir + "/00-Cif/d.cif"); // a directory that matches is listed too
+        for (const char *name : {"Z.INP", "y.inp", "w.cif"})
+            QVERIFY(writeFile(dir + "/00-Inp/" + name, "x"));
+
+        Body *b = makeBody();
+        QCOMPARE(inputNames(b), QStringList({"A.inp:1", "b.cif:1", "c.CIF:1", "d.cif:1", "y.inp:6",
+                                             "Z.INP:6"}));
+        QCOMPARE(b->waitingCount(), 6);
+        QCOMPARE(b->runningCount(), 0);
+        QVERIFY(QFileInfo(dir + "/00-Res").isDir());
+    }
+
+    void processLimitValues_data()
+    {
+        QTest::addColumn<QByteArray>("maxProc");
+        QTest::addColumn<int>("started");
+        QTest::newRow("default 6") << QByteArray() << 6;
+        QTest::newRow("2") << QByteArray("MAX_PROC 2\n") << 2;
+        QTest::newRow("lower-case key") << QByteArray("max_proc 1\n") << 1;
+        QTest::newRow("0") << QByteArray("MAX_PROC 0\n") << 0;
+        QTest::newRow("negative") << QByteArray("MAX_PROC -2\n") << 0;
+        QTest::newRow("not a number") << QByteArray("MAX_PROC abc\n") << 0;
+    }
+
+    void processLimitValues()
+    {
+        QFETCH(QByteArray, maxProc);
+        QFETCH(int, started);
+        const QString dir = freshRun(maxProc + "FEFF_EXE " + FAKE_FEFF + "\nFEFF_ARG \"--delay-ms 3000\"\n");
+        for (int i = 0; i < 8; ++i)
+            QVERIFY(writeFile(dir + QString("/00-Inp/job%1.inp").arg(i), "x"));
+        Body *b = makeBody();
+        QCOMPARE(b->runningCount(), started);
+        QCOMPARE(b->waitingCount(), 8 - started);
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(b->jobs().at(i)->state(), i < started ? 9 : 6);
+    }
+
+    void configPathChoice_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("default") << QStringList{"-noGui"} << "config.cfg";
+        QTest::newRow("-c") << QStringList{"-noGui", "-c", "a.cfg"} << "a.cfg";
+        QTest::newRow("-config") << QStringList{"-noGui", "-config", "b.cfg"} << "b.cfg";
+        QTest::newRow("-c wins") << QStringList{"-config", "b.cfg", "-c", "a.cfg", "-noGui"} << "a.cfg";
+        QTest::newRow("empty -c counts as absent")
+            << QStringList{"-noGui", "-c", "", "-config", "b.cfg"} << "b.cfg";
+        QTest::newRow("-c followed by option") << QStringList{"-c", "-noGui", "-config", "b.cfg"}
+                                               << "b.cfg";
+        QTest::newRow("-config without value") << QStringList{"-noGui", "-config"} << "";
+    }
+
+    void configPathChoice()
+    {
+        QFETCH(QStringList, words);
+        QFETCH(QString, path);
+        freshRun("MAX_PROC 0\n");
+        debugLines.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(collectDebug);
+        makeBody(words);
+        qInstallMessageHandler(previous);
+        QVERIFY(debugLines.size() >= 1);
+        QCOMPARE(debugLines.first(), QString("Conifg File :  \"%1\"").arg(path));
+        QCOMPARE(body->mainWindow()->isVisible(), !words.contains("-noGui"));
+        QVERIFY(body->mainWindow()->plotWindow()->isVisible());
+    }
+
+    void burstStaysWithinLimit()
+    {
+        const QString log = tmp.filePath("burst.log");
+        const QString dir = freshRun(fakeConfig(3, "--delay-ms 150 --log " + log));
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(writeFile(dir + QString("/00-Inp/j%1.inp").arg(i, 2, 10, QChar('0')), "x"));
+
+        debugLines.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(collectDebug);
+        Body *b = makeBody();
+        QSignalSpy idle(b, &Body::idle);
+        QCOMPARE(b->runningCount(), 3);
+        QCOMPARE(b->waitingCount(), 7);
+        QTRY_VERIFY_WITH_TIMEOUT(allFinished(b), 20000);
+        qInstallMessageHandler(previous);
+        QCOMPARE(b->runningCount(), 0);
+        QCOMPARE(b->waitingCount(), 0);
+        QTRY_VERIFY(idle.count() >= 1);
+        QVERIFY(debugLines.contains("Proc count 3"));
+        QVERIFY(!debugLines.contains("Proc count 4"));
+        QVERIFY(!debugLines.contains("Proc count -1"));
+        QCOMPARE(debugLines.last(), QString("Proc count 0"));
+
+        // The stand-ins' own start and end times: never more than 3 alive at once.
+        QList<QPair<qint64, int>> events;
+        QStringList startOrder;
+        for (const QByteArray &line : readFile(log).split('\n')) {
+            const QList<QByteArray> w = line.split(' ');
+            if (w.size() != 4)
+                continue;
+            events << qMakePair(w.at(2).toLongLong(), w.at(0) == "start" ? 1 : -1);
+            if (w.at(0) == "start")
+                startOrder << QFileInfo(QString::fromUtf8(w.at(3))).fileName();
+        }
+        QCOMPARE(events.size(), 20);
+        std::sort(events.begin(), events.end());
+        int alive = 0, most = 0;
+        for (const auto &e : events)
+            most = std::max(most, alive += e.second);
+        QCOMPARE(most, 3);
+        // First in, first out: the runs began in the order of the names.
+        QCOMPARE(startOrder, QStringList({"j00", "j01", "j02", "j03", "j04", "j05", "j06", "j07",
+                                          "j08", "j09"}));
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(b->jobs().at(i)->chi().valid);
+    }
+
+    void cifJobsHandOverToFeff()
+    {
+        const QString dir = freshRun(fakeConfig(2));
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(writeFile(dir + QString("/00-Cif/c%1.cif").arg(i), "fake: --delay-ms 50\n"));
+        Body *b = makeBody();
+        QCOMPARE(b->runningCount(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(allFinished(b), 20000);
+        QCOMPARE(b->runningCount(), 0);
+        for (const Demeter *job : b->jobs())
+            QCOMPARE(job->chi().kValues.size(), 401);
+    }
+
+    void programThatCannotStartIsNotCounted()
+    {
+        const QString dir = freshRun("MAX_PROC 2\nFEFF_EXE /nonexistent/missing-feff\n");
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(writeFile(dir + QString("/00-Inp/j%1.inp").arg(i), "x"));
+        Body *b = makeBody();
+        QSignalSpy idle(b, &Body::idle);
+        QCOMPARE(b->runningCount(), 0);
+        QCOMPARE(b->waitingCount(), 0); // every job was tried at once
+        for (const Demeter *job : b->jobs())
+            QCOMPARE(job->state(), 8);
+        QTRY_COMPARE(idle.count(), 1);
+    }
+
+    void dropsQueueBehindRunningJobs()
+    {
+        const QString dir = freshRun(fakeConfig(1, "--delay-ms 300"));
+        QVERIFY(writeFile(dir + "/00-Inp/first.inp", "x"));
+        Body *b = makeBody();
+        QCOMPARE(b->runningCount(), 1);
+        for (const char *name : {"d1.inp", "d2.inp", "d3.cif"})
+            QVERIFY(writeFile(dir + "/drop/" + name, "x"));
+
+        b->mainWindow()->droppedFeffFiles({dir + "/drop/d1.inp", dir + "/drop/d2.inp"});
+        b->mainWindow()->droppedCifFiles({dir + "/drop/d3.cif"});
+        b->mainWindow()->droppedFeffFiles({});
+        QCOMPARE(inputNames(b), QStringList({"first.inp:9", "d1.inp:6", "d2.inp:6", "d3.cif:1"}));
+        QCOMPARE(b->waitingCount(), 3);
+        QVERIFY(QMetaObject::invokeMethod(b, "checkDemQue")); // at the limit: nothing
+        QCOMPARE(b->waitingCount(), 3);
+        QTRY_VERIFY_WITH_TIMEOUT(allFinished(b), 20000);
+        QVERIFY(QMetaObject::invokeMethod(b, "checkDemQue")); // empty queue: nothing
+        QCOMPARE(b->runningCount(), 0);
+    }
+
+    void sameFileDroppedTwiceGivesTwoJobs()
+    {
+        const QString dir = freshRun(fakeConfig(4));
+        QVERIFY(writeFile(dir + "/in/Cu.inp", "x"));
+        Body *b = makeBody();
+        b->mainWindow()->droppedFeffFiles({dir + "/in/Cu.inp", dir + "/in/Cu.inp"});
+        QTRY_VERIFY_WITH_TIMEOUT(allFinished(b), 20000);
+        QCOMPARE(b->jobs().size(), 2);
+        QCOMPARE(b->jobs().at(0)->workingDirectory(), dir + "/00-Res/Cu");
+        QCOMPARE(b->jobs().at(1)->workingDirectory(), dir + "/00-Res/Cu_2");
+        QVERIFY(b->jobs().at(1)->chi().valid);
+    }
+};
+
+QTEST_MAIN(TestBody)
+#include "tst_body.moc"

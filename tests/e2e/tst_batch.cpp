@@ -1,0 +1,184 @@
+// The built program run as a user runs it, with the stand-in programs.
+#include "testutil.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace testutil;
+
+class TestBatch : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir tmp;
+    int runCount = 0;
+
+    struct Result
+    {
+        int exitCode = -1;
+        QStringList lines;
+        QString errors;
+    };
+
+    QString freshRun(const QString &extraConfig = QString())
+    {
+        const QString dir = tmp.filePath(QString("run%1").arg(++runCount));
+        QDir().mkpath(dir);
+        writeFile(dir + "/my.cfg", QString("MAX_PROC 2\nATOMS_EXE %1\nFEFF_EXE %2\n%3")
+                                       .arg(FAKE_ATOMS, FAKE_FEFF, extraConfig)
+                                       .toUtf8());
+        return dir;
+    }
+
+    static Result run(const QString &dir, const QStringList &args)
+    {
+        QProcess orbelin;
+        orbelin.setWorkingDirectory(dir);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("QT_QPA_PLATFORM"); // -batch must need no display of its own
+        env.remove("DISPLAY");
+        orbelin.setProcessEnvironment(env);
+        orbelin.start(ORBELIN_EXE, args);
+        Result result;
+        if (!orbelin.waitForFinished(60000)) {
+            orbelin.kill();
+            orbelin.waitForFinished();
+            return result;
+        }
+        result.exitCode = orbelin.exitStatus() == QProcess::NormalExit ? orbelin.exitCode() : -2;
+        const QString out = QString::fromUtf8(orbelin.readAllStandardOutput());
+        result.lines = out.split('\n', Qt::SkipEmptyParts);
+        result.errors = QString::fromUtf8(orbelin.readAllStandardError());
+        return result;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(tmp.isValid()); }
+
+    void batchRunsEveryJobFirstInFirstOut()
+    {
+        const QString dir = freshRun("FEFF_ARG \"--delay-ms 40 --log " + tmp.filePath("fifo.log") + "\"\n");
+        for (const char *name : {"z.cif", "m.inp"})
+            QVERIFY(writeFile(dir + "/00-Cif/" + name, "x\n"));
+        for (const char *name : {"B.inp", "a.inp", "c.INP"})
+            QVERIFY(writeFile(dir + "/00-Inp/" + name, "x\n"));
+
+        const Result r = run(dir, {"-batch", "-c", "my.cfg", "-e"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
+        QCOMPARE(r.lines.size(), 5);
+        const QStringList expected = {"00-Cif/m.inp", "00-Cif/z.cif", "00-Inp/a.inp", "00-Inp/B.inp",
+                                      "00-Inp/c.INP"};
+        for (int i = 0; i < 5; ++i) {
+            const QStringList fields = r.lines.at(i).split('\t');
+            QCOMPARE(fields.size(), 5);
+            QCOMPARE(fields.at(0), dir + "/" + expected.at(i));
+            QCOMPARE(fields.at(1), QString(i < 2 ? "A. Finished" : "A. Not Running"));
+            QCOMPARE(fields.at(2), QString("F. Finished"));
+            QCOMPARE(fields.at(3), QString("401"));
+            QVERIFY(QFile::exists(fields.at(4) + "/chi.dat"));
+        }
+        QVERIFY(r.errors.contains("5 of 5 jobs produced chi data"));
+
+        // The queue hands out the INP jobs in name order; a CIF job starts its own FEFF
+        // run after its Atoms run, when the queue may already have started the next job.
+        QStringList starts;
+        for (const QByteArray &line : readFile(tmp.filePath("fifo.log")).split('\n'))
+            if (line.startsWith("start"))
+                starts << QFileInfo(QString::fromUtf8(line.split(' ').value(3))).fileName();
+        QCOMPARE(starts.size(), 5);
+        QStringList queued = starts;
+        queued.removeAll("m");
+        queued.removeAll("z");
+        QCOMPARE(queued, QStringList({"a", "B", "c"}));
+    }
+
+    void translatedUnlessEnglishAsked()
+    {
+        const QString dir = freshRun();
+        QVERIFY(writeFile(dir + "/00-Inp/Cu.inp", "x\n"));
+        const Result japanese = run(dir, {"-batch", "-c", "my.cfg"});
+        QCOMPARE(japanese.exitCode, 0);
+        QCOMPARE(japanese.lines.value(0).split('\t').value(2), QString::fromUtf8("FeFF完了"));
+        const Result english = run(dir, {"-batch", "-c", "my.cfg", "-e"});
+        QCOMPARE(english.lines.value(0).split('\t').value(2), QString("F. Finished"));
+    }
+
+    void failuresGiveNonZeroStatus_data()
+    {
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<QStringList>("inputs"); // name=content in the INP directory
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("logged");
+
+        QTest::newRow("one job writes no chi.dat")
+            << QString() << QStringList{"good.inp=x", "bad.inp=fake: --no-chi"} << 1
+            << "FeFF wrote no new chi.dat in ";
+        QTest::newRow("FEFF cannot start") << QString("FEFF_EXE /nonexistent/feff\n")
+                                           << QStringList{"a.inp=x"} << 1
+                                           << "Can not start /nonexistent/feff";
+        QTest::newRow("nothing may start") << QString("MAX_PROC 0\n") << QStringList{"a.inp=x"} << 1
+                                           << "0 of 1 jobs";
+        QTest::newRow("no input at all") << QString() << QStringList() << 2 << "0 of 0 jobs";
+    }
+
+    void failuresGiveNonZeroStatus()
+    {
+        QFETCH(QString, config);
+        QFETCH(QStringList, inputs);
+        QFETCH(int, exitCode);
+        QFETCH(QString, logged);
+        const QString dir = freshRun(config);
+        for (const QString &input : inputs)
+            QVERIFY(writeFile(dir + "/00-Inp/" + input.section('=', 0, 0),
+                              input.section('=', 1).toUtf8() + "\n"));
+        const Result r = run(dir, {"-batch", "-c", "my.cfg", "-e"});
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.lines.size(), inputs.size());
+        QVERIFY2(r.errors.contains(logged), qPrintable(r.errors));
+    }
+
+    void plotSaved_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("png") << "plot.png";
+        QTest::newRow("svg") << "plot.svg";
+    }
+
+    void plotSaved()
+    {
+        QFETCH(QString, name);
+        const QString dir = freshRun();
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "fake: --amp 1\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/b.inp", "fake: --amp 0.5\n"));
+        const Result r = run(dir, {"-batch", "-c", "my.cfg", "-plot", name});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(QFileInfo(dir + "/" + name).size() > 0);
+        if (name.endsWith(".png")) {
+            const QImage image(dir + "/" + name);
+            QCOMPARE(image.size(), QSize(800, 500));
+            int black = 0, red = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    black += image.pixelColor(x, y) == QColor(0, 0, 0);
+                    red += image.pixelColor(x, y) == QColor(255, 0, 0);
+                }
+            QVERIFY(black > 200 && red > 200); // palette entries 0 and 1
+        } else {
+            QVERIFY(readFile(dir + "/" + name).contains("<svg"));
+        }
+    }
+
+    void unwritablePlotIsReported()
+    {
+        const QString dir = freshRun();
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "x\n"));
+        const Result r = run(dir, {"-batch", "-c", "my.cfg", "-plot", "/nonexistent/dir/plot.png"});
+        QCOMPARE(r.exitCode, 3);
+        QVERIFY(r.errors.contains("Can not save the plot"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBatch)
+#include "tst_batch.moc"

@@ -1,0 +1,150 @@
+// The whole program in this process, wired as its entry wires it: start-up scan,
+// drops on the main window, and the end of a run when the windows close.
+#include "body.h"
+#include "demeter.h"
+#include "droparea.h"
+#include "dragdrop.h"
+#include "gui.h"
+#include "showchi.h"
+#include "testutil.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+
+using namespace testutil;
+
+namespace {
+
+ParamStore commandLine(const QStringList &words)
+{
+    QList<QByteArray> bytes;
+    for (const QString &w : QStringList{"orbelin"} + words)
+        bytes << w.toUtf8();
+    QVector<char *> argv;
+    for (QByteArray &b : bytes)
+        argv << b.data();
+    return ParamStore(argv.size(), argv.data());
+}
+
+bool allFinished(const Body &body)
+{
+    const auto &jobs = body.jobs();
+    return std::all_of(jobs.begin(), jobs.end(), [](const Demeter *j) { return j->state() == 0; });
+}
+
+} // namespace
+
+class TestProgram : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir tmp;
+    QString startDir;
+    int runCount = 0;
+
+    QString freshRun(int maxProc)
+    {
+        const QString dir = tmp.filePath(QString("run%1").arg(++runCount));
+        QDir().mkpath(dir);
+        writeFile(dir + "/config.cfg", QString("MAX_PROC %1\nATOMS_EXE %2\nFEFF_EXE %3\n")
+                                           .arg(maxProc)
+                                           .arg(FAKE_ATOMS, FAKE_FEFF)
+                                           .toUtf8());
+        QDir::setCurrent(dir);
+        return dir;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(tmp.isValid());
+        startDir = QDir::currentPath();
+        QApplication::setQuitOnLastWindowClosed(true);
+    }
+
+    void cleanup() { QDir::setCurrent(startDir); }
+
+    void noGuiRunsTheBatchAndEndsWhenThePlotCloses()
+    {
+        const QString dir = freshRun(2);
+        for (const char *name : {"b.cif", "a.cif"})
+            QVERIFY(writeFile(dir + "/00-Cif/" + name, "fake: --delay-ms 30\n"));
+        for (const char *name : {"c.inp", "d.inp", "e.inp"})
+            QVERIFY(writeFile(dir + "/00-Inp/" + name, "fake: --delay-ms 30\n"));
+
+        const ParamStore args = commandLine({"-noGui"});
+        Body body(&args);
+        QObject::connect(&body, &Body::finishing, qApp, &QApplication::closeAllWindows);
+        Gui *gui = body.mainWindow();
+        QVERIFY(!gui->isVisible());
+        QVERIFY(gui->plotWindow()->isVisible());
+        QCOMPARE(body.runningCount(), 2);
+
+        bool finishedInTime = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (allFinished(body)) {
+                finishedInTime = true;
+                gui->plotWindow()->close(); // the last visible window
+            }
+        });
+        poll.start(20);
+        QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(finishedInTime);
+        QStringList order;
+        for (const Demeter *job : body.jobs()) {
+            order << QFileInfo(job->inputPath()).fileName();
+            QCOMPARE(job->chi().kValues.size(), 401);
+        }
+        QCOMPARE(order, QStringList({"a.cif", "b.cif", "c.inp", "d.inp", "e.inp"}));
+        delete gui->plotWindow();
+        delete gui;
+    }
+
+    void droppedFilesBecomeJobsAndClosingEndsTheRun()
+    {
+        const QString dir = freshRun(3);
+        QVERIFY(writeFile(dir + "/drops/Cu.cif", "cif\n"));
+        QVERIFY(writeFile(dir + "/drops/Fe.inp", "inp\n"));
+        QVERIFY(writeFile(dir + "/drops/Ni.inp", "inp\n"));
+
+        const ParamStore args = commandLine({});
+        Body body(&args);
+        QObject::connect(&body, &Body::finishing, qApp, &QApplication::closeAllWindows);
+        Gui *gui = body.mainWindow();
+        QVERIFY(gui->isVisible());
+        QVERIFY(body.jobs().isEmpty());
+
+        QMimeData cif;
+        cif.setUrls({QUrl::fromLocalFile(dir + "/drops/Cu.cif")});
+        dragAndDrop(gui->findChild<DropArea *>("DropCif"), &cif);
+        QMimeData feff;
+        feff.setUrls({QUrl::fromLocalFile(dir + "/drops/Fe.inp"), QUrl::fromLocalFile(dir + "/drops/Ni.inp")});
+        dragAndDrop(gui->findChild<DropArea *>("DropFeff"), &feff);
+        QCOMPARE(body.jobs().size(), 3);
+
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (allFinished(body))
+                gui->close(); // closes every window through finishing()
+        });
+        poll.start(20);
+        QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(!gui->plotWindow()->isVisible());
+        QCOMPARE(body.jobs().at(0)->workingDirectory(), dir + "/00-Res/Cu");
+        QCOMPARE(body.jobs().at(0)->state(), 0);
+        for (const Demeter *job : body.jobs())
+            QVERIFY(job->chi().valid);
+        delete gui->plotWindow();
+        delete gui;
+    }
+};
+
+QTEST_MAIN(TestProgram)
+#include "tst_program.moc"

@@ -1,0 +1,180 @@
+#include "demeter.h"
+#include "droparea.h"
+#include "gui.h"
+#include "showchi.h"
+#include "testutil.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QMimeData>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include "dragdrop.h"
+#include <QTextEdit>
+
+using namespace testutil;
+
+class TestGui : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir tmp;
+    RunSettings settings;
+    int jobCount = 0;
+
+    Demeter *newJob()
+    {
+        return new Demeter(&settings, QFileInfo(tmp.filePath(QString("j%1.cif").arg(++jobCount))), 1);
+    }
+
+    static QCheckBox *box(Demeter *job, const char *name) { return job->findChild<QCheckBox *>(name); }
+
+    static void drop(DropArea *target, const QList<QUrl> &urls)
+    {
+        QMimeData mime;
+        mime.setUrls(urls);
+        dragAndDrop(target, &mime);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(tmp.isValid());
+        settings = fakeSettings(tmp.filePath("res"));
+    }
+
+    void formAndPlotWindow()
+    {
+        Gui gui;
+        for (const char *name : {"centralwidget", "frame", "label", "ScrollA1", "scrollAreaWidgetContents_2",
+                                 "label_2", "scrollArea", "scrollAreaWidgetContents", "LogMsg", "frame_2",
+                                 "label_3", "frame_3", "label_4", "label_5", "DropCif", "DropFeff",
+                                 "menubar", "statusbar"})
+            QVERIFY2(gui.findChild<QWidget *>(name), name);
+        QVERIFY(gui.findChild<QGridLayout *>("ProcList"));
+        QCOMPARE(gui.windowTitle(), QString("MainWindow"));
+        QVERIFY(gui.findChild<DropArea *>("DropCif")->isReadOnly());
+        QCOMPARE(gui.findChild<DropArea *>("DropFeff")->placeholderText(),
+                 QString("Drop FeFF Inp files here."));
+        QVERIFY(gui.plotWindow());
+        QVERIFY(gui.plotWindow()->isVisible());
+        QVERIFY(!gui.plotWindow()->parent());
+        QVERIFY(!gui.isVisible());
+        delete gui.plotWindow();
+    }
+
+    void rowsAndExclusiveOutputBoxes()
+    {
+        Gui gui;
+        auto *list = gui.findChild<QGridLayout *>("ProcList");
+        Demeter *first = newJob();
+        QVERIFY(!first->findChild<QTextEdit *>("ResAtoms")->isHidden());
+        gui.addDemeter(first);
+        QVERIFY(!box(first, "ShowResAtoms")->isChecked());
+        QVERIFY(box(first, "ShowResFeff")->isChecked());
+        QVERIFY(first->findChild<QTextEdit *>("ResAtoms")->isHidden());
+        QVERIFY(!first->findChild<QTextEdit *>("ResFeff")->isHidden());
+
+        Demeter *second = newJob();
+        Demeter *third = newJob();
+        gui.addDemeter(second);
+        gui.addDemeter(third);
+        QCOMPARE(list->itemAtPosition(0, 0)->widget(), first);
+        QCOMPARE(list->itemAtPosition(1, 0)->widget(), second);
+        QCOMPARE(list->itemAtPosition(2, 0)->widget(), third);
+        QCOMPARE(first->parentWidget(), gui.findChild<QWidget *>("scrollAreaWidgetContents_2"));
+
+        int checked = 0;
+        for (Demeter *job : {first, second, third})
+            checked += box(job, "ShowResAtoms")->isChecked() + box(job, "ShowResFeff")->isChecked();
+        QCOMPARE(checked, 1);
+        QVERIFY(box(third, "ShowResFeff")->isChecked());
+        QVERIFY(first->findChild<QTextEdit *>("ResFeff")->isHidden());
+
+        box(first, "ShowResAtoms")->click();
+        QVERIFY(!first->findChild<QTextEdit *>("ResAtoms")->isHidden());
+        QVERIFY(third->findChild<QTextEdit *>("ResFeff")->isHidden());
+        box(first, "ShowResAtoms")->click(); // the one checked box stays checked
+        QVERIFY(box(first, "ShowResAtoms")->isChecked());
+        delete gui.plotWindow();
+    }
+
+    void logLines()
+    {
+        Gui gui;
+        auto *log = gui.findChild<QTextEdit *>("LogMsg");
+        QTest::ignoreMessage(QtDebugMsg, "first");
+        gui.log("first");
+        QTest::ignoreMessage(QtDebugMsg, "ends in a break\n");
+        gui.log("ends in a break\n");
+        QTest::ignoreMessage(QtDebugMsg, "");
+        gui.log("");
+        QCOMPARE(log->toPlainText(), QString("first\nends in a break\n\n\n"));
+
+        // The user has clicked at the start: the next line goes there.
+        QTextCursor cursor = log->textCursor();
+        cursor.movePosition(QTextCursor::Start);
+        log->setTextCursor(cursor);
+        QTest::ignoreMessage(QtDebugMsg, "top");
+        gui.log("top");
+        QVERIFY(log->toPlainText().startsWith("top\nfirst\n"));
+
+        // A selection is replaced.
+        cursor.movePosition(QTextCursor::Start);
+        cursor.movePosition(QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
+        log->setTextCursor(cursor);
+        QTest::ignoreMessage(QtDebugMsg, "new");
+        gui.log("new");
+        QVERIFY(log->toPlainText().startsWith("new\n\nfirst\n"));
+        delete gui.plotWindow();
+    }
+
+    void jobLogReachesTheLog()
+    {
+        Gui gui;
+        Demeter *job = new Demeter(&settings, QFileInfo(tmp.filePath("absent.inp")), 6);
+        gui.addDemeter(job);
+        QTest::ignoreMessage(QtDebugMsg, "Can not open feff input file :  to read.");
+        QTRY_VERIFY(gui.findChild<QTextEdit *>("LogMsg")->toPlainText().contains("to read."));
+        delete gui.plotWindow();
+    }
+
+    void dropsAreForwarded_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("cif") << "DropCif";
+        QTest::newRow("feff") << "DropFeff";
+    }
+
+    void dropsAreForwarded()
+    {
+        QFETCH(QString, target);
+        Gui gui;
+        QSignalSpy cif(&gui, &Gui::droppedCifFiles);
+        QSignalSpy feff(&gui, &Gui::droppedFeffFiles);
+        drop(gui.findChild<DropArea *>(target), {QUrl("file:///x/a.cif"), QUrl("file:///x/b.cif")});
+        QSignalSpy &hit = target == "DropCif" ? cif : feff;
+        QSignalSpy &miss = target == "DropCif" ? feff : cif;
+        QCOMPARE(hit.count(), 1);
+        QCOMPARE(hit.at(0).at(0).toStringList(), QStringList({"/x/a.cif", "/x/b.cif"}));
+        QCOMPARE(miss.count(), 0);
+        delete gui.plotWindow();
+    }
+
+    void closeEmitsFinishingOnce()
+    {
+        Gui gui;
+        gui.show();
+        QSignalSpy finishing(&gui, &Gui::finishing);
+        QVERIFY(gui.close());
+        QCOMPARE(finishing.count(), 1);
+        QVERIFY(!gui.isVisible());
+        delete gui.plotWindow();
+    }
+};
+
+QTEST_MAIN(TestGui)
+#include "tst_gui.moc"

@@ -1,0 +1,559 @@
+#include "demeter.h"
+#include "feffinp.h"
+#include "testutil.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+using namespace testutil;
+
+namespace {
+const QString notRunningStyle = "background-color: rgb(213, 230, 255);";
+const QString runningStyle = "background-color: rgb(96, 255, 181);";
+const int runTimeout = 10000;
+} // namespace
+
+class TestDemeter : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir tmp;
+    int dirCount = 0;
+
+    // A fresh results directory, so that jobs of different tests never meet.
+    QString freshDir()
+    {
+        const QString dir = tmp.filePath(QString("case%1").arg(++dirCount));
+        QDir().mkpath(dir);
+        return dir;
+    }
+
+    static QString text(Demeter *job, const char *name)
+    {
+        if (auto *edit = job->findChild<QLineEdit *>(name))
+            return edit->text();
+        return job->findChild<QTextEdit *>(name)->toPlainText();
+    }
+
+    static QString style(Demeter *job, const char *name)
+    {
+        return job->findChild<QLineEdit *>(name)->styleSheet();
+    }
+
+    static void click(Demeter *job, const char *name)
+    {
+        QTest::mouseClick(job->findChild<QPushButton *>(name), Qt::LeftButton);
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(tmp.isValid()); }
+
+    void newJobShowsNothingRunning_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("cif job") << 1;
+        QTest::newRow("feff job") << 6;
+    }
+
+    void newJobShowsNothingRunning()
+    {
+        QFETCH(int, kind);
+        const QString dir = freshDir();
+        const QString input = dir + "/in/a rather/long/path/to/Cu.inp";
+        QVERIFY(writeFile(input, "fake: \n"));
+        const RunSettings settings = fakeSettings(dir + "/res");
+        Demeter job(&settings, QFileInfo(input), kind);
+
+        QCOMPARE(job.state(), kind);
+        QCOMPARE(text(&job, "AtomsStat"), QString("A. Not Running"));
+        QCOMPARE(text(&job, "FeffStat"), QString("F. Not Running"));
+        QCOMPARE(style(&job, "AtomsStat"), notRunningStyle);
+        QCOMPARE(style(&job, "FeffStat"), notRunningStyle);
+        QCOMPARE(style(&job, "TargetName"), QString("background-color: rgb(255, 255, 224);"));
+        auto *target = job.findChild<QLineEdit *>("TargetName");
+        QCOMPARE(target->text(), QFileInfo(input).absoluteFilePath());
+        QCOMPARE(target->cursorPosition(), target->text().size());
+        QCOMPARE(job.workingDirectory(), dir + "/res/Cu");
+        QVERIFY(QFileInfo(dir + "/res/Cu").isDir());
+        QVERIFY(!job.chi().valid);
+        QVERIFY(!job.findChild<QTextEdit *>("ResAtoms")->isHidden());
+        QVERIFY(!job.findChild<QTextEdit *>("ResFeff")->isHidden());
+    }
+
+    void rowControls()
+    {
+        const QString dir = freshDir();
+        const RunSettings settings = fakeSettings(dir);
+        Demeter job(&settings, QFileInfo(dir + "/x.cif"), 1);
+        QSignalSpy shown(&job, &Demeter::showChanged);
+        auto *show = job.findChild<QCheckBox *>("Show");
+        QVERIFY(!show->isChecked());
+        show->click();
+        show->click();
+        QCOMPARE(shown.count(), 2);
+
+        auto *boxAtoms = job.findChild<QCheckBox *>("ShowResAtoms");
+        auto *resAtoms = job.findChild<QTextEdit *>("ResAtoms");
+        boxAtoms->click();
+        QVERIFY(resAtoms->isHidden());
+        boxAtoms->click();
+        QVERIFY(!resAtoms->isHidden());
+
+        const QString before = text(&job, "AtomsStat") + text(&job, "FeffStat");
+        click(&job, "ColorSel");
+        QCOMPARE(text(&job, "AtomsStat") + text(&job, "FeffStat"), before);
+        QCOMPARE(job.state(), 1);
+    }
+
+    void cifJobRunsAtomsThenFeff()
+    {
+        const QString dir = freshDir();
+        const QString input = dir + "/Cu.cif";
+        QVERIFY(writeFile(input, "CIF body line\n"));
+        const RunSettings settings = fakeSettings(dir + "/res", {"--lines", "3"});
+        Demeter job(&settings, QFileInfo(input), 1);
+        const QString work = job.workingDirectory();
+        QVERIFY(writeFile(work + "/feff0001.dat", "old"));
+        QVERIFY(writeFile(work + "/FEFF0002.DAT", "old"));
+        QVERIFY(writeFile(work + "/feff.inp", "old input"));
+
+        // What the job has done at each report, in order of the reports.
+        QStringList events;
+        connect(&job, &Demeter::procStarted, this, [&] {
+            events << QString("started feff.inp=%1 old-dat=%2 atoms=%3")
+                          .arg(readFile(work + "/feff.inp").startsWith(" * This") ? "new" : "old")
+                          .arg(QFile::exists(work + "/feff0001.dat") ? "yes" : "no")
+                          .arg(text(&job, "AtomsStat"));
+        });
+        connect(&job, &Demeter::procStopped, this, [&] {
+            events << QString("stopped feff.inp=%1 atoms=%2")
+                          .arg(readFile(work + "/feff.inp").startsWith(" * This") ? "new" : "old")
+                          .arg(text(&job, "AtomsStat"));
+        });
+        QSignalSpy chi(&job, &Demeter::newChi);
+
+        job.start();
+        QCOMPARE(job.state(), 4);
+        QCOMPARE(text(&job, "AtomsStat"), QString("A. Running"));
+        QCOMPARE(style(&job, "AtomsStat"), runningStyle);
+        job.start(); // a second start does nothing
+        QCOMPARE(job.state(), 4);
+
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        QCOMPARE(events, QStringList({"started feff.inp=old old-dat=yes atoms=A. Starting",
+                                      "stopped feff.inp=old atoms=A. Running",
+                                      "started feff.inp=new old-dat=no atoms=A. Running",
+                                      "stopped feff.inp=new atoms=A. Finished"}));
+        QCOMPARE(text(&job, "AtomsStat"), QString("A. Finished"));
+        QCOMPARE(text(&job, "FeffStat"), QString("F. Finished"));
+        QCOMPARE(style(&job, "FeffStat"), notRunningStyle);
+        QVERIFY(!QFile::exists(work + "/FEFF0002.DAT"));
+        QCOMPARE(chi.count(), 1);
+        QVERIFY(job.chi().valid);
+        QCOMPARE(job.chi().kValues.size(), 401);
+        QCOMPARE(QDir::currentPath(), work);
+
+        // Atoms' own messages stand before the marker and stay out of feff.inp.
+        const QString atomsText = text(&job, "ResAtoms");
+        QVERIFY(atomsText.startsWith("fake atoms message 1\n"));
+        const QString feffInp = QString::fromUtf8(readFile(work + "/feff.inp"));
+        QCOMPARE(feffInp, textFromMarker(atomsText));
+        QVERIFY(feffInp.endsWith("CIF body line\n"));
+        QVERIFY(text(&job, "ResFeff").contains("feff done"));
+    }
+
+    void feffJobCopiesInput()
+    {
+        const QString dir = freshDir();
+        const QString input = dir + "/FeO.inp";
+        QVERIFY(writeFile(input, "TITLE FeO\r\nfake: --points 7\r\nEND\r\n"));
+        const RunSettings settings = fakeSettings(dir + "/res");
+        Demeter job(&settings, QFileInfo(input), 6);
+        const QString feffInp = job.workingDirectory() + "/feff.inp";
+
+        QCOMPARE(readFile(feffInp), QByteArray("TITLE FeO\nfake: --points 7\nEND\n"));
+        QCOMPARE(text(&job, "ResAtoms"),
+                 QString(" * This file was copied by Orbelin\nTITLE FeO\nfake: --points 7\nEND\n"));
+
+        job.start();
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        QCOMPARE(text(&job, "AtomsStat"), QString("A. Not Running"));
+        QCOMPARE(job.chi().kValues.size(), 7);
+
+        click(&job, "SaveFeffInp");
+        QCOMPARE(readFile(feffInp),
+                 QByteArray(" * This file was copied by Orbelin\nTITLE FeO\nfake: --points 7\nEND\n"));
+    }
+
+    void inputThatIsItsOwnFeffInpSurvives()
+    {
+        const QString dir = freshDir();
+        const QString input = dir + "/res/feff/feff.inp";
+        QVERIFY(writeFile(input, "TITLE self\n"));
+        const RunSettings settings = fakeSettings(dir + "/res");
+        Demeter job(&settings, QFileInfo(input), 6);
+        QCOMPARE(job.workingDirectory() + "/feff.inp", input);
+        QCOMPARE(readFile(input), QByteArray("TITLE self\n"));
+    }
+
+    void unreadableFeffInputIsLoggedOnceWired()
+    {
+        const QString dir = freshDir();
+        const RunSettings settings = fakeSettings(dir + "/res");
+        Demeter job(&settings, QFileInfo(dir + "/missing.inp"), 6);
+        QSignalSpy log(&job, &Demeter::log);
+        QCOMPARE(log.count(), 0); // nothing was connected while the constructor ran
+        QTRY_COMPARE(log.count(), 1);
+        QCOMPARE(log.at(0).at(0).toString(), QString("Can not open feff input file :  to read."));
+        QCOMPARE(text(&job, "ResAtoms"), QString());
+    }
+
+    void unwritableFeffInpIsLogged()
+    {
+        const QString dir = freshDir();
+        const QString input = dir + "/Zn.inp";
+        QVERIFY(writeFile(input, "x\n"));
+        const RunSettings settings = fakeSettings(dir + "/res");
+        QDir().mkpath(dir + "/res/Zn/feff.inp"); // a directory where the file should go
+        Demeter job(&settings, QFileInfo(input), 6);
+        QSignalSpy log(&job, &Demeter::log);
+        QTRY_COMPARE(log.count(), 1);
+        QCOMPARE(log.at(0).at(0).toString(),
+                 QString("Can not open feff input file : %1 to write.").arg(dir + "/res/Zn/feff.inp"));
+        click(&job, "SaveFeffInp");
+        QCOMPARE(log.count(), 2);
+        QCOMPARE(log.at(1).at(0).toString(),
+                 QString("Can not open feff.inp for %1").arg(dir + "/res/Zn/feff.inp"));
+    }
+
+    void markerCut_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("messages then marker") << "m1\nm2\nm3\n * This is feff\nA\n"
+                                              << " * This is feff\nA\n";
+        QTest::newRow("no marker") << "just text\n" << "just text\n";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("asterisk in first column") << "* This\nA" << "* This\nA";
+        QTest::newRow("lower case") << " * this\nA" << " * this\nA";
+        QTest::newRow("mid line") << "abc * This x\n" << " * This x\n";
+        QTest::newRow("first of two") << "a * This 1\n * This 2\n" << " * This 1\n * This 2\n";
+    }
+
+    void markerCut()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, kept);
+        QCOMPARE(textFromMarker(text), kept);
+    }
+
+    void markerCutFromEditedText()
+    {
+        const QString dir = freshDir();
+        const RunSettings settings = fakeSettings(dir);
+        Demeter job(&settings, QFileInfo(dir + "/Ni.cif"), 1);
+        auto *area = job.findChild<QTextEdit *>("ResAtoms");
+        area->setPlainText("typed by hand\n * This one\nATOMS\n");
+        click(&job, "SaveFeffInp");
+        QCOMPARE(readFile(job.workingDirectory() + "/feff.inp"), QByteArray(" * This one\nATOMS\n"));
+        area->clear();
+        click(&job, "SaveFeffInp");
+        QCOMPARE(readFile(job.workingDirectory() + "/feff.inp"), QByteArray());
+    }
+
+    void oldResultFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("feff0001.dat") << "feff0001.dat" << true;
+        QTest::newRow("FEFF0002.DAT") << "FEFF0002.DAT" << true;
+        QTest::newRow("feff.dat") << "feff.dat" << true;
+        QTest::newRow("chi.dat") << "chi.dat" << false;
+        QTest::newRow("feff.inp") << "feff.inp" << false;
+        QTest::newRow("files.dat") << "files.dat" << false;
+        QTest::newRow("feff0001.dat.bak") << "feff0001.dat.bak" << false;
+    }
+
+    void oldResultFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, removed);
+        const QString dir = freshDir();
+        QVERIFY(writeFile(dir + "/" + name, "x"));
+        QDir().mkpath(dir + "/feff9.dat"); // a matching directory stays
+        removeFeffDatFiles(dir);
+        QCOMPARE(QFile::exists(dir + "/" + name), !removed);
+        QVERIFY(QFileInfo(dir + "/feff9.dat").isDir());
+    }
+
+    void restartRules()
+    {
+        const QString dir = freshDir();
+        const QString input = dir + "/Cu.inp";
+        QVERIFY(writeFile(input, "fake: --delay-ms 200\n"));
+        const RunSettings settings = fakeSettings(dir + "/res");
+        Demeter job(&settings, QFileInfo(input), 6);
+        QSignalSpy started(&job, &Demeter::procStarted);
+        QSignalSpy stopped(&job, &Demeter::procStopped);
+
+        click(&job, "FeffRestart"); // waiting in the queue: nothing
+        QCOMPARE(job.state(), 6);
+        QCOMPARE(started.count(), 0);
+
+        job.start();
+        QCOMPARE(job.state(), 9);
+        click(&job, "FeffRestart"); // running: nothing
+        QCOMPARE(started.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        QVERIFY(!text(&job, "ResFeff").isEmpty());
+
+        click(&job, "FeffRestart");
+        QCOMPARE(started.count(), 2);
+        QVERIFY(!text(&job, "ResFeff").contains("feff done")); // cleared for the new run
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        QCOMPARE(stopped.count(), 2);
+        QVERIFY(job.chi().valid);
+    }
+
+    void programThatCannotStart_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("atomsStatus");
+        QTest::addColumn<QString>("feffStatus");
+        QTest::addColumn<int>("stuckState");
+        QTest::newRow("atoms") << 1 << "A. Not Running" << "F. Not Running" << 3;
+        QTest::newRow("feff") << 6 << "A. Not Running" << "F. Not Running" << 8;
+    }
+
+    void programThatCannotStart()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, atomsStatus);
+        QFETCH(QString, feffStatus);
+        QFETCH(int, stuckState);
+        const QString dir = freshDir();
+        QVERIFY(writeFile(dir + "/Cu.inp", "x\n"));
+        RunSettings settings = fakeSettings(dir + "/res");
+        settings.atomsExe = dir + "/no-such-atoms";
+        settings.feffExe = dir + "/no-such-feff";
+        Demeter job(&settings, QFileInfo(dir + "/Cu.inp"), kind);
+        QSignalSpy started(&job, &Demeter::procStarted);
+        QSignalSpy stopped(&job, &Demeter::procStopped);
+        QSignalSpy log(&job, &Demeter::log);
+        QCoreApplication::processEvents();
+
+        job.start();
+        QCoreApplication::processEvents();
+        QCOMPARE(job.state(), stuckState);
+        QCOMPARE(text(&job, "AtomsStat"), atomsStatus);
+        QCOMPARE(text(&job, "FeffStat"), feffStatus);
+        QCOMPARE(started.count(), 0);
+        QCOMPARE(stopped.count(), 0);
+        QCOMPARE(log.count(), 1);
+        const QString program = kind == 1 ? settings.atomsExe : settings.feffExe;
+        QVERIFY2(log.at(0).at(0).toString().startsWith("Can not start " + program + " : "),
+                 qPrintable(log.at(0).at(0).toString()));
+    }
+
+    void failedRestartKeepsCountsBalanced()
+    {
+        const QString dir = freshDir();
+        const QString feffCopy = dir + "/feff-copy";
+        QVERIFY(QFile::copy(FAKE_FEFF, feffCopy));
+        QVERIFY(writeFile(dir + "/Cu.inp", "x\n"));
+        RunSettings settings = fakeSettings(dir + "/res");
+        settings.feffExe = feffCopy;
+        Demeter job(&settings, QFileInfo(dir + "/Cu.inp"), 6);
+        int running = 0;
+        connect(&job, &Demeter::procStarted, this, [&] { ++running; });
+        connect(&job, &Demeter::procStopped, this, [&] { --running; });
+
+        job.start();
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        QCOMPARE(running, 0);
+        QVERIFY(QFile::remove(feffCopy));
+        click(&job, "FeffRestart");
+        QCoreApplication::processEvents();
+        QCOMPARE(running, 0); // no stop without a start
+        QCOMPARE(text(&job, "FeffStat"), QString("F. Not Running"));
+        QCOMPARE(job.state(), 8);
+    }
+
+    void feffWithoutNewChiShowsNoOldCurve()
+    {
+        const QString dir = freshDir();
+        QVERIFY(writeFile(dir + "/Cu.inp", "first run\n"));
+        const RunSettings settings = fakeSettings(dir + "/res");
+        Demeter job(&settings, QFileInfo(dir + "/Cu.inp"), 6);
+        QSignalSpy chi(&job, &Demeter::newChi);
+        QSignalSpy cleared(&job, &Demeter::chiCleared);
+        QSignalSpy log(&job, &Demeter::log);
+        job.start();
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        QCOMPARE(chi.count(), 1);
+        const QByteArray oldChi = readFile(job.workingDirectory() + "/chi.dat");
+
+        // The user edits the input so that FEFF fails; FEFF 6 then exits 0 and writes nothing.
+        job.findChild<QTextEdit *>("ResAtoms")->setPlainText(" * This\nfake: --no-chi\n");
+        click(&job, "SaveFeffInp");
+        click(&job, "FeffRestart");
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        QCOMPARE(chi.count(), 1);
+        QCOMPARE(cleared.count(), 1);
+        QVERIFY(!job.chi().valid);
+        QCOMPARE(log.count(), 1);
+        QCOMPARE(log.at(0).at(0).toString(),
+                 QString("FeFF wrote no new chi.dat in %1").arg(job.workingDirectory()));
+        QCOMPARE(readFile(job.workingDirectory() + "/chi.dat"), oldChi); // not deleted
+    }
+
+    void chiFromAnEarlierRunIsNotTaken()
+    {
+        const QString dir = freshDir();
+        QVERIFY(writeFile(dir + "/res/Cu/chi.dat", "k chi\n1 1\n2 2\n"));
+        QVERIFY(writeFile(dir + "/Cu.inp", "fake: --no-chi\n"));
+        const RunSettings settings = fakeSettings(dir + "/res");
+        Demeter job(&settings, QFileInfo(dir + "/Cu.inp"), 6);
+        QSignalSpy chi(&job, &Demeter::newChi);
+        job.start();
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        QCOMPARE(chi.count(), 0);
+        QVERIFY(!job.chi().valid);
+    }
+
+    void abnormalEndsAreLogged_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("directive");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("feffRan");
+        QTest::newRow("feff exit code") << 6 << "fake: --exit 3" << "FeFF ended with exit code 3 in %1"
+                                        << true;
+        QTest::newRow("feff crash") << 6 << "fake: --crash" << "FeFF crashed in %1" << true;
+        QTest::newRow("atoms exit code") << 1 << "fake: --exit 2 --no-marker"
+                                         << "Atoms ended with exit code 2 in %1" << true;
+        QTest::newRow("atoms crash") << 1 << "fake: --crash" << "Atoms crashed in %1" << true;
+        QTest::newRow("empty chi.dat") << 6 << "fake: --empty-chi" << "chi.dat in %1 holds no data"
+                                       << true;
+    }
+
+    void abnormalEndsAreLogged()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, directive);
+        QFETCH(QString, message);
+        QFETCH(bool, feffRan);
+        const QString dir = freshDir();
+        QVERIFY(writeFile(dir + "/Cu.inp", directive.toUtf8() + "\n"));
+        const RunSettings settings = fakeSettings(dir + "/res");
+        Demeter job(&settings, QFileInfo(dir + "/Cu.inp"), kind);
+        QSignalSpy log(&job, &Demeter::log);
+        job.start();
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        QCOMPARE(text(&job, "FeffStat"), QString(feffRan ? "F. Finished" : "F. Not Running"));
+        QStringList lines;
+        for (const QList<QVariant> &args : log)
+            lines << args.at(0).toString();
+        QVERIFY2(lines.contains(message.arg(job.workingDirectory())), qPrintable(lines.join('|')));
+    }
+
+    void sameBaseNameGetsItsOwnDirectory()
+    {
+        const QString dir = freshDir();
+        const RunSettings settings = fakeSettings(dir + "/res");
+        Demeter first(&settings, QFileInfo(dir + "/a/Cu.cif"), 1);
+        Demeter second(&settings, QFileInfo(dir + "/b/Cu.inp"), 6);
+        Demeter third(&settings, QFileInfo(dir + "/a/Cu.cif"), 1);
+        QCOMPARE(first.workingDirectory(), dir + "/res/Cu");
+        QCOMPARE(second.workingDirectory(), dir + "/res/Cu_2");
+        QCOMPARE(third.workingDirectory(), dir + "/res/Cu_3");
+    }
+
+    void processArguments()
+    {
+        const QString dir = freshDir();
+        QVERIFY(writeFile(dir + "/Cu.cif", "x"));
+        const RunSettings settings = fakeSettings(dir + "/res", {"--lines", "1"}, {"-q"});
+        Demeter job(&settings, QFileInfo(dir + "/Cu.cif"), 1);
+        QTest::ignoreMessage(QtDebugMsg, "Atoms:");
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("\"%1\"").arg(FAKE_ATOMS)));
+        QTest::ignoreMessage(QtDebugMsg,
+                             qPrintable(QString("(\"--lines\", \"1\", \"-c\", \"%1\")").arg(dir + "/Cu.cif")));
+        QTest::ignoreMessage(QtDebugMsg, "FeFF:");
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("\"%1\"").arg(FAKE_FEFF)));
+        QTest::ignoreMessage(QtDebugMsg, "(\"-q\")");
+        job.showProcs();
+    }
+
+    void outputDecoding_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("decoded");
+        QTest::newRow("lines") << QByteArray("a\nb\n") << "a\nb\n";
+        QTest::newRow("partial line") << QByteArray("a\nbc") << "a\nbc";
+        // The rest of a line after a zero byte is lost, its line break included.
+        QTest::newRow("zero byte cuts its line") << QByteArray("ab\0cd\nef\n", 9) << "abef\n";
+        QTest::newRow("zero byte in last piece") << QByteArray("x\nab\0cd", 7) << "x\nab";
+        QTest::newRow("utf-8") << QByteArray("\xe7\xb5\x90\xe6\x9e\x9c\n") << QString::fromUtf8("結果\n");
+        QTest::newRow("CR LF kept") << QByteArray("a\r\nb") << "a\r\nb";
+    }
+
+    void outputDecoding()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, decoded);
+        QCOMPARE(decodeOutputLines(bytes), decoded);
+    }
+
+    void outputInPiecesArrivesInOrder()
+    {
+        const QString dir = freshDir();
+        QVERIFY(writeFile(dir + "/Cu.cif", "line one\nline two\n"));
+        const RunSettings settings = fakeSettings(dir + "/res", {"--pieces"});
+        Demeter job(&settings, QFileInfo(dir + "/Cu.cif"), 1);
+        job.start();
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        QCOMPARE(text(&job, "ResAtoms"),
+                 QString("fake atoms message 1\nfake atoms message 2\nfake atoms message 3\n"
+                         " * This feff.inp was written by fake atoms from %1\nline one\nline two\n")
+                     .arg(dir + "/Cu.cif"));
+    }
+
+    void largeOutputComplete()
+    {
+        const QString dir = freshDir();
+        QVERIFY(writeFile(dir + "/Cu.inp", "fake: --lines 5000 --width 80\n"));
+        const RunSettings settings = fakeSettings(dir + "/res");
+        Demeter job(&settings, QFileInfo(dir + "/Cu.inp"), 6);
+        job.start();
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        const QStringList lines = text(&job, "ResFeff").split('\n');
+        QCOMPARE(lines.size(), 5000 + 3); // banner, 5000 lines, "feff done", final empty piece
+        QCOMPARE(lines.at(1), QString("line 0 ").leftJustified(79, 'x'));
+        QCOMPARE(lines.at(5000), QString("line 4999 ").leftJustified(79, 'x'));
+    }
+
+    void realFeff()
+    {
+        QVERIFY2(QFileInfo("/usr/bin/feff6").isExecutable(), "Debian's ifeffit package gives /usr/bin/feff6");
+        const QString dir = freshDir();
+        RunSettings settings = fakeSettings(dir + "/res");
+        settings.feffExe = "/usr/bin/feff6";
+        Demeter job(&settings, QFileInfo(testData("feff/Cu_feff.inp")), 6);
+        QSignalSpy chi(&job, &Demeter::newChi);
+        job.start();
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, 60000);
+        QCOMPARE(chi.count(), 1);
+        QCOMPARE(job.chi().kValues.size(), 401);
+        QVERIFY(job.chi().maxChi > 0.1);
+    }
+};
+
+QTEST_MAIN(TestDemeter)
+#include "tst_demeter.moc"

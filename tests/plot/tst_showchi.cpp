@@ -1,0 +1,321 @@
+#include "ccolors.h"
+#include "demeter.h"
+#include "dispa.h"
+#include "showchi.h"
+#include "testutil.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <cmath>
+
+using namespace testutil;
+
+namespace {
+
+const QColor gridColour(200, 200, 240);
+
+struct Range
+{
+    double x0, x1, y0, y1;
+};
+
+Range rangeOf(const DispA *area)
+{
+    return Range{area->coord.dataX0, area->coord.dataX1, area->coord.dataY0, area->coord.dataY1};
+}
+
+int countColour(const QImage &image, const QColor &colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixelColor(x, y) == colour;
+    return n;
+}
+
+QByteArray chiFile(const QVector<double> &k, const QVector<double> &chi)
+{
+    QByteArray text = " title\n   k   chi   mag   phase\n";
+    for (int i = 0; i < k.size(); ++i)
+        text += QByteArray::number(k[i]) + " " + QByteArray::number(chi[i]) + " 0 0\n";
+    return text;
+}
+
+} // namespace
+
+class TestShowChi : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir tmp;
+    RunSettings settings;
+    int jobCount = 0;
+    QList<Demeter *> jobs;
+
+    // A job whose FEFF run (the stand-in) gives the chi.dat text given.
+    Demeter *newJob(const QByteArray &chiText = QByteArray())
+    {
+        const QString name = QString("job%1").arg(++jobCount);
+        QByteArray directive = "fake: --no-chi\n";
+        if (!chiText.isNull()) {
+            const QString chiPath = tmp.filePath(name + ".chi");
+            writeFile(chiPath, chiText);
+            directive = "fake: --copy-chi " + chiPath.toUtf8() + "\n";
+        }
+        writeFile(tmp.filePath(name + ".inp"), directive);
+        auto *job = new Demeter(&settings, QFileInfo(tmp.filePath(name + ".inp")), 6);
+        jobs << job;
+        return job;
+    }
+
+    static void run(Demeter *job)
+    {
+        job->start();
+        QTRY_COMPARE_WITH_TIMEOUT(job->state(), 0, 10000);
+    }
+
+    static void tick(Demeter *job, bool on) { job->findChild<QCheckBox *>("Show")->setChecked(on); }
+
+    static QImage paint(ShowChi &chi) { return chi.plotArea()->grab().toImage(); }
+
+    static QString readout(ShowChi &chi, const char *name)
+    {
+        return chi.findChild<QLineEdit *>(name)->text();
+    }
+
+    static void showWindow(ShowChi &chi)
+    {
+        chi.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chi));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(tmp.isValid());
+        settings = fakeSettings(tmp.filePath("res"));
+    }
+
+    void cleanup()
+    {
+        qDeleteAll(jobs);
+        jobs.clear();
+    }
+
+    void form()
+    {
+        ShowChi chi;
+        QCOMPARE(chi.windowTitle(), QString("Show Chi"));
+        QCOMPARE(chi.size(), QSize(746, 478));
+        QCOMPARE(readout(chi, "CurK"), QString("0"));
+        QVERIFY(chi.findChild<QLineEdit *>("CurChi")->isReadOnly());
+        QCOMPARE(chi.findChild<QPushButton *>("ResetScale")->text(), QString("Reset Scale"));
+        QCOMPARE(chi.plotArea()->objectName(), QString("DispChi"));
+    }
+
+    void nothingDrawnUntilAJobIsTicked()
+    {
+        ShowChi chi;
+        showWindow(chi);
+        QImage image = paint(chi);
+        QCOMPARE(countColour(image, Qt::white), image.width() * image.height());
+
+        Demeter *job = newJob(chiFile({1, 2, 3}, {-0.5, 0.2, 0.4}));
+        chi.registerDemeter(job);
+        run(job);
+        image = paint(chi);
+        QCOMPARE(countColour(image, Qt::white), image.width() * image.height());
+        QCOMPARE(readout(chi, "CurK"), QString("0"));
+
+        tick(job, true);
+        image = paint(chi);
+        QVERIFY(countColour(image, gridColour) > 100);
+        const Range r = rangeOf(chi.plotArea());
+        QCOMPARE(r.x0, 1.0);
+        QCOMPARE(r.x1, 3.0);
+        QCOMPARE(r.y0, -0.5);
+        QCOMPARE(r.y1, 0.5);
+    }
+
+    void rescaleRanges_data()
+    {
+        QTest::addColumn<QVector<double>>("chiValues"); // at k = 2, 4, 6, ...
+        QTest::addColumn<bool>("withEmptyJob");
+        QTest::addColumn<double>("x0");
+        QTest::addColumn<double>("x1");
+        QTest::addColumn<double>("y0");
+        QTest::addColumn<double>("y1");
+
+        QTest::newRow("-0.3 and 0.8") << QVector<double>{-0.3, 0.8} << false << 2.0 << 4.0 << -0.8 << 0.8;
+        QTest::newRow("0.1 and 0.5") << QVector<double>{0.1, 0.5} << false << 2.0 << 4.0 << -0.5 << 0.5;
+        QTest::newRow("-0.9 and 0.2") << QVector<double>{-0.9, 0.2} << false << 2.0 << 4.0 << -0.9 << 0.9;
+        QTest::newRow("job without data widens") << QVector<double>{-0.3, 0.8} << true << 0.0 << 20.0
+                                                 << -1.0 << 1.0;
+        // Empty ranges are widened around their value instead of dividing by zero.
+        QTest::newRow("single row") << QVector<double>{0.5} << false << 1.8 << 2.2 << -0.5 << 0.5;
+        QTest::newRow("chi all zero") << QVector<double>{0, 0, 0} << false << 2.0 << 6.0 << -1.0 << 1.0;
+    }
+
+    void rescaleRanges()
+    {
+        QFETCH(QVector<double>, chiValues);
+        QFETCH(bool, withEmptyJob);
+        QFETCH(double, x0);
+        QFETCH(double, x1);
+        QFETCH(double, y0);
+        QFETCH(double, y1);
+
+        QVector<double> k;
+        for (int i = 0; i < chiValues.size(); ++i)
+            k << 2.0 * (i + 1);
+        ShowChi chi;
+        showWindow(chi);
+        Demeter *job = newJob(chiFile(k, chiValues));
+        chi.registerDemeter(job);
+        run(job);
+        tick(job, true);
+        if (withEmptyJob) {
+            Demeter *empty = newJob();
+            chi.registerDemeter(empty);
+            tick(empty, true);
+        }
+        const QImage image = paint(chi);
+        const Range r = rangeOf(chi.plotArea());
+        QCOMPARE(r.x0, x0);
+        QCOMPARE(r.x1, x1);
+        QCOMPARE(r.y0, y0);
+        QCOMPARE(r.y1, y1);
+        QVERIFY(countColour(image, gridColour) > 100);
+        QVERIFY(std::isfinite(readout(chi, "CurK").toDouble()));
+        QVERIFY(std::isfinite(readout(chi, "CurChi").toDouble()));
+    }
+
+    void curvePixelsInTheJobsColour()
+    {
+        ShowChi chi;
+        showWindow(chi);
+        Demeter *first = newJob();
+        Demeter *second = newJob(readFile(testData("chi/Cu_feff6.chi.dat")));
+        chi.registerDemeter(first);
+        chi.registerDemeter(second);
+        run(second);
+        QCOMPARE(second->chi().kValues.size(), 401);
+        QCOMPARE(second->color(), QColor(255, 0, 0));
+        tick(second, true);
+
+        const QImage image = paint(chi);
+        const ChCoord &coord = chi.plotArea()->coord;
+        int hits = 0;
+        const ChiData &data = second->chi();
+        for (int j = 0; j < data.kValues.size(); ++j) {
+            const int x = int(std::trunc(coord.toScreenX(data.kValues[j])));
+            const int y = int(std::trunc(coord.toScreenY(data.chiValues[j])));
+            hits += image.pixelColor(x, y) == QColor(255, 0, 0);
+        }
+        // Grid lines and labels are drawn over the curve in a few places.
+        QVERIFY2(hits > 0.9 * data.kValues.size(), qPrintable(QString::number(hits)));
+
+        tick(second, false);
+        const QImage unticked = paint(chi);
+        QCOMPARE(countColour(unticked, QColor(255, 0, 0)), 0);
+        QVERIFY(countColour(unticked, gridColour) > 100);
+        QVERIFY(countColour(unticked, QColor(200, 200, 200)) > 100); // the frame
+    }
+
+    void readoutsFollowTheMouse()
+    {
+        ShowChi chi;
+        showWindow(chi);
+        Demeter *job = newJob(chiFile({0, 10}, {-1, 1}));
+        chi.registerDemeter(job);
+        run(job);
+        tick(job, true);
+        paint(chi);
+        DispA *area = chi.plotArea();
+        QTest::mouseMove(area, QPoint(200, 150));
+        paint(chi);
+        QCOMPARE(readout(chi, "CurK"), QString::number(area->coord.toDataX(200), 'g', 6));
+        QCOMPARE(readout(chi, "CurChi"), QString::number(area->coord.toDataY(150), 'g', 6));
+    }
+
+    void resetScaleRefitsAndNewDataKeepsTheView()
+    {
+        ShowChi chi;
+        showWindow(chi);
+        Demeter *job = newJob(chiFile({0, 10}, {-1, 1}));
+        chi.registerDemeter(job);
+        run(job);
+        tick(job, true);
+        paint(chi);
+        DispA *area = chi.plotArea();
+
+        QTest::mouseMove(area, QPoint(200, 150));
+        QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));
+        // QTest's own move carries no button; a drag needs the real event.
+        QMouseEvent drag(QEvent::MouseMove, QPointF(260, 170), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(area, &drag);
+        QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, QPoint(260, 170));
+        const Range panned = rangeOf(area);
+        QVERIFY(panned.x0 < 0);
+
+        // The stand-in rewrites chi.dat on a restart: the view stays where the user put it.
+        job->findChild<QPushButton *>("FeffRestart")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(job->state(), 0, 10000);
+        paint(chi);
+        QCOMPARE(rangeOf(area).x0, panned.x0);
+
+        chi.findChild<QPushButton *>("ResetScale")->click();
+        paint(chi);
+        QCOMPARE(rangeOf(area).x0, 0.0);
+        QCOMPARE(rangeOf(area).x1, 10.0);
+    }
+
+    void coloursWrapAfterThePalette()
+    {
+        ShowChi chi;
+        const CColors palette;
+        for (int i = 0; i < palette.count() + 2; ++i) {
+            Demeter *job = newJob();
+            chi.registerDemeter(job);
+            QCOMPARE(job->color(), palette.color(i % palette.count()));
+            QCOMPARE(job->findChild<DispA *>("ColorDisp")->bgColor, job->color());
+        }
+        QCOMPARE(jobs.at(palette.count())->color(), QColor(0, 0, 0));
+        QCOMPARE(jobs.at(palette.count() + 1)->color(), QColor(255, 0, 0));
+    }
+
+    void deepZoomStillPaints()
+    {
+        ShowChi chi;
+        showWindow(chi);
+        Demeter *job = newJob(readFile(testData("chi/Cu_feff6.chi.dat")));
+        chi.registerDemeter(job);
+        run(job);
+        tick(job, true);
+        paint(chi);
+        DispA *area = chi.plotArea();
+        QTest::mouseMove(area, QPoint(area->width() / 2, area->height() / 2));
+        const QPointF at(area->width() / 2, area->height() / 2);
+        for (int i = 0; i < 2000; ++i) {
+            QWheelEvent wheel(at, QPointF(area->mapToGlobal(at.toPoint())), QPoint(), QPoint(0, 120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(area, &wheel);
+            if (i % 250 == 0)
+                paint(chi);
+        }
+        paint(chi); // returns
+        const Range r = rangeOf(area);
+        QVERIFY(std::isfinite(r.x0) && std::isfinite(r.x1) && r.x0 < r.x1);
+        QVERIFY(std::isfinite(r.y0) && std::isfinite(r.y1) && r.y0 < r.y1);
+        QVERIFY(std::isfinite(readout(chi, "CurK").toDouble()));
+    }
+};
+
+QTEST_MAIN(TestShowChi)
+#include "tst_showchi.moc"
