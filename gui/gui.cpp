@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QScreen>
 #include <QScrollBar>
 
 Gui::Gui(QWidget *parent)
@@ -33,6 +34,22 @@ void Gui::addDemeter(Demeter *job)
     ScrollA1->verticalScrollBar()->setValue(ScrollA1->verticalScrollBar()->maximum());
     showChi->registerDemeter(job);
     ProcList->addWidget(job, ProcList->count(), 0);
+    if (ProcList->count() == 1)
+        fitWidthToRow(job);
+}
+
+// The window's 777 pixels suit a compact Windows font; with wider fonts a row does not
+// fit, so the first row widens the window once (within the screen) to show a whole row.
+void Gui::fitWidthToRow(const QWidget *row)
+{
+    const int frames = 2 * (gridLayout->contentsMargins().left() + frame->frameWidth()
+                            + gridLayout_2->contentsMargins().left())
+        + ScrollA1->verticalScrollBar()->sizeHint().width();
+    int wanted = row->minimumSizeHint().width() + frames;
+    if (const QScreen *screen = this->screen())
+        wanted = qMin(wanted, screen->availableGeometry().width());
+    if (wanted > width())
+        resize(wanted, height());
 }
 
 void Gui::closeEvent(QCloseEvent *event)

@@ -32,6 +32,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void fitWidthToRow(const QWidget *row);
+
     QButtonGroup resGroup;
     ShowChi *showChi = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QSet>
+#include <QStyleOptionFrame>
 #include <QTextStream>
 
 namespace {
@@ -55,6 +56,7 @@ Demeter::Demeter(const RunSettings *runSettings, const QFileInfo &file, int kind
     : QFrame(parent)
 {
     setupUi(this);
+    fitFieldsToTexts();
     settings = *runSettings;
     inputFile = file;
     jobState = kind;
@@ -100,6 +102,36 @@ Demeter::Demeter(const RunSettings *runSettings, const QFileInfo &file, int kind
 
     connect(SaveFeffInp, &QPushButton::clicked, this, &Demeter::setupFeffInpFile);
     connect(FeffRestart, &QPushButton::clicked, this, &Demeter::reStartFeff);
+}
+
+// The form's widths (80 pixels for a status, 45 for "Color") suit a compact Windows font;
+// with wider fonts, or in a narrow window, a status would be cut to a misleading
+// "Running" or "Finished". The fields keep the room their longest text needs.
+void Demeter::fitFieldsToTexts()
+{
+    const QStringList statuses = {tr("A. Not Running"), tr("A. Starting"), tr("A. Running"),
+                                  tr("A. Finished"),    tr("F. Not Running"), tr("F. Starting"),
+                                  tr("F. Running"),     tr("F. Finished")};
+    int widest = 0;
+    for (const QString &status : statuses)
+        widest = qMax(widest, AtomsStat->fontMetrics().horizontalAdvance(status));
+    QStyleOptionFrame option;
+    option.initFrom(AtomsStat);
+    option.lineWidth = AtomsStat->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, AtomsStat);
+    const int needed = AtomsStat->style()
+                           ->sizeFromContents(QStyle::CT_LineEdit, &option,
+                                              QSize(widest + 4, AtomsStat->sizeHint().height()), AtomsStat)
+                           .width();
+    for (QLineEdit *field : {AtomsStat, FeffStat}) {
+        field->setMaximumWidth(qMax(field->maximumWidth(), needed));
+        field->setMinimumWidth(qMin(field->maximumWidth(), needed));
+    }
+    const int colorText = ColorSel->fontMetrics().horizontalAdvance(ColorSel->text())
+        + 2 * ColorSel->style()->pixelMetric(QStyle::PM_ButtonMargin) + 4;
+    ColorSel->setMaximumWidth(qMax(ColorSel->maximumWidth(), colorText));
+    ColorSel->setMinimumWidth(qMin(ColorSel->maximumWidth(), colorText));
+    // Room for the end of the input path, the file name, however narrow the window.
+    TargetName->setMinimumWidth(TargetName->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 16);
 }
 
 // The process objects are left alone: programs still running go on after the program ends.

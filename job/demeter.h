@@ -58,6 +58,7 @@ public slots:
 
 private:
     void removeOldFeffDat();
+    void fitFieldsToTexts();
     void startFeff();
     void reportAbnormalEnd(const QProcess *proc, const QString &programName);
     void readFeffResult();

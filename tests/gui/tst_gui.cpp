@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QMimeData>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -15,6 +16,15 @@
 #include <QTextEdit>
 
 using namespace testutil;
+
+namespace {
+// The main window leaves its plot window alone; a test deletes it, also when it fails.
+struct MainWindow
+{
+    Gui gui;
+    ~MainWindow() { delete gui.plotWindow(); }
+};
+} // namespace
 
 class TestGui : public QObject
 {
@@ -48,7 +58,8 @@ private slots:
 
     void formAndPlotWindow()
     {
-        Gui gui;
+        MainWindow window;
+        Gui &gui = window.gui;
         for (const char *name : {"centralwidget", "frame", "label", "ScrollA1", "scrollAreaWidgetContents_2",
                                  "label_2", "scrollArea", "scrollAreaWidgetContents", "LogMsg", "frame_2",
                                  "label_3", "frame_3", "label_4", "label_5", "DropCif", "DropFeff",
@@ -63,12 +74,12 @@ private slots:
         QVERIFY(gui.plotWindow()->isVisible());
         QVERIFY(!gui.plotWindow()->parent());
         QVERIFY(!gui.isVisible());
-        delete gui.plotWindow();
     }
 
     void rowsAndExclusiveOutputBoxes()
     {
-        Gui gui;
+        MainWindow window;
+        Gui &gui = window.gui;
         auto *list = gui.findChild<QGridLayout *>("ProcList");
         Demeter *first = newJob();
         QVERIFY(!first->findChild<QTextEdit *>("ResAtoms")->isHidden());
@@ -77,6 +88,10 @@ private slots:
         QVERIFY(box(first, "ShowResFeff")->isChecked());
         QVERIFY(first->findChild<QTextEdit *>("ResAtoms")->isHidden());
         QVERIFY(!first->findChild<QTextEdit *>("ResFeff")->isHidden());
+
+        QVERIFY(gui.width() >= 777);
+        const int screenWidth = gui.screen()->availableGeometry().width();
+        QVERIFY(gui.width() >= qMin(first->minimumSizeHint().width(), screenWidth)); // a row fits
 
         Demeter *second = newJob();
         Demeter *third = newJob();
@@ -99,12 +114,12 @@ private slots:
         QVERIFY(third->findChild<QTextEdit *>("ResFeff")->isHidden());
         box(first, "ShowResAtoms")->click(); // the one checked box stays checked
         QVERIFY(box(first, "ShowResAtoms")->isChecked());
-        delete gui.plotWindow();
     }
 
     void logLines()
     {
-        Gui gui;
+        MainWindow window;
+        Gui &gui = window.gui;
         auto *log = gui.findChild<QTextEdit *>("LogMsg");
         QTest::ignoreMessage(QtDebugMsg, "first");
         gui.log("first");
@@ -129,17 +144,16 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "new");
         gui.log("new");
         QVERIFY(log->toPlainText().startsWith("new\n\nfirst\n"));
-        delete gui.plotWindow();
     }
 
     void jobLogReachesTheLog()
     {
-        Gui gui;
+        MainWindow window;
+        Gui &gui = window.gui;
         Demeter *job = new Demeter(&settings, QFileInfo(tmp.filePath("absent.inp")), 6);
         gui.addDemeter(job);
         QTest::ignoreMessage(QtDebugMsg, "Can not open feff input file :  to read.");
         QTRY_VERIFY(gui.findChild<QTextEdit *>("LogMsg")->toPlainText().contains("to read."));
-        delete gui.plotWindow();
     }
 
     void dropsAreForwarded_data()
@@ -152,7 +166,8 @@ private slots:
     void dropsAreForwarded()
     {
         QFETCH(QString, target);
-        Gui gui;
+        MainWindow window;
+        Gui &gui = window.gui;
         QSignalSpy cif(&gui, &Gui::droppedCifFiles);
         QSignalSpy feff(&gui, &Gui::droppedFeffFiles);
         drop(gui.findChild<DropArea *>(target), {QUrl("file:///x/a.cif"), QUrl("file:///x/b.cif")});
@@ -161,18 +176,17 @@ private slots:
         QCOMPARE(hit.count(), 1);
         QCOMPARE(hit.at(0).at(0).toStringList(), QStringList({"/x/a.cif", "/x/b.cif"}));
         QCOMPARE(miss.count(), 0);
-        delete gui.plotWindow();
     }
 
     void closeEmitsFinishingOnce()
     {
-        Gui gui;
+        MainWindow window;
+        Gui &gui = window.gui;
         gui.show();
         QSignalSpy finishing(&gui, &Gui::finishing);
         QVERIFY(gui.close());
         QCOMPARE(finishing.count(), 1);
         QVERIFY(!gui.isVisible());
-        delete gui.plotWindow();
     }
 };
 

@@ -84,6 +84,14 @@ private slots:
         QVERIFY(!job.chi().valid);
         QVERIFY(!job.findChild<QTextEdit *>("ResAtoms")->isHidden());
         QVERIFY(!job.findChild<QTextEdit *>("ResFeff")->isHidden());
+
+        // No status is ever cut, whatever the font: a cut "A. Not Running" reads "Running".
+        for (const char *name : {"AtomsStat", "FeffStat"}) {
+            auto *field = job.findChild<QLineEdit *>(name);
+            QVERIFY(field->minimumWidth() >= 80);
+            for (const char *status : {"A. Not Running", "A. Starting", "F. Finished"})
+                QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance(status));
+        }
     }
 
     void rowControls()

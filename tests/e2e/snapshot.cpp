@@ -1,0 +1,47 @@
+// Looks at the program as a user sees it: runs the jobs of the working directory like
+// the program does, ticks "Show" on the first two jobs once all are done, and saves
+// pictures of the screen and of both windows into the directory given after -snapshot.
+#include "body.h"
+#include "demeter.h"
+#include "gui.h"
+#include "showchi.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QScreen>
+#include <QTextCodec>
+#include <QTimer>
+#include <QTranslator>
+
+int main(int argc, char *argv[])
+{
+    ParamStore commandLine(argc, argv);
+    const QString outDir = QFileInfo(commandLine.value("-snapshot", "snapshots")).absoluteFilePath();
+    QDir().mkpath(outDir);
+
+    QApplication::setStyle("Fusion");
+    QApplication app(argc, argv);
+    QTranslator translator;
+    if (!commandLine.contains("-e")) {
+        translator.load(":Orbelin_ja_JP", QCoreApplication::applicationDirPath(), QString(), QString());
+        app.installTranslator(&translator);
+    }
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("Shift-JIS"));
+
+    Body body(&commandLine, nullptr);
+    Gui *gui = body.mainWindow();
+    ShowChi *plot = gui->plotWindow();
+    QObject::connect(&body, &Body::idle, &app, [&] {
+        for (int i = 0; i < body.jobs().size() && i < 2; ++i)
+            body.jobs().at(i)->findChild<QCheckBox *>("Show")->setChecked(true);
+        plot->move(gui->frameGeometry().right() + 8, 0);
+        QTimer::singleShot(500, &app, [&] {
+            QGuiApplication::primaryScreen()->grabWindow(0).save(outDir + "/screen.png");
+            gui->grab().save(outDir + "/main-window.png");
+            plot->grab().save(outDir + "/plot-window.png");
+            app.quit();
+        });
+    });
+    return app.exec();
+}
