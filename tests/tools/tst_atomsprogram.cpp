@@ -1,0 +1,314 @@
+#include "chidata.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+// One run of orbelin-atoms as Orbelin makes it: stdout and stderr merged, the input after -c.
+struct AtomsRun
+{
+    int exitCode = -1;
+    QString output;
+
+    AtomsRun(const QStringList &options, const QString &input)
+    {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(ORBELIN_ATOMS, QStringList(options) << "-c" << input);
+        if (process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit) {
+            exitCode = process.exitCode();
+            output = QString::fromUtf8(process.readAll());
+        }
+    }
+
+    // What Orbelin writes as feff.inp: everything from the first marker on.
+    QString feffText() const { return output.mid(output.indexOf(" * This")); }
+    QString messages() const { return output.left(output.indexOf(" * This")); }
+
+    // The ATOMS cards of a feff.inp as (x, y, z, ipot, distance) rows.
+    static QList<QList<double>> atomsIn(const QString &feffText)
+    {
+        QList<QList<double>> rows;
+        const QStringList lines = feffText.split('\n');
+        for (int i = lines.indexOf(" ATOMS") + 1; i > 0 && i < lines.size(); ++i) {
+            const QStringList f = lines[i].split(' ', Qt::SkipEmptyParts);
+            if (f.size() == 6 && !f[0].startsWith('*'))
+                rows << QList<double> { f[0].toDouble(), f[1].toDouble(), f[2].toDouble(),
+                    f[3].toDouble(), f[5].toDouble() };
+        }
+        return rows;
+    }
+};
+
+// orbelin-atoms on the sample structures and on broken inputs, and its output run by FEFF6.
+class TestAtomsProgram : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir tmp;
+
+    static QString data(const QString &name) { return QString(ORBELIN_TEST_DATA) + "/" + name; }
+
+private slots:
+    void initTestCase() { QVERIFY(tmp.isValid()); }
+
+    void structures_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("cellAtoms");
+        QTest::addColumn<QString>("shell");
+        QTest::addColumn<double>("shellDistance");
+        QTest::addColumn<double>("radius");
+        QTest::addColumn<QString>("message");
+
+        const double s2 = std::sqrt(2.0), s3 = std::sqrt(3.0);
+        QTest::newRow("Cu, P 1") << "cif/Cu_mp-30_conventional_standard.cif" << 4 << "12 Cu"
+                                 << 3.61640724 / s2 << 6.0 << "1 operator from";
+        QTest::newRow("Ni, only a name tag gemmi ignores")
+            << "cif/Ni_ref.cif" << 4 << "12 Ni" << 3.562 / s2 << 6.0
+            << "F m -3 m (name in _space_group_name_H-M_ref)";
+        QTest::newRow("PbTe, quoted operators")
+            << "cif/PbTe.cif" << 8 << "6 Te" << 6.461 / 2 << 6.0 << "192 operators from";
+        QTest::newRow("SiC, charged type symbols")
+            << "cif/1011031.cif" << 8 << "4 C" << 4.358 * s3 / 4 << 6.0 << "96 operators from";
+        QTest::newRow("CsSnCl3, two species on one site")
+            << "cif/4003024.cif" << 5 << "12 Cl" << 5.5592 / s2 << 6.0
+            << "In (occupancy 0.0672) shares its position with Sn2 (occupancy 0.9)";
+        // Zn0 at z = 0.500548; the three nearest O (O3, z = 0.379762) are a / sqrt 3 off in plane.
+        QTest::newRow("ZnO, gamma 120.00001938")
+            << "cif/ZnO_mp-2133.cif" << 4 << "3 O"
+            << std::hypot(3.28910296 / s3, 0.120786 * 5.306821) << 6.0 << "";
+        QTest::newRow("no symmetry at all")
+            << "atoms/no_symmetry.cif" << 8 << "6 Cl" << 2.82 << 6.0 << "no symmetry in the file";
+        QTest::newRow("Hall symbol only")
+            << "atoms/hall_only.cif" << 8 << "6 Cl" << 2.82 << 6.0 << "F m -3 m (Hall symbol in";
+        QTest::newRow("number only") << "atoms/number_only.cif" << 8 << "6 Cl" << 2.82 << 6.0
+                                     << "F m -3 m (number in _space_group_IT_number)";
+        QTest::newRow("keywords, Cu") << "atoms/cu_keywords.inp" << 4 << "12 Cu" << 3.61 / s2 << 6.0
+                                      << "from 'space f m 3 m'";
+        QTest::newRow("keywords, commas, core Cl1")
+            << "atoms/nacl_keywords.inp" << 8 << "6 Na" << 2.82 << 6.0 << "absorber Cl1 (Cl";
+        QTest::newRow("keywords, hexagonal, rmax 5.5")
+            << "atoms/zno_keywords.inp" << 4 << "3 O" << std::hypot(3.2498 / s3, 0.1181 * 5.2066)
+            << 5.5 << "ignored 'shift 0 0 0'";
+    }
+
+    void structures()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, cellAtoms);
+        QFETCH(QString, shell);
+        QFETCH(double, shellDistance);
+        QFETCH(double, radius);
+        QFETCH(QString, message);
+
+        const AtomsRun run({}, data(file));
+        QCOMPARE(run.exitCode, 0);
+        const QString messages = run.messages();
+        for (const QString &expected :
+            { QString("orbelin-atoms: %1 atoms in the unit cell").arg(cellAtoms),
+                "first shell " + shell + " at", message })
+            QVERIFY2(messages.contains(expected), qPrintable(messages));
+        for (const QString &line : messages.split('\n', Qt::SkipEmptyParts))
+            QVERIFY2(line.startsWith("orbelin-atoms: "), qPrintable(line));
+        QVERIFY(run.feffText().startsWith(
+            " * This feff.inp was written by orbelin-atoms from " + file.section('/', -1) + "\n"));
+
+        const QList<QList<double>> atoms = AtomsRun::atomsIn(run.feffText());
+        QVERIFY(atoms.size() > shell.section(' ', 0, 0).toInt());
+        QCOMPARE(atoms.first(), (QList<double> { 0, 0, 0, 0, 0 }));
+        QVERIFY2(std::fabs(atoms[1][4] - shellDistance) < 1e-4,
+            qPrintable(QString::number(atoms[1][4], 'f', 6)));
+        for (int i = 1; i < atoms.size(); ++i) {
+            QVERIFY(atoms[i][4] >= atoms[i - 1][4] && atoms[i][4] <= radius);
+            QVERIFY(
+                std::fabs(std::hypot(atoms[i][0], atoms[i][1], atoms[i][2]) - atoms[i][4]) < 2e-5);
+        }
+    }
+
+    // Same cluster, order and layout as the hand-made sample input.
+    void matchesSampleInput()
+    {
+        const AtomsRun run({ "--radius", "5.8" }, data("atoms/cu_keywords.inp"));
+        QFile sample(data("feff/Cu_feff.inp"));
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        const auto expected = AtomsRun::atomsIn(QString::fromUtf8(sample.readAll()));
+        QCOMPARE(expected.size(), 79);
+        QCOMPARE(AtomsRun::atomsIn(run.feffText()), expected);
+    }
+
+    void options_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("feff");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("L3 by default from La on")
+            << "cif/PbTe.cif" << QStringList() << "\n HOLE 4   1.0\n"
+            << "(Pb, Z=82), L3 edge";
+        QTest::newRow("edge and rmax")
+            << "cif/PbTe.cif" << QStringList { "--rmax=4.5", "--edge", "l1" }
+            << "\n HOLE 2   1.0\n\n CONTROL 1 1 1 1\n PRINT 0 0 0 0\n\n"
+               " RMAX 4.50\n"
+            << "L1 edge";
+        QTest::newRow("absorber by element")
+            << "cif/PbTe.cif" << QStringList { "--absorber", "Te" } << "\n     0    52   Te1\n"
+            << "";
+        QTest::newRow("absorber by label in other case")
+            << "cif/Cu_mp-30_conventional_standard.cif" << QStringList { "--absorber", "cu3" }
+            << "\n     0    29   Cu3\n"
+            << "";
+        QTest::newRow("absorber on a shared site")
+            << "cif/4003024.cif" << QStringList { "--absorber", "In" } << "\n     0    49   In\n"
+            << "absorber In put at the centre in place of Sn2";
+        QTest::newRow("keyword rmax is the cluster radius")
+            << "atoms/cu_keywords.inp" << QStringList() << "79 atoms within 6.00 A"
+            << "";
+        QTest::newRow("radius option beats keyword rmax")
+            << "atoms/cu_keywords.inp" << QStringList { "--radius", "4" }
+            << "19 atoms within 4.00 A"
+            << "";
+        QTest::newRow("rmax beyond the radius")
+            << "cif/PbTe.cif" << QStringList { "--radius", "4" } << "RMAX 5.00"
+            << "paths longer than the cluster radius will be missing";
+    }
+
+    void options()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, options);
+        QFETCH(QString, feff);
+        QFETCH(QString, message);
+        const AtomsRun run(options, data(file));
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.feffText().contains(feff), qPrintable(run.feffText()));
+        QVERIFY2(run.messages().contains(message), qPrintable(run.messages()));
+    }
+
+    void badInputs_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("empty") << "atoms/empty.cif" << QStringList() << "the file is empty" << 1;
+        QTest::newRow("not a structure")
+            << "atoms/not_a_structure.txt" << QStringList() << "neither a CIF" << 1;
+        QTest::newRow("CIF syntax")
+            << "atoms/broken_syntax.cif" << QStringList() << "not a readable CIF" << 1;
+        QTest::newRow("no cell") << "atoms/missing_cell.cif" << QStringList()
+                                 << "_cell_length_a is missing" << 1;
+        QTest::newRow("no atom sites")
+            << "atoms/no_sites.cif" << QStringList() << "no atom sites" << 1;
+        QTest::newRow("unknown element")
+            << "atoms/unknown_element.cif" << QStringList() << "site Q1: unknown element 'Qx'" << 1;
+        QTest::newRow("atoms too close")
+            << "atoms/too_close.cif" << QStringList() << "Fe1 and O1 are 0.300 A apart" << 1;
+        QTest::newRow("keywords without a")
+            << "atoms/kw_missing_a.inp" << QStringList() << "keyword 'a' is missing" << 1;
+        QTest::newRow("keywords, unknown element")
+            << "atoms/kw_unknown_element.inp" << QStringList() << "line 6: unknown element" << 1;
+        QTest::newRow("keywords, bad space group")
+            << "atoms/kw_bad_space.inp" << QStringList() << "unknown space group 'Q 9 9 9'" << 1;
+        QTest::newRow("unknown option") << "cif/PbTe.cif" << QStringList { "--colour", "red" }
+                                        << "unknown option '--colour'" << 2;
+        QTest::newRow("unknown absorber")
+            << "cif/PbTe.cif" << QStringList { "--absorber", "Xe" }
+            << "absorber 'Xe' is neither a site label nor an element" << 1;
+        QTest::newRow("radius below the first shell")
+            << "cif/Cu_mp-30_conventional_standard.cif" << QStringList { "--radius", "1" }
+            << "no atom within 1 A" << 1;
+        QTest::newRow("more atoms than FEFF6 takes")
+            << "cif/Cu_mp-30_conventional_standard.cif" << QStringList { "--radius", "12" }
+            << "more than FEFF6 takes (500)" << 1;
+        QTest::newRow("edge without its shell")
+            << "atoms/li_keywords.inp" << QStringList { "--edge", "L3" }
+            << "the L3 edge needs an absorber from C (Z=6) on" << 1;
+        QTest::newRow("missing file")
+            << "atoms/no such file.cif" << QStringList() << "cannot open the file" << 1;
+        QTest::newRow("directory") << "atoms" << QStringList() << "is a directory" << 1;
+    }
+
+    void badInputs()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, options);
+        QFETCH(QString, cause);
+        QFETCH(int, exitCode);
+        const AtomsRun run(options, data(file));
+        QCOMPARE(run.exitCode, exitCode);
+        const QStringList lines = run.output.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines[0].startsWith("orbelin-atoms: error: " + data(file) + ": "),
+            qPrintable(lines[0]));
+        QVERIFY2(lines[0].contains(cause), qPrintable(lines[0]));
+        QVERIFY(!run.output.contains(" * This"));
+    }
+
+    // A file name may hold the marker; the messages must not, or Orbelin would cut there.
+    void markerInFileName()
+    {
+        const QString good = tmp.filePath("Cu * This one.cif");
+        QVERIFY(QFile::copy(data("cif/Cu_mp-30_conventional_standard.cif"), good));
+        const AtomsRun run({}, good);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.feffText().startsWith(" * This feff.inp was written"));
+        QCOMPARE(AtomsRun::atomsIn(run.feffText()).size(), 79);
+
+        const QString bad = tmp.filePath("empty * This.cif");
+        QVERIFY(QFile(bad).open(QIODevice::WriteOnly));
+        const AtomsRun failed({}, bad);
+        QCOMPARE(failed.exitCode, 1);
+        QVERIFY2(!failed.output.contains(" * This"), qPrintable(failed.output));
+    }
+
+    void feff6Accepts_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("Cu") << "cif/Cu_mp-30_conventional_standard.cif" << QStringList();
+        QTest::newRow("PbTe, L3 edge") << "cif/PbTe.cif" << QStringList();
+        QTest::newRow("ZnO, hexagonal") << "cif/ZnO_mp-2133.cif" << QStringList();
+        QTest::newRow("SiC, C absorber") << "cif/1011031.cif" << QStringList { "--absorber", "C" };
+        QTest::newRow("In on the Sn site")
+            << "cif/4003024.cif" << QStringList { "--absorber", "In" };
+    }
+
+    // Debian's FEFF6 reads every card, the marker line included, and writes 401 chi points.
+    void feff6Accepts()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, options);
+        const QString feff = "/usr/bin/feff6";
+        QVERIFY2(QFile::exists(feff), "FEFF6 from Debian's ifeffit package is needed");
+        const AtomsRun run(options, data(file));
+        QCOMPARE(run.exitCode, 0);
+
+        QTemporaryDir dir;
+        QFile input(dir.filePath("feff.inp"));
+        QVERIFY(input.open(QIODevice::WriteOnly));
+        input.write(run.feffText().toUtf8());
+        input.close();
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setWorkingDirectory(dir.path());
+        process.start(feff, QStringList());
+        QVERIFY(process.waitForFinished(30000));
+        const QString log = QString::fromLocal8Bit(process.readAll());
+        // FEFF6 exits with 0 even when it stops on a card it cannot read.
+        QVERIFY2(!log.contains("Fatal Error") && log.contains("Feff done"), qPrintable(log));
+
+        ChiData chi;
+        chi.read(dir.filePath("chi.dat"));
+        QVERIFY(chi.valid);
+        QCOMPARE(chi.kValues.size(), 401);
+        QCOMPARE(chi.kValues.last(), 20.0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAtomsProgram)
+#include "tst_atomsprogram.moc"

@@ -1,0 +1,105 @@
+#include "options.h"
+
+#include "crystal.h"
+#include "feffinput.h"
+#include "textutil.h"
+
+namespace atoms {
+
+static double distanceValue(const std::string &option, const std::string &value, double largest)
+{
+    const auto number = parseNumber(value);
+    if (!number || *number <= 0 || *number > largest)
+        throw InputError(option + " needs a distance in Angstrom above 0 and at most "
+            + shortNumber(largest) + ", not '" + asciiLine(value, 20) + "'");
+    return *number;
+}
+
+Options parseOptions(const std::vector<std::string> &args)
+{
+    Options options;
+    bool haveInput = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> value;
+        if (name.rfind("--", 0) == 0) {
+            if (const auto equals = name.find('='); equals != std::string::npos) {
+                value = name.substr(equals + 1);
+                name = name.substr(0, equals);
+            }
+        }
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+            continue;
+        }
+        const bool known = name == "-c" || name == "--absorber" || name == "--edge"
+            || name == "--radius" || name == "--rmax";
+        if (!known) {
+            if (!name.empty() && name[0] == '-')
+                throw InputError("unknown option '" + asciiLine(name, 40) + "' (see --help)");
+            throw InputError(
+                "unexpected argument '" + asciiLine(name, 40) + "'; the input file comes after -c");
+        }
+        if (!value) {
+            if (i + 1 >= args.size())
+                throw InputError("option " + name + " needs a value");
+            value = args[++i];
+        }
+        if (name == "-c") {
+            if (haveInput)
+                throw InputError("more than one input file (-c " + asciiLine(options.input, 60)
+                    + " and -c " + asciiLine(*value, 60) + ")");
+            options.input = *value;
+            haveInput = true;
+        } else if (name == "--absorber") {
+            if (value->empty())
+                throw InputError("--absorber needs a site label or an element");
+            options.absorber = *value;
+        } else if (name == "--edge") {
+            if (holeNumber(*value) == 0)
+                throw InputError(
+                    "--edge needs K, L1, L2 or L3, not '" + asciiLine(*value, 20) + "'");
+            options.edge = *value;
+        } else if (name == "--radius") {
+            options.radius = distanceValue(name, *value, largestRadius);
+        } else {
+            options.rmax = distanceValue(name, *value, largestRadius);
+        }
+    }
+    if (!haveInput && !options.help)
+        throw InputError("no input file (-c <file>)");
+    return options;
+}
+
+std::string inputPathIn(const std::vector<std::string> &args)
+{
+    for (std::size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == "-c")
+            return args[i + 1];
+    return std::string();
+}
+
+std::string usageText()
+{
+    return "Usage: orbelin-atoms [options] -c <input file>\n"
+           "Turns a crystal structure into the text of a FEFF6 input (feff.inp) on standard\n"
+           "output, after a few lines about what it read. The input is a CIF or an Atoms\n"
+           "keyword file (title, space, a, b, c, alpha, beta, gamma, rmax, core, edge, atoms).\n"
+           "\n"
+           "Options (in any order; --name=value works too):\n"
+           "  --absorber <site>  absorbing atom: a site label, or an element for its first\n"
+           "                     site (default: the keyword file's core, else the first site)\n"
+           "  --edge <edge>      K, L1, L2 or L3 (default: the keyword file's edge, else K,\n"
+           "                     or L3 from La, Z = 57, on)\n"
+           "  --radius <A>       cluster radius in Angstrom, at most 12 (default: the keyword\n"
+           "                     file's rmax, else 6.0)\n"
+           "  --rmax <A>         longest half path length FEFF follows, FEFF's RMAX, in\n"
+           "                     Angstrom (default 5.0)\n"
+           "  --help             this text\n"
+           "  -c <file>          the input file\n"
+           "\n"
+           "Exit status 0 on success; on any error one line naming the file and the cause,\n"
+           "and status 1 (bad input) or 2 (bad command line).\n";
+}
+
+} // namespace atoms

@@ -1,0 +1,57 @@
+#ifndef ATOMS_SYMMETRY_H
+#define ATOMS_SYMMETRY_H
+
+#include "crystal.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace atoms {
+
+// Parses an operator such as "x,y,z", "1/2+x,-y,z-1/2", "x-y, x, z+0.5", "-X,-Y,-Z".
+std::optional<SymOp> parseSymop(const std::string &text);
+
+// x in [0, 1); values within 1e-6 below 1 become 0, so that 0.9999995 and 0 are one position.
+double wrapFraction(double x);
+
+// One atom of the filled unit cell: an image of a site.
+struct CellAtom
+{
+    int site = 0;
+    Vec3 frac { 0, 0, 0 };
+};
+
+// Distances in Angstrom that decide which atoms of the filled cell are one and the same.
+struct MergeRules
+{
+    // Closer than this, two images are one position: a site on a special position, a site
+    // listed twice, or two species sharing a site.
+    double samePosition = 0.1;
+    // Closer than this, two atoms cannot both be there: partly occupied ones are alternatives
+    // (positional disorder), fully occupied ones make the input an error.
+    double tooClose = 0.5;
+};
+
+// The atoms of one unit cell after symmetry expansion and merging.
+struct FilledCell
+{
+    std::vector<CellAtom> atoms;
+    // For each site, the atom that took its place when all its images were merged away
+    // (the site lost a shared position to a species of larger occupancy), else -1.
+    std::vector<int> replacedBy;
+    std::vector<std::string> notes;
+};
+
+// Applies the operators to every site, wraps the images into the cell and merges duplicates;
+// where atoms compete for one position the one with the larger occupancy stays.
+// Throws InputError for fully occupied atoms closer than rules.tooClose.
+FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules = MergeRules());
+
+// Shortest distance in Angstrom between two fractional positions over all lattice translations,
+// exact for distances below the smallest plane spacing.
+double periodicDistance(const Cell &cell, const Vec3 &f1, const Vec3 &f2);
+
+} // namespace atoms
+
+#endif
