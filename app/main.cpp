@@ -6,11 +6,23 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <cstdio>
+#include <cstdlib>
 #include <QTextCodec>
 #include <QTranslator>
 
+// Diagnostics go to a terminal, which reads UTF-8, whatever codec the files use.
+static void writeMessageAsUtf8(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+{
+    std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, msg).toUtf8().constData());
+    std::fflush(stderr);
+    if (type == QtFatalMsg)
+        std::abort();
+}
+
 int main(int argc, char *argv[])
 {
+    qInstallMessageHandler(writeMessageAsUtf8);
     ParamStore commandLine(argc, argv);
     const bool batch = commandLine.contains("-batch");
     // A batch run shows no window, so it needs no display.
