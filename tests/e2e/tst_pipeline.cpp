@@ -1,0 +1,88 @@
+// The whole pipeline with the real programs: the project's Atoms converter and
+// Debian's FEFF 6 (/usr/bin/feff6), run headless on the bundled samples.
+#include "ccolors.h"
+#include "testutil.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace testutil;
+
+class TestPipeline : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir tmp;
+
+private slots:
+    void samplesFromCifToPlot()
+    {
+        QVERIFY(tmp.isValid());
+        QVERIFY2(QFileInfo("/usr/bin/feff6").isExecutable(), "Debian's ifeffit package gives /usr/bin/feff6");
+        const QString dir = tmp.path();
+        QDir().mkpath(dir + "/00-Cif");
+        QDir().mkpath(dir + "/00-Inp");
+        const QStringList cifs = QDir(testData("cif")).entryList({"*.cif"});
+        for (const QString &name : cifs)
+            QVERIFY(QFile::copy(testData("cif/" + name), dir + "/00-Cif/" + name));
+        QVERIFY(QFile::copy(testData("atoms/too_close.cif"), dir + "/00-Cif/too_close.cif"));
+        const QStringList inps = QDir(testData("feff")).entryList({"*.inp"});
+        for (const QString &name : inps)
+            QVERIFY(QFile::copy(testData("feff/" + name), dir + "/00-Inp/" + name));
+        QVERIFY(writeFile(dir + "/config.cfg", QString("MAX_PROC 2\nATOMS_EXE %1\nATOMS_ARG \"\"\n"
+                                                       "FEFF_EXE /usr/bin/feff6\n")
+                                                   .arg(ORBELIN_ATOMS)
+                                                   .toUtf8()));
+
+        QProcess orbelin;
+        orbelin.setWorkingDirectory(dir);
+        orbelin.start(ORBELIN_EXE, {"-batch", "-e", "-plot", "chi.png"});
+        QVERIFY(orbelin.waitForFinished(240000));
+        const QString errors = QString::fromUtf8(orbelin.readAllStandardError());
+        const QStringList lines = QString::fromUtf8(orbelin.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(orbelin.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(orbelin.exitCode(), 1); // the broken inputs give no chi data
+        QCOMPARE(lines.size(), cifs.size() + 1 + inps.size());
+
+        const QStringList failing = {"too_close", "broken_garbage_feff", "empty_feff"};
+        for (const QString &line : lines) {
+            const QStringList f = line.split('\t');
+            QCOMPARE(f.size(), 5);
+            const QString name = QFileInfo(f.at(0)).completeBaseName();
+            QCOMPARE(f.at(2), QString("F. Finished"));
+            if (failing.contains(name)) {
+                QCOMPARE(f.at(3), QString("0"));
+                QVERIFY2(errors.contains("FeFF wrote no new chi.dat in " + f.at(4)), qPrintable(name));
+            } else {
+                QVERIFY2(f.at(3) == "401", qPrintable(line));
+                QVERIFY(QFile::exists(f.at(4) + "/chi.dat"));
+            }
+            if (f.at(0).contains("/00-Cif/"))
+                QCOMPARE(f.at(1), QString("A. Finished"));
+        }
+        QVERIFY2(errors.contains("Atoms ended with exit code 1 in " + dir + "/00-Res/too_close"),
+                 qPrintable(errors));
+
+        // The plot shows the curves in their palette colours (jobs in scan order).
+        const QImage plot(dir + "/chi.png");
+        QVERIFY(!plot.isNull());
+        QHash<QRgb, int> pixels;
+        for (int y = 0; y < plot.height(); ++y)
+            for (int x = 0; x < plot.width(); ++x)
+                ++pixels[plot.pixel(x, y)];
+        const CColors palette;
+        int coloursSeen = 0;
+        for (int i = 0; i < lines.size(); ++i) {
+            const bool hasData = lines.at(i).split('\t').at(3) != "0";
+            if (hasData && pixels.value(palette.color(i).rgb()) > 30)
+                ++coloursSeen;
+        }
+        QVERIFY2(coloursSeen >= 6, qPrintable(QString::number(coloursSeen)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPipeline)
+#include "tst_pipeline.moc"
