@@ -258,6 +258,8 @@ void Demeter::showFeffState(QProcess::ProcessState stat)
             jobState = 0;
             setStatus(FeffStat, tr("F. Finished"), stoppedStyle);
             reportAbnormalEnd(feffProc, "FeFF");
+            for (const QString &line : feffTroubleLines(ResFeff->toPlainText()))
+                emit log(tr("FeFF in %1 : %2").arg(workDir, line));
             readFeffResult();
         } else {
             setStatus(FeffStat, tr("F. Not Running"), stoppedStyle);

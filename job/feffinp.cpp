@@ -1,6 +1,7 @@
 #include "feffinp.h"
 
 #include <QDir>
+#include <QStringList>
 
 const QString feffInpMarker = QStringLiteral(" * This");
 const QString copiedHeaderLine = QStringLiteral(" * This file was copied by Orbelin\n");
@@ -33,4 +34,16 @@ QString decodeOutputLines(const QByteArray &bytes)
         start = end;
     }
     return text;
+}
+
+QStringList feffTroubleLines(const QString &output)
+{
+    QStringList found;
+    const QStringList lines = output.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        if (line.contains(QLatin1String("Fatal Error"), Qt::CaseInsensitive)
+            || line.contains(QLatin1String("limit exceeded"), Qt::CaseInsensitive))
+            found << line.trimmed();
+    }
+    return found;
 }

@@ -13,6 +13,9 @@ extern const QString copiedHeaderLine;
 QString textFromMarker(const QString &text);
 // Removes the "feff*.dat" files (any letter case) of dir; other files stay.
 void removeFeffDatFiles(const QString &dir);
+// Lines of FEFF's output that a user must not miss: fatal errors (FEFF 6 still exits
+// with 0) and a path list cut short for a large cluster.
+QStringList feffTroubleLines(const QString &output);
 // Process output as the per-line reading gives it: each line (up to and including
 // its line break) is decoded as UTF-8 up to its first zero byte.
 QString decodeOutputLines(const QByteArray &bytes);

@@ -16,6 +16,10 @@
         <translation>%1 を起動できません : %2</translation>
     </message>
     <message>
+        <source>FeFF in %1 : %2</source>
+        <translation>%1 の FeFF : %2</translation>
+    </message>
+    <message>
         <source>FeFF wrote no new chi.dat in %1</source>
         <translation>%1 に FeFF の新しい chi.dat がありません</translation>
     </message>

@@ -78,6 +78,7 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::newRow("start failure") << "Can not start %1 : %2";
         QTest::newRow("no new chi") << "FeFF wrote no new chi.dat in %1";
+        QTest::newRow("FEFF trouble") << "FeFF in %1 : %2";
         QTest::newRow("empty chi") << "chi.dat in %1 holds no data";
         QTest::newRow("crash") << "%1 crashed in %2";
         QTest::newRow("exit code") << "%1 ended with exit code %2 in %3";

@@ -9,6 +9,7 @@
 //   --feffdat N      also write feff0001.dat .. feffNNNN.dat
 //   --lines N        print N lines of output (--width W characters, default 80)
 //   --flush-lines    flush after every output line
+//   --say WORD       print a line "WORD" (underscores become blanks)
 //   --crash          abort before writing anything
 //   --exit N         exit code (default 0)
 //   --log FILE       append start and end events to FILE
@@ -74,6 +75,13 @@ int main(int argc, char **argv)
         std::cout << line << '\n';
         if (flushLines)
             std::cout << std::flush;
+    }
+
+    if (opt.has("say")) {
+        std::string said = opt.text("say");
+        for (char &c : said)
+            c = c == '_' ? ' ' : c;
+        std::cout << "    " << said << '\n';
     }
 
     const long feffDat = opt.number("feffdat", 0);

@@ -449,6 +449,12 @@ private slots:
         QTest::newRow("atoms crash") << 1 << "fake: --crash" << "Atoms crashed in %1" << true;
         QTest::newRow("empty chi.dat") << 6 << "fake: --empty-chi" << "chi.dat in %1 holds no data"
                                        << true;
+        QTest::newRow("fatal error, exit 0")
+            << 6 << "fake: --no-chi --say Fatal_Error:_at_RDINP." << "FeFF in %1 : Fatal Error: at RDINP."
+            << true;
+        QTest::newRow("path list cut")
+            << 6 << "fake: --say Internal_path_finder_limit_exceeded_--_path_list_may_be_incomplete."
+            << "FeFF in %1 : Internal path finder limit exceeded -- path list may be incomplete." << true;
     }
 
     void abnormalEndsAreLogged()
