@@ -1,15 +1,15 @@
 #include "batchrun.h"
 #include "body.h"
 #include "gui.h"
+#include "language.h"
 #include "paramstore.h"
 #include "showchi.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
-#include <QTextCodec>
-#include <QTranslator>
 
 // Diagnostics go to a terminal, which reads UTF-8, whatever codec the files use.
 static void writeMessageAsUtf8(QtMsgType type, const QMessageLogContext &context, const QString &msg)
@@ -36,11 +36,7 @@ int main(int argc, char *argv[])
     QApplication::setStyle("Fusion");
     QApplication app(argc, argv);
     QTranslator translator;
-    if (!commandLine.contains("-e")) {
-        translator.load(":Orbelin_ja_JP", QCoreApplication::applicationDirPath(), QString(), QString());
-        app.installTranslator(&translator);
-    }
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName("Shift-JIS"));
+    setupLanguage(&app, &translator, commandLine);
 
     Body body(&commandLine, nullptr);
     QObject::connect(&body, &Body::finishing, &app, &QApplication::closeAllWindows);

@@ -2,11 +2,13 @@
 #ifndef TESTUTIL_H
 #define TESTUTIL_H
 
+#include "paramstore.h"
 #include "runsettings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <QVector>
 
 namespace testutil {
 
@@ -39,6 +41,18 @@ inline RunSettings fakeSettings(const QString &resFiles, const QStringList &atom
     settings.feffExe = FAKE_FEFF;
     settings.feffArgs = feffArgs;
     return settings;
+}
+
+// A command-line store built from words, as the program entry builds it from argv.
+inline ParamStore commandLine(const QStringList &words)
+{
+    QList<QByteArray> bytes;
+    for (const QString &w : QStringList{"orbelin"} + words)
+        bytes << w.toUtf8();
+    QVector<char *> argv;
+    for (QByteArray &b : bytes)
+        argv << b.data();
+    return ParamStore(argv.size(), argv.data());
 }
 
 inline QString testData(const QString &relative)

@@ -21,18 +21,6 @@ void collectDebug(QtMsgType type, const QMessageLogContext &, const QString &msg
         debugLines << msg;
 }
 
-// Builds a command-line store from words, as the program entry does.
-ParamStore commandLine(const QStringList &words)
-{
-    QList<QByteArray> bytes;
-    for (const QString &w : QStringList{"orbelin"} + words)
-        bytes << w.toUtf8();
-    QVector<char *> argv;
-    for (QByteArray &b : bytes)
-        argv << b.data();
-    return ParamStore(argv.size(), argv.data());
-}
-
 } // namespace
 
 class TestBody : public QObject

@@ -1,5 +1,7 @@
 #include "paramstore.h"
 
+#include "testutil.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
@@ -15,11 +17,7 @@ private:
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
         const QString path = tmp.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return QString();
-        file.write(bytes);
-        return path;
+        return testutil::writeFile(path, bytes) ? path : QString();
     }
 
     static QByteArray sjis(const QString &text)

@@ -4,13 +4,13 @@
 #include "body.h"
 #include "demeter.h"
 #include "gui.h"
+#include "language.h"
 #include "showchi.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QScreen>
-#include <QTextCodec>
 #include <QTimer>
 #include <QTranslator>
 
@@ -23,11 +23,7 @@ int main(int argc, char *argv[])
     QApplication::setStyle("Fusion");
     QApplication app(argc, argv);
     QTranslator translator;
-    if (!commandLine.contains("-e")) {
-        translator.load(":Orbelin_ja_JP", QCoreApplication::applicationDirPath(), QString(), QString());
-        app.installTranslator(&translator);
-    }
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName("Shift-JIS"));
+    setupLanguage(&app, &translator, commandLine);
 
     Body body(&commandLine, nullptr);
     Gui *gui = body.mainWindow();

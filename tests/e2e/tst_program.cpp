@@ -18,17 +18,6 @@ using namespace testutil;
 
 namespace {
 
-ParamStore commandLine(const QStringList &words)
-{
-    QList<QByteArray> bytes;
-    for (const QString &w : QStringList{"orbelin"} + words)
-        bytes << w.toUtf8();
-    QVector<char *> argv;
-    for (QByteArray &b : bytes)
-        argv << b.data();
-    return ParamStore(argv.size(), argv.data());
-}
-
 bool allFinished(const Body &body)
 {
     const auto &jobs = body.jobs();

@@ -1,5 +1,7 @@
 #include "chidata.h"
 
+#include "testutil.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
@@ -11,14 +13,11 @@ class TestChiData : public QObject
 private:
     QTemporaryDir tmp;
 
+    // Writes raw bytes, so that tests control line ends and encoding.
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
         const QString path = tmp.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return QString();
-        file.write(bytes);
-        return path;
+        return testutil::writeFile(path, bytes) ? path : QString();
     }
 
     static void verifyEmpty(const ChiData &chi)

@@ -1,0 +1,12 @@
+#ifndef LANGUAGE_H
+#define LANGUAGE_H
+
+class ParamStore;
+class QCoreApplication;
+class QTranslator;
+
+// Installs the built-in Japanese catalogue unless -e was given, then makes Shift-JIS the
+// codec of text streams (the configuration file, feff.inp, chi.dat).
+void setupLanguage(QCoreApplication *app, QTranslator *translator, const ParamStore &commandLine);
+
+#endif
