@@ -1,0 +1,250 @@
+// Plot redraw: a full repaint of the plot's drawing area with K shown curves of 401
+// points, against a bare QPainter drawing of the same polylines into a QImage of the
+// same size, in the same run.
+//
+//   plot_redraw [--counts 1,10,100,1000] [--rounds 15] [--min-ms 30] [--work DIR]
+//               [--snapshots DIR]
+//
+// --snapshots saves, for every K, what the repaint drew (plot-K.png) and what the bare
+// drawing drew (bare-K.png), to check by eye that both draw the same curves.
+// The jobs get their data the honest way: every one of them runs the FEFF stand-in once
+// (a different --amp each, so that the curves differ), two at a time, before anything
+// is timed. They are registered with a ShowChi window, which is shown (offscreen
+// platform) at its designed size; for each K the first K jobs have their "Show" box
+// ticked, the others not, and the scale is fitted again (the window's Reset Scale).
+//
+// Repaint: DispChi->repaint(), the synchronous path of a real paint: the widget
+// repaint manager paints the area (background, frame, ShowChi::draw's curves, grid,
+// labels) into the window's backing store and flushes it.
+// Bare: QPainter on a QImage of the area's size in the backing store's format: fill
+// the background, then drawPolyline of the same screen points (precomputed) with the
+// same pen (width 1, the job's colour).
+// Each timed sample is a batch of paints lasting at least --min-ms, divided by its count;
+// the two variants alternate batch by batch; the figures are medians over the rounds.
+#include "benchqt.h"
+#include "benchutil.h"
+
+#include "chcoord.h"
+#include "demeter.h"
+#include "dispa.h"
+#include "language.h"
+#include "paramstore.h"
+#include "showchi.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QImage>
+#include <QPainter>
+#include <QPushButton>
+#include <QTranslator>
+
+#include <cmath>
+#include <functional>
+#include <sstream>
+
+using namespace bench;
+
+namespace {
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+// Makes count jobs and runs each once with the stand-in, at most two at a time.
+QVector<Demeter *> makeJobs(int count, const QString &work)
+{
+    QDir().mkpath(work + "/in");
+    QVector<Demeter *> jobs;
+    for (int i = 0; i < count; ++i) {
+        const QString input = work + QString("/in/curve%1.inp").arg(i, 4, 10, QChar('0'));
+        writeText(input.toStdString(), "x\n");
+        RunSettings settings;
+        settings.environment = QProcessEnvironment::systemEnvironment();
+        settings.cifFiles = work + "/in";
+        settings.inpFiles = work + "/in";
+        settings.resFiles = work + "/res";
+        settings.feffExe = FAKE_FEFF;
+        settings.feffArgs = QStringList{"--amp", QString::number(0.5 + double((i * 37) % 97) / 97.0)};
+        jobs.append(new Demeter(&settings, QFileInfo(input), 6, nullptr));
+    }
+    int next = 0, running = 0, finished = 0;
+    QEventLoop loop;
+    std::function<void()> startMore = [&] {
+        while (running < 2 && next < jobs.size()) {
+            ++running;
+            jobs[next++]->start();
+        }
+    };
+    for (Demeter *job : jobs)
+        QObject::connect(job, &Demeter::procStopped, &loop, [&] {
+            --running;
+            ++finished;
+            if (finished == jobs.size())
+                loop.quit();
+            else
+                startMore();
+        });
+    startMore();
+    if (finished < jobs.size())
+        loop.exec();
+    return jobs;
+}
+
+struct Bare
+{
+    QVector<QPolygonF> lines;
+    QVector<QColor> colours;
+};
+
+// The screen points ShowChi::draw gives the painter for the first k jobs.
+Bare bareCurves(const QVector<Demeter *> &jobs, int k, const ChCoord &coord)
+{
+    Bare bare;
+    for (int i = 0; i < k; ++i) {
+        const ChiData &chi = jobs[i]->chi();
+        QPolygonF line;
+        line.reserve(chi.kValues.size());
+        for (int j = 0; j < chi.kValues.size(); ++j)
+            line << QPointF(std::trunc(coord.toScreenX(chi.kValues[j])),
+                            std::trunc(coord.toScreenY(chi.chiValues[j])));
+        bare.lines << line;
+        bare.colours << jobs[i]->color();
+    }
+    return bare;
+}
+
+void drawBare(QImage &image, const Bare &bare)
+{
+    QPainter p(&image);
+    p.fillRect(0, 0, image.width(), image.height(), Qt::white);
+    for (int i = 0; i < bare.lines.size(); ++i) {
+        p.setPen(QPen(bare.colours[i], 1, Qt::SolidLine));
+        p.drawPolyline(bare.lines[i]);
+    }
+}
+
+// Seconds per call of f, from batches of at least minSeconds.
+template<typename F>
+double timeBatch(F f, double minSeconds)
+{
+    int reps = 0;
+    const double t0 = now();
+    double t = t0;
+    do {
+        f();
+        ++reps;
+        t = now();
+    } while (t - t0 < minSeconds);
+    return (t - t0) / reps;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qInstallMessageHandler(quietMessages);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::vector<int> counts{1, 10, 100, 1000};
+    int rounds = 15;
+    double minMs = 30;
+    QString work = "/tmp/orbelin-bench-plot";
+    QString snapshots;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--rounds") {
+            rounds = std::max(1, std::atoi(argv[i + 1]));
+        } else if (a == "--min-ms") {
+            minMs = std::atof(argv[i + 1]);
+        } else if (a == "--work") {
+            work = argv[i + 1];
+        } else if (a == "--snapshots") {
+            snapshots = argv[i + 1];
+        } else if (a == "--counts") {
+            counts.clear();
+            std::stringstream list(argv[i + 1]);
+            std::string item;
+            while (std::getline(list, item, ','))
+                counts.push_back(std::atoi(item.c_str()));
+        }
+    }
+    QApplication::setStyle("Fusion");
+    QApplication app(argc, argv);
+    // The program's catalogue and locale codec (Shift-JIS), which its text streams use.
+    QTranslator translator;
+    setupLanguage(&app, &translator, ParamStore());
+    const QString startDir = QDir::currentPath();
+    removeTree(work.toStdString());
+
+    const int maxK = *std::max_element(counts.begin(), counts.end());
+    const double t0 = now();
+    const QVector<Demeter *> jobs = makeJobs(maxK, work);
+    const double runSeconds = now() - t0;
+    QDir::setCurrent(startDir);
+    int withData = 0;
+    for (Demeter *job : jobs)
+        withData += job->chi().valid && job->chi().kValues.size() == 401;
+    if (withData != maxK) {
+        std::fprintf(stderr, "only %d of %d jobs have 401 points of chi data\n", withData, maxK);
+        result("plot redraw", "run failed", "-", "no");
+        return 1;
+    }
+
+    ShowChi plot(nullptr);
+    for (Demeter *job : jobs)
+        plot.registerDemeter(job);
+    plot.show();
+    settle();
+    DispA *area = plot.plotArea();
+    auto *resetScale = plot.findChild<QPushButton *>("ResetScale");
+    QImage image(area->size(), QImage::Format_RGB32);
+    std::printf("Plot redraw: area %dx%d, platform %s; %d jobs ran the stand-in in %.1f s\n",
+                area->width(), area->height(), qPrintable(QGuiApplication::platformName()), maxK,
+                runSeconds);
+
+    for (int k : counts) {
+        for (int i = 0; i < jobs.size(); ++i)
+            jobs[i]->findChild<QCheckBox *>("Show")->setChecked(i < k);
+        if (resetScale)
+            resetScale->click();
+        settle();
+        area->repaint();
+        settle();
+        const Bare bare = bareCurves(jobs, k, area->coord);
+
+        std::vector<double> repaint, drawn;
+        for (int r = 0; r < rounds; ++r) {
+            for (int j = 0; j < 2; ++j) {
+                if ((j + r) % 2 == 0)
+                    repaint.push_back(timeBatch([&] { area->repaint(); }, 1e-3 * minMs));
+                else
+                    drawn.push_back(timeBatch([&] { drawBare(image, bare); }, 1e-3 * minMs));
+            }
+            settle(); // the cursor read-outs ShowChi::draw updates
+        }
+        if (!snapshots.isEmpty()) {
+            QDir().mkpath(snapshots);
+            area->grab().save(snapshots + QString("/plot-%1.png").arg(k));
+            image.save(snapshots + QString("/bare-%1.png").arg(k));
+        }
+        const double ratio = medianRatio(repaint, drawn);
+        std::printf("  K = %4d  repaint %9.3f ms  bare %9.3f ms  ratio %.3f  "
+                    "(bare per curve %.2f us)\n",
+                    k, 1e3 * median(repaint), 1e3 * median(drawn), ratio,
+                    1e6 * median(drawn) / k);
+        char fig[200];
+        std::snprintf(fig, sizeof fig, "repaint %.3f ms, bare %.3f ms, ratio %.3f",
+                      1e3 * median(repaint), 1e3 * median(drawn), ratio);
+        if (k >= 100)
+            result("plot redraw K=" + std::to_string(k), fig, "<= 1.3x bare",
+                   ratio <= 1.3 ? "yes" : "no");
+        else
+            result("plot redraw K=" + std::to_string(k), fig, "- (goal for K >= 100)", "-");
+    }
+    removeTree(work.toStdString());
+    return 0;
+}
