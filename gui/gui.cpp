@@ -29,8 +29,11 @@ void Gui::log(const QString &msg)
 void Gui::addDemeter(Demeter *job)
 {
     connect(job, &Demeter::log, this, &Gui::log);
-    resGroup.addButton(job->ShowResAtoms, -1);
-    resGroup.addButton(job->ShowResFeff, -1);
+    // The ids the group would give itself for id -1 (one below the lowest so far,
+    // starting at -2), without its search of every id: adding stays cheap for long lists.
+    const int nextId = -2 - resGroup.buttons().size();
+    resGroup.addButton(job->ShowResAtoms, nextId);
+    resGroup.addButton(job->ShowResFeff, nextId - 1);
     ScrollA1->verticalScrollBar()->setValue(ScrollA1->verticalScrollBar()->maximum());
     showChi->registerDemeter(job);
     ProcList->addWidget(job, ProcList->count(), 0);

@@ -41,13 +41,23 @@ void configureProcess(QProcess *proc, const QString &program, const QStringList 
     proc->setWorkingDirectory(workDir);
 }
 
+// Inserts at the area's cursor outside the undo history: program output and copied
+// inputs are no edits of the user's, and recording them costs time and memory.
+void insertUnrecorded(QTextEdit *area, const QString &text)
+{
+    const bool undo = area->isUndoRedoEnabled();
+    area->setUndoRedoEnabled(false);
+    area->insertPlainText(text);
+    area->setUndoRedoEnabled(undo);
+}
+
 // All output available now, inserted in one go: far cheaper than a line at a time
 // for programs that print thousands of lines, and the same text.
 void appendOutput(QProcess *proc, QTextEdit *area)
 {
     const QByteArray bytes = proc->readAll();
     if (!bytes.isEmpty())
-        area->insertPlainText(decodeOutputLines(bytes));
+        insertUnrecorded(area, decodeOutputLines(bytes));
 }
 
 } // namespace
@@ -109,29 +119,45 @@ Demeter::Demeter(const RunSettings *runSettings, const QFileInfo &file, int kind
 // "Running" or "Finished". The fields keep the room their longest text needs.
 void Demeter::fitFieldsToTexts()
 {
-    const QStringList statuses = {tr("A. Not Running"), tr("A. Starting"), tr("A. Running"),
-                                  tr("A. Finished"),    tr("F. Not Running"), tr("F. Starting"),
-                                  tr("F. Running"),     tr("F. Finished")};
-    int widest = 0;
-    for (const QString &status : statuses)
-        widest = qMax(widest, AtomsStat->fontMetrics().horizontalAdvance(status));
-    QStyleOptionFrame option;
-    option.initFrom(AtomsStat);
-    option.lineWidth = AtomsStat->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, AtomsStat);
-    const int needed = AtomsStat->style()
-                           ->sizeFromContents(QStyle::CT_LineEdit, &option,
-                                              QSize(widest + 4, AtomsStat->sizeHint().height()), AtomsStat)
-                           .width();
-    for (QLineEdit *field : {AtomsStat, FeffStat}) {
-        field->setMaximumWidth(qMax(field->maximumWidth(), needed));
-        field->setMinimumWidth(qMin(field->maximumWidth(), needed));
+    // Every row has the same font and language: measure once, for the first row.
+    struct Widths
+    {
+        QString key;
+        int status = 0;
+        int color = 0;
+        int target = 0;
+    };
+    static Widths widths;
+    const QString key = AtomsStat->font().key() + tr("A. Not Running");
+    if (widths.key != key) {
+        const QStringList statuses = {tr("A. Not Running"), tr("A. Starting"), tr("A. Running"),
+                                      tr("A. Finished"),    tr("F. Not Running"), tr("F. Starting"),
+                                      tr("F. Running"),     tr("F. Finished")};
+        int widest = 0;
+        for (const QString &status : statuses)
+            widest = qMax(widest, AtomsStat->fontMetrics().horizontalAdvance(status));
+        QStyleOptionFrame option;
+        option.initFrom(AtomsStat);
+        option.lineWidth =
+            AtomsStat->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, AtomsStat);
+        widths.status = AtomsStat->style()
+                            ->sizeFromContents(QStyle::CT_LineEdit, &option,
+                                               QSize(widest + 4, AtomsStat->sizeHint().height()),
+                                               AtomsStat)
+                            .width();
+        widths.color = ColorSel->fontMetrics().horizontalAdvance(ColorSel->text())
+            + 2 * ColorSel->style()->pixelMetric(QStyle::PM_ButtonMargin) + 4;
+        // Room for the end of the input path, the file name, however narrow the window.
+        widths.target = TargetName->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 16;
+        widths.key = key;
     }
-    const int colorText = ColorSel->fontMetrics().horizontalAdvance(ColorSel->text())
-        + 2 * ColorSel->style()->pixelMetric(QStyle::PM_ButtonMargin) + 4;
-    ColorSel->setMaximumWidth(qMax(ColorSel->maximumWidth(), colorText));
-    ColorSel->setMinimumWidth(qMin(ColorSel->maximumWidth(), colorText));
-    // Room for the end of the input path, the file name, however narrow the window.
-    TargetName->setMinimumWidth(TargetName->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 16);
+    for (QLineEdit *field : {AtomsStat, FeffStat}) {
+        field->setMaximumWidth(qMax(field->maximumWidth(), widths.status));
+        field->setMinimumWidth(qMin(field->maximumWidth(), widths.status));
+    }
+    ColorSel->setMaximumWidth(qMax(ColorSel->maximumWidth(), widths.color));
+    ColorSel->setMinimumWidth(qMin(ColorSel->maximumWidth(), widths.color));
+    TargetName->setMinimumWidth(widths.target);
 }
 
 // The process objects are left alone: programs still running go on after the program ends.
@@ -347,8 +373,7 @@ void Demeter::prepareFeffInpFile()
     target.close();
     source.close();
 
-    ResAtoms->insertPlainText(copiedHeaderLine);
-    ResAtoms->insertPlainText(text);
+    insertUnrecorded(ResAtoms, copiedHeaderLine + text);
 }
 
 void Demeter::removeOldFeffDat()

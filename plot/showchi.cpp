@@ -32,6 +32,13 @@ void ShowChi::resetScale()
     update();
 }
 
+// Every paint sets the read-outs; a field whose text stays is left alone.
+static void setReadout(QLineEdit *field, const QString &text)
+{
+    if (field->text() != text)
+        field->setText(text);
+}
+
 void ShowChi::draw(QPainter *p)
 {
     ChCoord &coord = DispChi->coord;
@@ -58,6 +65,6 @@ void ShowChi::draw(QPainter *p)
 
     drawChiPlot(p, coord, curves);
 
-    CurK->setText(QString::number(coord.toDataX(DispChi->mouseC.nowX), 'g', 6));
-    CurChi->setText(QString::number(coord.toDataY(DispChi->mouseC.nowY), 'g', 6));
+    setReadout(CurK, QString::number(coord.toDataX(DispChi->mouseC.nowX), 'g', 6));
+    setReadout(CurChi, QString::number(coord.toDataY(DispChi->mouseC.nowY), 'g', 6));
 }

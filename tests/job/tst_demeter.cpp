@@ -551,6 +551,8 @@ private slots:
         QCOMPARE(lines.size(), 5000 + 3); // banner, 5000 lines, "feff done", final empty piece
         QCOMPARE(lines.at(1), QString("line 0 ").leftJustified(79, 'x'));
         QCOMPARE(lines.at(5000), QString("line 4999 ").leftJustified(79, 'x'));
+        // Program output is no edit of the user's: undo cannot take it away.
+        QVERIFY(!job.findChild<QTextEdit *>("ResFeff")->document()->isUndoAvailable());
     }
 
     void realFeff()
