@@ -42,7 +42,8 @@ void configureProcess(QProcess *proc, const QString &program, const QStringList 
 }
 
 // Inserts at the area's cursor outside the undo history: program output and copied
-// inputs are no edits of the user's, and recording them costs time and memory.
+// inputs are no edits of the user's, and recording them costs time and memory. (Turning
+// the history off clears it, so edits made before the insertion cannot be undone.)
 void insertUnrecorded(QTextEdit *area, const QString &text)
 {
     const bool undo = area->isUndoRedoEnabled();
