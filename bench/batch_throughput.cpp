@@ -191,11 +191,7 @@ int main(int argc, char **argv)
             opt.work = v;
             ++i;
         } else if (a == "--procs") {
-            opt.procs.clear();
-            std::stringstream list(v);
-            std::string item;
-            while (std::getline(list, item, ','))
-                opt.procs.push_back(std::atoi(item.c_str()));
+            opt.procs = parseIntList(v);
             ++i;
         } else {
             std::fprintf(stderr,

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,17 @@ inline double now()
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
+}
+
+// "1,10,100" -> {1, 10, 100}
+inline std::vector<int> parseIntList(const std::string &text)
+{
+    std::vector<int> values;
+    std::stringstream list(text);
+    std::string item;
+    while (std::getline(list, item, ','))
+        values.push_back(std::atoi(item.c_str()));
+    return values;
 }
 
 inline double median(std::vector<double> values)

@@ -188,11 +188,7 @@ int main(int argc, char **argv)
         } else if (a == "--platform") {
             platform = argv[i + 1];
         } else if (a == "--counts") {
-            counts.clear();
-            std::stringstream list(argv[i + 1]);
-            std::string item;
-            while (std::getline(list, item, ','))
-                counts.push_back(std::atoi(item.c_str()));
+            counts = parseIntList(argv[i + 1]);
         }
     }
     const std::string self = fs::canonical("/proc/self/exe").string();

@@ -81,6 +81,16 @@ private:
 
     static void tick(Demeter *job, bool on) { job->findChild<QCheckBox *>("Show")->setChecked(on); }
 
+    // A job registered with the window, run to its end and ticked.
+    Demeter *shownJob(ShowChi &chi, const QByteArray &chiText)
+    {
+        Demeter *job = newJob(chiText);
+        chi.registerDemeter(job);
+        run(job);
+        tick(job, true);
+        return job;
+    }
+
     static QImage paint(ShowChi &chi) { return chi.plotArea()->grab().toImage(); }
 
     static QString readout(ShowChi &chi, const char *name)
@@ -175,10 +185,7 @@ private slots:
             k << 2.0 * (i + 1);
         ShowChi chi;
         showWindow(chi);
-        Demeter *job = newJob(chiFile(k, chiValues));
-        chi.registerDemeter(job);
-        run(job);
-        tick(job, true);
+        shownJob(chi, chiFile(k, chiValues));
         if (withEmptyJob) {
             Demeter *empty = newJob();
             chi.registerDemeter(empty);
@@ -231,10 +238,7 @@ private slots:
     {
         ShowChi chi;
         showWindow(chi);
-        Demeter *job = newJob(chiFile({0, 10}, {-1, 1}));
-        chi.registerDemeter(job);
-        run(job);
-        tick(job, true);
+        shownJob(chi, chiFile({0, 10}, {-1, 1}));
         paint(chi);
         DispA *area = chi.plotArea();
         QTest::mouseMove(area, QPoint(200, 150));
@@ -247,10 +251,7 @@ private slots:
     {
         ShowChi chi;
         showWindow(chi);
-        Demeter *job = newJob(chiFile({0, 10}, {-1, 1}));
-        chi.registerDemeter(job);
-        run(job);
-        tick(job, true);
+        Demeter *job = shownJob(chi, chiFile({0, 10}, {-1, 1}));
         paint(chi);
         DispA *area = chi.plotArea();
 
@@ -294,10 +295,7 @@ private slots:
     {
         ShowChi chi;
         showWindow(chi);
-        Demeter *job = newJob(readFile(testData("chi/Cu_feff6.chi.dat")));
-        chi.registerDemeter(job);
-        run(job);
-        tick(job, true);
+        shownJob(chi, readFile(testData("chi/Cu_feff6.chi.dat")));
         paint(chi);
         DispA *area = chi.plotArea();
         QTest::mouseMove(area, QPoint(area->width() / 2, area->height() / 2));
