@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVector>
 
 namespace testutil {
@@ -19,6 +20,13 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     return file.write(bytes) == bytes.size();
+}
+
+// Writes raw bytes into dir (tests control line ends and encoding); the path, or empty.
+inline QString writeFileIn(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    return writeFile(path, bytes) ? path : QString();
 }
 
 inline QByteArray readFile(const QString &path)

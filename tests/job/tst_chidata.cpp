@@ -13,11 +13,9 @@ class TestChiData : public QObject
 private:
     QTemporaryDir tmp;
 
-    // Writes raw bytes, so that tests control line ends and encoding.
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
-        const QString path = tmp.filePath(name);
-        return testutil::writeFile(path, bytes) ? path : QString();
+        return testutil::writeFileIn(tmp, name, bytes);
     }
 
     static void verifyEmpty(const ChiData &chi)
