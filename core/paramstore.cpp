@@ -52,7 +52,13 @@ void ParamStore::readConfigFile(const QString &path)
         qDebug() << "Can't open config file : " << path;
         return;
     }
-    QTextStream in(&file);
+    readConfig(file);
+    file.close();
+}
+
+void ParamStore::readConfig(QIODevice &device)
+{
+    QTextStream in(&device);
     while (!in.atEnd()) {
         const QString line = stripComment(in.readLine());
         if (isBlankLine(line))
@@ -62,7 +68,6 @@ void ParamStore::readConfigFile(const QString &path)
         const QString keyValue = takeToken(rest, &rest);
         set(key, keyValue);
     }
-    file.close();
 }
 
 QString stripComment(const QString &line)

@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QString>
 
+class QIODevice;
+
 // Key/value parameters from the command line or from a configuration file,
 // looked up either exactly or without regard to case.
 class ParamStore
@@ -18,6 +20,8 @@ public:
     QString valueNoCase(const QString &key, const QString &defaultValue = QString()) const;
 
     void readConfigFile(const QString &path);
+    // The lines of an open text device, decoded with the locale's codec.
+    void readConfig(QIODevice &device);
 
 private:
     QMap<QString, QString> exactMap;

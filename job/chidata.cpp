@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <cmath>
+
 ChiData::ChiData()
 {
     reset();
@@ -37,8 +39,15 @@ void ChiData::read(const QString &path)
         qDebug() << "Can not open feff-chi-dat : " << path;
         return;
     }
-    fileName = path;
-    QTextStream in(&file);
+    readFrom(file);
+    fileName = valid ? path : QString();
+    file.close();
+}
+
+void ChiData::readFrom(QIODevice &device)
+{
+    reset();
+    QTextStream in(&device);
     bool headerSeen = false;
     while (!in.atEnd()) {
         const QStringList fields = in.readLine().simplified().split(QLatin1Char(' '));
@@ -51,12 +60,14 @@ void ChiData::read(const QString &path)
         }
         const double k = fields.at(0).toDouble();
         const double chi = fields.at(1).toDouble();
+        // A "nan" or "inf" row is no point of the curve and must not stretch the axes.
+        if (!std::isfinite(k) || !std::isfinite(chi))
+            continue;
         kValues.append(k);
         chiValues.append(chi);
         updateRange(k, minK, maxK);
         updateRange(chi, minChi, maxChi);
     }
-    file.close();
     if (kValues.isEmpty())
         reset();
     else

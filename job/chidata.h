@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVector>
 
+class QIODevice;
+
 // The k and chi(k) columns of one chi.dat, with their extremes.
 class ChiData
 {
@@ -12,6 +14,8 @@ public:
 
     void reset();
     void read(const QString &path);
+    // The columns after the "k chi" heading of an open text device.
+    void readFrom(QIODevice &device);
 
     double kMin() const { return valid ? minK : 0; }
     double kMax() const { return valid ? maxK : 20; }

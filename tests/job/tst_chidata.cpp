@@ -115,6 +115,14 @@ private slots:
             << QVector<double>{1.5, 3} << QVector<double>{-0.25, 10};
         QTest::newRow("single row") << QByteArray("k chi\n4 -7\n") << QVector<double>{4}
                                     << QVector<double>{-7};
+        QTest::newRow("not-a-number and infinite rows left out")
+            << QByteArray("k chi\n0 nan\ninf 1\n1 2\n2 -inf\n1e400 3\n3 -4\nNaN NaN\n")
+            << QVector<double>{1, 3} << QVector<double>{2, -4};
+        QTest::newRow("only infinite rows") << QByteArray("k chi\ninf 1\n1 +inf\n")
+                                            << QVector<double>() << QVector<double>();
+        QTest::newRow("binary after the heading")
+            << QByteArray("k chi\n1 2\n\0\0\xff\xfe\x80 \x01\n3 4", 21)
+            << QVector<double>{1, 0, 3} << QVector<double>{2, 0, 4};
     }
 
     void craftedFiles()

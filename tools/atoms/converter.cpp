@@ -173,9 +173,15 @@ static void checkFeffLimits(const std::vector<ClusterAtom> &cluster,
 
 static int convert(const Options &options, std::ostream &out)
 {
-    std::vector<std::string> messages;
     const std::string name = fileNameOf(options.input);
-    const Crystal crystal = readStructure(readFile(options.input), name);
+    convertCrystal(readStructure(readFile(options.input), name), name, options, out);
+    return 0;
+}
+
+void convertCrystal(
+    const Crystal &crystal, const std::string &name, const Options &options, std::ostream &out)
+{
+    std::vector<std::string> messages;
     messages.push_back("read " + asciiLine(name, 100) + " (" + crystal.format
         + (crystal.name.empty() ? "" : ", " + crystal.name) + "): "
         + std::to_string(crystal.sites.size()) + " site" + (crystal.sites.size() == 1 ? "" : "s")
@@ -239,7 +245,6 @@ static int convert(const Options &options, std::ostream &out)
         out << withoutMarker("orbelin-atoms: " + message) << '\n';
     out << text;
     out.flush();
-    return 0;
 }
 
 InputFormat detectFormat(const std::string &text)

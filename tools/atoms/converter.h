@@ -2,6 +2,7 @@
 #define ATOMS_CONVERTER_H
 
 #include "crystal.h"
+#include "options.h"
 
 #include <ostream>
 #include <string>
@@ -16,6 +17,11 @@ InputFormat detectFormat(const std::string &text);
 
 // Reads a CIF or an Atoms keyword file from its text; throws InputError.
 Crystal readStructure(const std::string &text, const std::string &fileName);
+
+// Writes the converter's messages and then the feff.inp text for a structure read from the
+// file called name; throws InputError.
+void convertCrystal(
+    const Crystal &crystal, const std::string &name, const Options &options, std::ostream &out);
 
 // Runs one conversion for a command line (without the program name), printing messages and
 // then the feff.inp text to out, or one error line to err. Returns the exit status.
