@@ -163,6 +163,12 @@ private slots:
                                            << "line 1: 'a' needs a number, not 'b'";
         QTest::newRow("keyword without value") << "a 3.6 core\natoms\nCu 0 0 0\n"
                                                << "line 1: 'core' needs a value";
+        QTest::newRow("angles that make no cell") << "a 3 alpha 60 beta 60 gamma 150\natoms\nNi 0 0 0\n"
+                                                  << "do not make a three-dimensional cell";
+        QTest::newRow("nearly flat cell") << "a 3.562 alpha 0.09\natoms\nNi 0 0 0\n"
+                                          << "lattice planes lie 0.0056 A apart, less than 0.5 A";
+        QTest::newRow("tiny cell") << "a 0.001\natoms\nNi 0 0 0\n"
+                                   << "lattice planes lie 0.001 A apart";
     }
 
     void keywordErrors()

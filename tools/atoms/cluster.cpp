@@ -18,14 +18,15 @@ std::vector<ClusterAtom> buildCluster(
     for (int i = 0; i < 3; ++i)
         reach[i] = static_cast<int>(std::floor(radius / spacings[i])) + 1;
 
-    const Vec3 origin = cell.toCartesian(atoms[centre].frac);
+    const auto axes = cell.axes();
+    const Vec3 origin = Cell::toCartesian(atoms[centre].frac, axes);
     std::vector<ClusterAtom> cluster;
     for (std::size_t index = 0; index < atoms.size(); ++index) {
         const Vec3 &f = atoms[index].frac;
         for (int i = -reach[0]; i <= reach[0]; ++i)
             for (int j = -reach[1]; j <= reach[1]; ++j)
                 for (int k = -reach[2]; k <= reach[2]; ++k) {
-                    const Vec3 xyz = cell.toCartesian({ f[0] + i, f[1] + j, f[2] + k }) - origin;
+                    const Vec3 xyz = Cell::toCartesian({ f[0] + i, f[1] + j, f[2] + k }, axes) - origin;
                     const double distance = length(xyz);
                     if (distance > radius + 1e-9)
                         continue;

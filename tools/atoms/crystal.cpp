@@ -24,6 +24,9 @@ Vec3 cross(const Vec3 &u, const Vec3 &v)
     return { u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0] };
 }
 
+// Atoms nearer than this to each other are refused as well (MergeRules::tooClose).
+constexpr double minPlaneSpacing = 0.5;
+
 std::string Cell::problem() const
 {
     for (double side : { a, b, c })
@@ -36,6 +39,13 @@ std::string Cell::problem() const
     if (1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg < 1e-6)
         return "cell angles " + shortNumber(alpha) + ", " + shortNumber(beta) + ", "
             + shortNumber(gamma) + " do not make a three-dimensional cell";
+    // Closer lattice planes put atoms nearer to their own images than atoms can be, and
+    // would make a cluster search walk through millions of cells.
+    const Vec3 spacings = planeSpacings();
+    const double thinnest = std::min({ spacings[0], spacings[1], spacings[2] });
+    if (!(thinnest >= minPlaneSpacing))
+        return "the cell's lattice planes lie " + shortNumber(thinnest) + " A apart, less than "
+            + shortNumber(minPlaneSpacing) + " A";
     return std::string();
 }
 
@@ -50,7 +60,11 @@ std::array<Vec3, 3> Cell::axes() const
 
 Vec3 Cell::toCartesian(const Vec3 &f) const
 {
-    const auto v = axes();
+    return toCartesian(f, axes());
+}
+
+Vec3 Cell::toCartesian(const Vec3 &f, const std::array<Vec3, 3> &v)
+{
     Vec3 out;
     for (int i = 0; i < 3; ++i)
         out[i] = f[0] * v[0][i] + f[1] * v[1][i] + f[2] * v[2][i];

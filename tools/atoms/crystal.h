@@ -31,6 +31,8 @@ struct Cell
     // Why the cell cannot be used, or empty if it can.
     std::string problem() const;
     Vec3 toCartesian(const Vec3 &frac) const;
+    // The same with the cell's axes computed once by the caller.
+    static Vec3 toCartesian(const Vec3 &frac, const std::array<Vec3, 3> &axes);
     // The Cartesian vectors a, b, c.
     std::array<Vec3, 3> axes() const;
     double volume() const;
