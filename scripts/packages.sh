@@ -8,6 +8,9 @@ ORBELIN_BUILD_PACKAGES=(
 # FEFF 6L (/usr/bin/feff6) for the end-to-end tests and the demo; a CJK font
 # so that the Japanese labels render.
 ORBELIN_RUN_PACKAGES=(ifeffit fonts-noto-cjk)
+# A one-node Slurm cluster (controller, node daemon, srun and munge) for the test that runs
+# FEFF through srun (tests/slurm); that test is skipped without them.
+ORBELIN_SLURM_PACKAGES=(slurmctld slurmd slurm-client munge)
 
 # Installs whichever of the given packages is missing (apt-get update first).
 ensure_packages()
