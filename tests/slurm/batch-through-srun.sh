@@ -81,7 +81,7 @@ EOF
 
 run_batch() {   # run_batch NAME: orbelin -batch in $run; output in $tmp/NAME.out and .err
     local began=$SECONDS
-    (cd "$run" && timeout 90 "$orbelin" -batch -e > "$tmp/$1.out" 2> "$tmp/$1.err")
+    (cd "$run" && timeout 60 "$orbelin" -batch -e > "$tmp/$1.out" 2> "$tmp/$1.err")
     local code=$?
     echo "$1: orbelin -batch ended with $code after $((SECONDS - began)) s"
     return $code
