@@ -119,6 +119,27 @@ private slots:
         QCOMPARE(str(nameOfOps(group->ops)), found);
     }
 
+    void hallSymbols_data()
+    {
+        QTest::addColumn<QString>("hall");
+        QTest::addColumn<QString>("group"); // empty: refused
+        QTest::newRow("cubic") << "-F 4 2 3" << "F m -3 m";
+        QTest::newRow("screws on axes") << "P 2ac 2ab" << "P 21 21 21";
+        QTest::newRow("diagonal without screw") << "P 31 2\"" << "P 31 2 1";
+        QTest::newRow("screw on a diagonal axis") << "-F 2\"2 3" << "";
+        QTest::newRow("screw on an implied diagonal") << "P 3 21" << "";
+        QTest::newRow("screw on a 1-fold") << "P 2 11" << "";
+        QTest::newRow("not a symbol") << "Q 9" << "";
+    }
+
+    void hallSymbols()
+    {
+        QFETCH(QString, hall);
+        QFETCH(QString, group);
+        const auto found = findSpaceGroupByHall(hall.toStdString());
+        QCOMPARE(found ? QString::fromStdString(found->name) : QString(), group);
+    }
+
     void keywordFiles_data()
     {
         QTest::addColumn<QString>("text");

@@ -346,8 +346,53 @@ std::optional<SpaceGroup> findSpaceGroupByNumber(int number)
     return result;
 }
 
+// gemmi puts a screw subscript on the rotation's principal axis and reads outside its
+// arrays when the rotation has none (a diagonal axis, or a 1-fold rotation after the
+// first place). No Hall symbol of a space group has such a part, so the symbol is refused
+// before gemmi sees it.
+static bool screwWithoutPrincipalAxis(const std::string &hall)
+{
+    const char *blanks = " \t_";
+    std::size_t at = hall.find_first_not_of(blanks);
+    if (at != std::string::npos && hall[at] == '-')
+        at = hall.find_first_not_of(blanks, at + 1);
+    if (at == std::string::npos)
+        return false;
+    int position = 0;
+    int previous = 0;
+    for (std::size_t start = hall.find_first_not_of(blanks, at + 1);
+         start != std::string::npos && hall[start] != '(';
+         start = hall.find_first_not_of(blanks, start)) {
+        const std::size_t end = std::min(hall.find_first_of(blanks, start), hall.size());
+        const std::string part = hall.substr(start, end - start);
+        start = end;
+        ++position;
+        const std::size_t digit = part[0] == '-' ? 1 : 0;
+        if (digit >= part.size() || part[digit] < '1' || part[digit] > '6')
+            return false; // gemmi refuses it itself
+        const int order = part[digit] - '0';
+        bool principal = false, diagonal = false, screw = false;
+        for (std::size_t i = digit + 1; i < part.size(); ++i) {
+            const char c = part[i];
+            principal = principal || c == 'x' || c == 'y' || c == 'z';
+            diagonal = diagonal || c == '\'' || c == '"' || c == '*';
+            screw = screw || (c >= '1' && c <= '5');
+        }
+        // gemmi's implied axes: z first, then x for a 2-fold after a 2- or 4-fold.
+        if (!principal && !diagonal)
+            principal = position == 1
+                || (position == 2 && order == 2 && (previous == 2 || previous == 4));
+        if (screw && !principal)
+            return true;
+        previous = order;
+    }
+    return false;
+}
+
 std::optional<SpaceGroup> findSpaceGroupByHall(const std::string &hall)
 {
+    if (screwWithoutPrincipalAxis(hall))
+        return std::nullopt;
     try {
         const gemmi::GroupOps groupOps = gemmi::symops_from_hall(trimmed(hall).c_str());
         const gemmi::SpaceGroup *group = gemmi::find_spacegroup_by_ops(groupOps);
