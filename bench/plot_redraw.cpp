@@ -170,7 +170,7 @@ int main(int argc, char **argv)
     }
     QApplication::setStyle("Fusion");
     QApplication app(argc, argv);
-    // The program's catalogue and locale codec (Shift-JIS), which its text streams use.
+    // The program's catalogue, as the program installs it.
     QTranslator translator;
     setupLanguage(&app, &translator, ParamStore());
     const QString startDir = QDir::currentPath();

@@ -3,7 +3,6 @@
 #include "paramstore.h"
 
 #include <QCoreApplication>
-#include <QTextCodec>
 #include <QTranslator>
 
 void setupLanguage(QCoreApplication *app, QTranslator *translator, const ParamStore &commandLine)
@@ -13,5 +12,4 @@ void setupLanguage(QCoreApplication *app, QTranslator *translator, const ParamSt
                          QString());
         app->installTranslator(translator);
     }
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName("Shift-JIS"));
 }

@@ -5,8 +5,7 @@ class ParamStore;
 class QCoreApplication;
 class QTranslator;
 
-// Installs the built-in Japanese catalogue unless -e was given, then makes Shift-JIS the
-// codec of text streams (the configuration file, feff.inp, chi.dat).
+// Installs the built-in Japanese catalogue unless -e was given.
 void setupLanguage(QCoreApplication *app, QTranslator *translator, const ParamStore &commandLine);
 
 #endif

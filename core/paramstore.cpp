@@ -1,5 +1,7 @@
 #include "paramstore.h"
 
+#include "textcodec.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QTextStream>
@@ -59,6 +61,7 @@ void ParamStore::readConfigFile(const QString &path)
 void ParamStore::readConfig(QIODevice &device)
 {
     QTextStream in(&device);
+    in.setCodec(fileTextCodec());
     while (!in.atEnd()) {
         const QString line = stripComment(in.readLine());
         if (isBlankLine(line))

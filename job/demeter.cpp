@@ -1,6 +1,7 @@
 #include "demeter.h"
 
 #include "feffinp.h"
+#include "textcodec.h"
 
 #include <QDebug>
 #include <QDir>
@@ -75,7 +76,8 @@ Demeter::Demeter(const RunSettings *runSettings, const QFileInfo &file, int kind
 
     baseName = inputFile.completeBaseName();
     workDir = claimWorkDir(settings.resFiles, baseName);
-    QDir(QDir::currentPath()).mkpath(workDir);
+    if (!QDir(QDir::currentPath()).mkpath(workDir))
+        logLater(tr("Can not create the working directory %1").arg(workDir));
 
     TargetName->setText(inputFile.absoluteFilePath());
     TargetName->end(false);
@@ -180,8 +182,13 @@ QString Demeter::feffStatus() const
 QString Demeter::claimWorkDir(const QString &resFiles, const QString &name)
 {
     static QSet<QString> claimed;
+    // A file of the user's with the name is no working directory; it is left alone.
+    auto unusable = [](const QString &path) {
+        const QFileInfo info(path);
+        return info.exists() && !info.isDir();
+    };
     QString dir = joinPath(resFiles, name);
-    for (int n = 2; claimed.contains(dir); ++n)
+    for (int n = 2; claimed.contains(dir) || unusable(dir); ++n)
         dir = joinPath(resFiles, name + "_" + QString::number(n));
     claimed.insert(dir);
     return dir;
@@ -339,27 +346,32 @@ void Demeter::setupFeffInpFile()
         return;
     }
     QTextStream out(&file);
+    out.setCodec(fileTextCodec());
     out << text;
     out.flush();
     file.close();
 }
 
+// For messages from inside the constructor, before anything listens to log(): they are
+// delivered from the event loop, once the job has been wired up.
+void Demeter::logLater(const QString &msg)
+{
+    QMetaObject::invokeMethod(this, [this, msg] { emit log(msg); }, Qt::QueuedConnection);
+}
+
 void Demeter::prepareFeffInpFile()
 {
-    // Runs inside the constructor, before anything listens to log(): the messages are
-    // delivered from the event loop, once the job has been wired up.
-    auto logLater = [this](const QString &msg) {
-        QMetaObject::invokeMethod(this, [this, msg] { emit log(msg); }, Qt::QueuedConnection);
-    };
-
     QFile source(inputFile.canonicalFilePath());
     if (source.fileName().isEmpty() || !source.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        logLater(tr("Can not open feff input file : %1 to read.").arg(source.fileName()));
+        // A file that is gone has no canonical path; name the one the user gave.
+        logLater(tr("Can not open feff input file : %1 to read.")
+                     .arg(source.fileName().isEmpty() ? inputFile.absoluteFilePath() : source.fileName()));
         return;
     }
     // Read before the target is opened: the input may itself be this job's feff.inp,
     // which opening for writing would empty.
     QTextStream in(&source);
+    in.setCodec(fileTextCodec());
     const QString text = in.readAll();
 
     QFile target(joinPath(workDir, "feff.inp"));
@@ -369,6 +381,7 @@ void Demeter::prepareFeffInpFile()
         return;
     }
     QTextStream out(&target);
+    out.setCodec(fileTextCodec());
     out << text;
     out.flush();
     target.close();

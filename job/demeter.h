@@ -49,6 +49,7 @@ private slots:
     void showFeffState(QProcess::ProcessState stat);
     void setupFeffInpFile();
     void prepareFeffInpFile();
+    void logLater(const QString &msg);
     void reportStartFailure(QProcess *proc, QProcess::ProcessError error);
 
 public slots:

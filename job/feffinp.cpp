@@ -38,12 +38,21 @@ QString decodeOutputLines(const QByteArray &bytes)
 
 QStringList feffTroubleLines(const QString &output)
 {
+    // A program gone wrong may repeat its complaint a million times; the log gets a few.
+    const int shown = 20;
     QStringList found;
+    int more = 0;
     const QStringList lines = output.split(QLatin1Char('\n'));
     for (const QString &line : lines) {
         if (line.contains(QLatin1String("Fatal Error"), Qt::CaseInsensitive)
-            || line.contains(QLatin1String("limit exceeded"), Qt::CaseInsensitive))
-            found << line.trimmed();
+            || line.contains(QLatin1String("limit exceeded"), Qt::CaseInsensitive)) {
+            if (found.size() < shown)
+                found << line.trimmed();
+            else
+                ++more;
+        }
     }
+    if (more > 0)
+        found << QStringLiteral("... %1 more such lines").arg(more);
     return found;
 }

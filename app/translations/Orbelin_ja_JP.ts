@@ -20,6 +20,10 @@
         <translation>%1 の FeFF : %2</translation>
     </message>
     <message>
+        <source>Can not create the working directory %1</source>
+        <translation>作業ディレクトリ %1 を作成できません</translation>
+    </message>
+    <message>
         <source>FeFF wrote no new chi.dat in %1</source>
         <translation>%1 に FeFF の新しい chi.dat がありません</translation>
     </message>

@@ -1,4 +1,5 @@
 // The built program run as a user runs it, with the stand-in programs.
+#include "batchprocess.h"
 #include "testutil.h"
 
 #include <QProcess>
@@ -15,13 +16,6 @@ private:
     QTemporaryDir tmp;
     int runCount = 0;
 
-    struct Result
-    {
-        int exitCode = -1;
-        QStringList lines;
-        QString errors;
-    };
-
     QString freshRun(const QString &extraConfig = QString())
     {
         const QString dir = tmp.filePath(QString("run%1").arg(++runCount));
@@ -30,28 +24,6 @@ private:
                                        .arg(FAKE_ATOMS, FAKE_FEFF, extraConfig)
                                        .toUtf8());
         return dir;
-    }
-
-    static Result run(const QString &dir, const QStringList &args)
-    {
-        QProcess orbelin;
-        orbelin.setWorkingDirectory(dir);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("QT_QPA_PLATFORM"); // -batch must need no display of its own
-        env.remove("DISPLAY");
-        orbelin.setProcessEnvironment(env);
-        orbelin.start(ORBELIN_EXE, args);
-        Result result;
-        if (!orbelin.waitForFinished(60000)) {
-            orbelin.kill();
-            orbelin.waitForFinished();
-            return result;
-        }
-        result.exitCode = orbelin.exitStatus() == QProcess::NormalExit ? orbelin.exitCode() : -2;
-        const QString out = QString::fromUtf8(orbelin.readAllStandardOutput());
-        result.lines = out.split('\n', Qt::SkipEmptyParts);
-        result.errors = QString::fromUtf8(orbelin.readAllStandardError());
-        return result;
     }
 
 private slots:
@@ -67,7 +39,7 @@ private slots:
         for (const char *name : {"B.inp", "a.inp", "c.INP"})
             QVERIFY(writeFile(dir + "/00-Inp/" + name, "x\n"));
 
-        const Result r = run(dir, {"-batch", "-c", "my.cfg", "-e"});
+        const BatchResult r = runBatch(dir, {"-batch", "-c", "my.cfg", "-e"});
         QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
         QCOMPARE(r.lines.size(), 5);
         const QStringList expected = {"00-Cif/m.inp", "00-Cif/z.cif", "00-Inp/a.inp", "00-Inp/B.inp",
@@ -99,10 +71,10 @@ private slots:
     {
         const QString dir = freshRun();
         QVERIFY(writeFile(dir + "/00-Inp/Cu.inp", "x\n"));
-        const Result japanese = run(dir, {"-batch", "-c", "my.cfg"});
+        const BatchResult japanese = runBatch(dir, {"-batch", "-c", "my.cfg"});
         QCOMPARE(japanese.exitCode, 0);
         QCOMPARE(japanese.lines.value(0).split('\t').value(2), QString::fromUtf8("FeFF完了"));
-        const Result english = run(dir, {"-batch", "-c", "my.cfg", "-e"});
+        const BatchResult english = runBatch(dir, {"-batch", "-c", "my.cfg", "-e"});
         QCOMPARE(english.lines.value(0).split('\t').value(2), QString("F. Finished"));
     }
 
@@ -134,7 +106,7 @@ private slots:
         for (const QString &input : inputs)
             QVERIFY(writeFile(dir + "/00-Inp/" + input.section('=', 0, 0),
                               input.section('=', 1).toUtf8() + "\n"));
-        const Result r = run(dir, {"-batch", "-c", "my.cfg", "-e"});
+        const BatchResult r = runBatch(dir, {"-batch", "-c", "my.cfg", "-e"});
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(r.lines.size(), inputs.size());
         QVERIFY2(r.errors.contains(logged), qPrintable(r.errors));
@@ -153,7 +125,7 @@ private slots:
         const QString dir = freshRun();
         QVERIFY(writeFile(dir + "/00-Inp/a.inp", "fake: --amp 1\n"));
         QVERIFY(writeFile(dir + "/00-Inp/b.inp", "fake: --amp 0.5\n"));
-        const Result r = run(dir, {"-batch", "-c", "my.cfg", "-plot", name});
+        const BatchResult r = runBatch(dir, {"-batch", "-c", "my.cfg", "-plot", name});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(QFileInfo(dir + "/" + name).size() > 0);
         if (name.endsWith(".png")) {
@@ -175,7 +147,7 @@ private slots:
     {
         const QString dir = freshRun();
         QVERIFY(writeFile(dir + "/00-Inp/a.inp", "x\n"));
-        const Result r = run(dir, {"-batch", "-c", "my.cfg", "-plot", "/nonexistent/dir/plot.png"});
+        const BatchResult r = runBatch(dir, {"-batch", "-c", "my.cfg", "-plot", "/nonexistent/dir/plot.png"});
         QCOMPARE(r.exitCode, 3);
         QVERIFY(r.errors.contains("Can not save the plot"));
     }

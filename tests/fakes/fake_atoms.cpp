@@ -45,6 +45,7 @@ int main(int argc, char **argv)
 
     if (opt.has("crash")) {
         std::cout << out.substr(0, out.find(" * This")) << std::flush;
+        logEvent(opt.text("log"), "end");
         std::raise(SIGABRT);
     }
     if (opt.has("pieces")) {

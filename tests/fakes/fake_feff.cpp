@@ -10,7 +10,13 @@
 //   --lines N        print N lines of output (--width W characters, default 80)
 //   --flush-lines    flush after every output line
 //   --say WORD       print a line "WORD" (underscores become blanks)
+// An empty feff.inp gives a fatal-error line and no results, with exit code 0, as in FEFF 6.
 //   --crash          abort before writing anything
+//   --crash-mid      abort after the output lines, before the results
+//   --kill           end by SIGKILL after the output lines, before the results
+//   --hang           print a line and then wait for ever
+//   --garbage N      print N bytes of binary garbage (NUL, invalid UTF-8, lone CRs)
+//   --unbroken N     print N characters without any line break
 //   --exit N         exit code (default 0)
 //   --log FILE       append start and end events to FILE
 #include "fakeoptions.h"
@@ -62,9 +68,17 @@ int main(int argc, char **argv)
         logEvent(opt.text("log"), "end");
         return 1;
     }
+    // As FEFF 6 does: an empty input is a fatal error, with exit code 0 and no results.
+    if (input.find_first_not_of(" \t\r\n") == std::string::npos) {
+        std::cout << " Fatal Error: feff.inp is empty\n";
+        logEvent(opt.text("log"), "end");
+        return 0;
+    }
     sleepMs(opt.number("delay-ms", 0));
-    if (opt.has("crash"))
+    if (opt.has("crash")) {
+        logEvent(opt.text("log"), "end");
         std::raise(SIGABRT);
+    }
 
     const long lines = opt.number("lines", 0);
     const long width = opt.number("width", 80);
@@ -75,6 +89,28 @@ int main(int argc, char **argv)
         std::cout << line << '\n';
         if (flushLines)
             std::cout << std::flush;
+    }
+
+    if (opt.has("garbage")) {
+        unsigned state = 12345;
+        std::string bytes(size_t(opt.number("garbage", 0)), '\0');
+        for (char &c : bytes) {
+            state = state * 1103515245u + 12345u;
+            c = char(state >> 16);
+        }
+        std::cout.write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    if (opt.has("unbroken"))
+        std::cout << std::string(size_t(opt.number("unbroken", 0)), 'y');
+    std::cout << std::flush;
+    if (opt.has("crash-mid") || opt.has("kill")) {
+        logEvent(opt.text("log"), "end");
+        std::raise(opt.has("kill") ? SIGKILL : SIGABRT);
+    }
+    if (opt.has("hang")) {
+        std::cout << " waiting for ever\n" << std::flush;
+        for (;;)
+            sleepMs(1000);
     }
 
     if (opt.has("say")) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -68,7 +69,8 @@ struct FakeOptions
 inline std::string readWholeFile(const std::string &path, bool *ok)
 {
     std::ifstream in(path, std::ios::binary);
-    *ok = static_cast<bool>(in);
+    // A directory opens as a stream on Linux; it is no readable input.
+    *ok = static_cast<bool>(in) && std::filesystem::is_regular_file(path);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();

@@ -5,7 +5,6 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QTextCodec>
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const bool ready = [] {
         qInstallMessageHandler(quiet);
-        QTextCodec::setCodecForLocale(QTextCodec::codecForName("Shift-JIS"));
         return true;
     }();
     (void)ready;

@@ -152,7 +152,8 @@ private slots:
         Gui &gui = window.gui;
         Demeter *job = new Demeter(&settings, QFileInfo(tmp.filePath("absent.inp")), 6);
         gui.addDemeter(job);
-        QTest::ignoreMessage(QtDebugMsg, "Can not open feff input file :  to read.");
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("Can not open feff input file : "
+                                                     + tmp.filePath("absent.inp") + " to read."));
         QTRY_VERIFY(gui.findChild<QTextEdit *>("LogMsg")->toPlainText().contains("to read."));
     }
 

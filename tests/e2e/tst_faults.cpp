@@ -1,0 +1,364 @@
+// Whatever the inputs and the outside programs do, the built program keeps running, says in
+// its log what went wrong where the user must act, lets the other jobs go on and leaves the
+// user's files as they were. Each case runs the program with -batch and the stand-ins.
+#include "batchprocess.h"
+#include "testutil.h"
+
+#include <QDirIterator>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <unistd.h>
+
+using namespace testutil;
+
+namespace {
+
+using Files = QMap<QString, QByteArray>;
+
+// Every file under dir by relative path, with its bytes.
+Files filesUnder(const QString &dir)
+{
+    Files files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(dir).relativeFilePath(path), readFile(path));
+    }
+    return files;
+}
+
+// The report line of the job for input (relative to the run directory), split in fields.
+QStringList reportOf(const BatchResult &r, const QString &dir, const QString &input)
+{
+    for (const QString &line : r.lines)
+        if (line.startsWith(dir + "/" + input + "\t"))
+            return line.split('\t');
+    return {};
+}
+
+} // namespace
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir tmp;
+    int runCount = 0;
+
+    // A run directory with a configuration for the stand-ins; %DIR% in extra stands for it.
+    QString freshRun(const QString &extra = QString(), int maxProc = 2)
+    {
+        const QString dir = tmp.filePath(QString("run%1").arg(++runCount));
+        QDir().mkpath(dir + "/00-Cif");
+        QDir().mkpath(dir + "/00-Inp");
+        QString config = QString("MAX_PROC %1\nATOMS_EXE %2\nFEFF_EXE %3\n")
+                             .arg(maxProc)
+                             .arg(FAKE_ATOMS, FAKE_FEFF);
+        config += QString(extra).replace("%DIR%", dir);
+        writeFile(dir + "/my.cfg", config.toUtf8());
+        return dir;
+    }
+
+    static BatchResult runIn(const QString &dir, const QString &config = "my.cfg")
+    {
+        return runBatch(dir, {"-batch", "-c", config, "-e"}, 300000);
+    }
+
+    QString chiFile(const QString &name) const { return tmp.filePath("chi/" + name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(tmp.isValid());
+        QVERIFY(writeFile(chiFile("empty.dat"), ""));
+        QByteArray binary(65536, '\0');
+        for (int i = 0; i < binary.size(); ++i)
+            binary[i] = char((i * 7919 + 13) % 251);
+        QVERIFY(writeFile(chiFile("binary.dat"), binary));
+        QByteArray million = " big\n      k          chi\n";
+        million.reserve(26 * 1000000);
+        for (int i = 0; i < 1000000; ++i)
+            million += QByteArray::number(i * 2e-5, 'f', 5) + " " + QByteArray::number((i % 7) * 1e-3) + "\n";
+        QVERIFY(writeFile(chiFile("million.dat"), million));
+        QVERIFY(writeFile(chiFile("nonfinite.dat"), "k chi\n0 NaN\n0.05 0.1\ninf 0.2\n0.1 -inf\n0.15 -0.1\n"));
+        QByteArray crlf = "k chi mag phase\r\n";
+        for (int i = 0; i < 401; ++i)
+            crlf += QByteArray::number(i * 0.05) + " 0.01 0.01 0\r\n";
+        QVERIFY(writeFile(chiFile("crlf.dat"), crlf));
+    }
+
+    // A program that cannot run at all: every job it serves ends with a log line naming
+    // it, jobs that do not need it run as ever.
+    void programCannotRun_data()
+    {
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<bool>("feffWorks");
+
+        const char *missing = "/nonexistent/program";
+        for (const char *role : {"FEFF", "ATOMS"}) {
+            const bool feffWorks = QByteArray(role) == "ATOMS";
+            auto row = [&](const char *what) -> QTestData & { return QTest::addRow("%s %s", role, what); };
+            row("missing") << QString("%1_EXE %2\n").arg(role, missing)
+                           << QString("Can not start %1 : ").arg(missing) << feffWorks;
+            row("not executable") << QString("%1_EXE %DIR%/plain.txt\n").arg(role)
+                                  << QString("Can not start %DIR%/plain.txt : ") << feffWorks;
+            row("a directory") << QString("%1_EXE %DIR%/00-Cif\n").arg(role)
+                               << QString("Can not start %DIR%/00-Cif : ") << feffWorks;
+            row("empty name") << QString("%1_EXE \"\"\n").arg(role)
+                              << QString("Can not start  : No program defined") << feffWorks;
+        }
+    }
+
+    void programCannotRun()
+    {
+        QFETCH(QString, config);
+        QFETCH(QString, logged);
+        QFETCH(bool, feffWorks);
+        const QString dir = freshRun(config);
+        QVERIFY(writeFile(dir + "/plain.txt", "not a program\n"));
+        QVERIFY(writeFile(dir + "/00-Cif/c.cif", "cif\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "inp\n"));
+        const Files before = filesUnder(dir);
+
+        const BatchResult r = runIn(dir);
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.lines.size(), 2);
+        QVERIFY2(r.errors.contains(QString(logged).replace("%DIR%", dir)), qPrintable(r.errors));
+        QCOMPARE(reportOf(r, dir, "00-Cif/c.cif").value(3), QString("0"));
+        QCOMPARE(reportOf(r, dir, "00-Inp/a.inp").value(3), QString(feffWorks ? "401" : "0"));
+        for (auto it = before.begin(); it != before.end(); ++it)
+            QCOMPARE(readFile(dir + "/" + it.key()), it.value());
+    }
+
+    // One job whose FEFF run or its chi.dat goes wrong, beside one that goes right.
+    void oneJobGoesWrong_data()
+    {
+        QTest::addColumn<QString>("directive");
+        QTest::addColumn<QString>("logged"); // empty: nothing the user must act on
+        QTest::addColumn<int>("points");
+
+        QTest::newRow("crash in the middle of its output")
+            << "--lines 100 --crash-mid" << "FeFF crashed in %JOB%" << 0;
+        QTest::newRow("killed by a signal") << "--lines 10 --kill" << "FeFF crashed in %JOB%" << 0;
+        QTest::newRow("non-zero exit after its results")
+            << "--exit 3" << "FeFF ended with exit code 3 in %JOB%" << 401;
+        QTest::newRow("100 MB of output") << "--lines 1250000" << QString() << 401;
+        QTest::newRow("binary garbage and invalid UTF-8")
+            << "--garbage 300000" << QString() << 401;
+        QTest::newRow("output without a line break") << "--unbroken 5000000" << QString() << 401;
+        QTest::newRow("chi.dat empty")
+            << "--copy-chi " + chiFile("empty.dat") << "chi.dat in %JOB% holds no data" << 0;
+        QTest::newRow("chi.dat binary")
+            << "--copy-chi " + chiFile("binary.dat") << "chi.dat in %JOB% holds no data" << 0;
+        QTest::newRow("chi.dat of a million rows")
+            << "--copy-chi " + chiFile("million.dat") << QString() << 1000000;
+        QTest::newRow("chi.dat with NaN and infinite values")
+            << "--copy-chi " + chiFile("nonfinite.dat") << QString() << 2;
+        QTest::newRow("chi.dat with CR LF line ends")
+            << "--copy-chi " + chiFile("crlf.dat") << QString() << 401;
+        QTest::newRow("chi.dat with a heading but no rows")
+            << "--empty-chi" << "chi.dat in %JOB% holds no data" << 0;
+        QTest::newRow("no chi.dat") << "--no-chi" << "FeFF wrote no new chi.dat in %JOB%" << 0;
+    }
+
+    void oneJobGoesWrong()
+    {
+        QFETCH(QString, directive);
+        QFETCH(QString, logged);
+        QFETCH(int, points);
+        const QString dir = freshRun();
+        QVERIFY(writeFile(dir + "/00-Inp/bad.inp", "fake: " + directive.toUtf8() + "\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/good.inp", "fine\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/later.inp", "fine\n"));
+        const Files before = filesUnder(dir + "/00-Inp");
+
+        const BatchResult r = runIn(dir);
+        QCOMPARE(r.exitCode, points > 0 ? 0 : 1);
+        const QStringList bad = reportOf(r, dir, "00-Inp/bad.inp");
+        QCOMPARE(bad.value(2), QString("F. Finished"));
+        QCOMPARE(bad.value(3), QString::number(points));
+        for (const char *other : {"00-Inp/good.inp", "00-Inp/later.inp"})
+            QCOMPARE(reportOf(r, dir, other).value(3), QString("401"));
+        if (!logged.isEmpty())
+            QVERIFY2(r.errors.contains(QString(logged).replace("%JOB%", bad.value(4))),
+                     qPrintable(r.errors.right(2000)));
+        QCOMPARE(filesUnder(dir + "/00-Inp"), before);
+    }
+
+    // Where the results cannot go, the jobs say so; the user's file in the way stays.
+    void resultsCannotBeWritten_data()
+    {
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<QString>("blocker"); // a file of the user's, relative to the run
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<int>("points");
+
+        QTest::newRow("results directory is a file")
+            << "RES_FILES /results\n" << "results" << "Can not create the working directory %DIR%/results/a" << 0;
+        QTest::newRow("a file has the job's name")
+            << QString() << "00-Res/a" << QString() << 401;
+    }
+
+    void resultsCannotBeWritten()
+    {
+        QFETCH(QString, config);
+        QFETCH(QString, blocker);
+        QFETCH(QString, logged);
+        QFETCH(int, points);
+        const QString dir = freshRun(config);
+        QVERIFY(writeFile(dir + "/" + blocker, "the user's own file\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "inp\n"));
+
+        const BatchResult r = runIn(dir);
+        QCOMPARE(r.lines.size(), 1);
+        QCOMPARE(reportOf(r, dir, "00-Inp/a.inp").value(3), QString::number(points));
+        QVERIFY2(r.errors.contains(QString(logged).replace("%DIR%", dir)), qPrintable(r.errors));
+        QCOMPARE(readFile(dir + "/" + blocker), QByteArray("the user's own file\n"));
+    }
+
+    void resultsDirectoryNotWritable()
+    {
+        if (geteuid() == 0)
+            QSKIP("permissions do not stop root");
+        const QString dir = freshRun();
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "inp\n"));
+        QVERIFY(QDir().mkpath(dir + "/00-Res"));
+        QVERIFY(QFile::setPermissions(dir + "/00-Res", QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const BatchResult r = runIn(dir);
+        QFile::setPermissions(dir + "/00-Res", QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                   | QFileDevice::ExeOwner);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.errors.contains("Can not create the working directory " + dir + "/00-Res/a"),
+                 qPrintable(r.errors));
+    }
+
+    // An input taken away while its job waits: that job fails with a log line, the one
+    // running goes on.
+    void inputGoneWhileQueued_data()
+    {
+        QTest::addColumn<bool>("replaceByDirectory");
+        QTest::newRow("deleted") << false;
+        QTest::newRow("made unreadable") << true;
+    }
+
+    void inputGoneWhileQueued()
+    {
+        QFETCH(bool, replaceByDirectory);
+        const QString dir = freshRun(QString(), 1);
+        QVERIFY(writeFile(dir + "/00-Cif/a.cif", "fake: --delay-ms 1500\n"));
+        QVERIFY(writeFile(dir + "/00-Cif/b.cif", "cif\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/c.inp", "inp\n"));
+
+        QProcess orbelin;
+        startBatch(orbelin, dir, {"-batch", "-c", "my.cfg", "-e"});
+        QVERIFY(orbelin.waitForStarted());
+        QThread::msleep(700); // a's converter is still running, b waits
+        QVERIFY(QFile::remove(dir + "/00-Cif/b.cif"));
+        if (replaceByDirectory)
+            QVERIFY(QDir().mkpath(dir + "/00-Cif/b.cif"));
+        const BatchResult r = finishBatch(orbelin, 60000);
+
+        // b's FEFF run gets the converter's messages as feff.inp, which real FEFF refuses
+        // and the stand-in takes; either way the user is told about the converter.
+        QVERIFY2(r.exitCode == 0 || r.exitCode == 1, qPrintable(r.errors));
+        QCOMPARE(r.lines.size(), 3);
+        QCOMPARE(reportOf(r, dir, "00-Cif/a.cif").value(3), QString("401"));
+        QCOMPARE(reportOf(r, dir, "00-Inp/c.inp").value(3), QString("401"));
+        QVERIFY2(r.errors.contains("Atoms ended with exit code 2 in " + dir + "/00-Res/b"),
+                 qPrintable(r.errors));
+    }
+
+    // Names a shell or an argument parser could trip over, and names that meet.
+    void awkwardNames()
+    {
+        const QString dir = freshRun();
+        const QStringList names = {"a b.inp", QString::fromUtf8("銅 Cu.inp"), "-dash.inp", "it's.inp",
+                                   "q\"uote.inp", "Cu.inp"};
+        for (const QString &name : names)
+            QVERIFY(writeFile(dir + "/00-Inp/" + name, "inp\n"));
+        const QStringList cifs = {"-dash.cif", "a b.cif", "Cu.cif"};
+        for (const QString &name : cifs)
+            QVERIFY(writeFile(dir + "/00-Cif/" + name, "cif\n"));
+        const Files before = filesUnder(dir);
+
+        const BatchResult r = runIn(dir);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
+        QCOMPARE(r.lines.size(), names.size() + cifs.size());
+        QSet<QString> workDirs;
+        for (const QString &line : r.lines) {
+            const QStringList fields = line.split('\t');
+            QCOMPARE(fields.value(3), QString("401"));
+            workDirs.insert(fields.value(4));
+            QVERIFY(QFile::exists(fields.value(4) + "/chi.dat"));
+        }
+        QCOMPARE(workDirs.size(), r.lines.size()); // Cu.cif and Cu.inp each have their own
+        QVERIFY(workDirs.contains(dir + "/00-Res/Cu") && workDirs.contains(dir + "/00-Res/Cu_2"));
+        for (auto it = before.begin(); it != before.end(); ++it)
+            QCOMPARE(readFile(dir + "/" + it.key()), it.value());
+    }
+
+    void thousandInputsAtOnce()
+    {
+        const QString dir = freshRun(QString(), 6);
+        for (int i = 0; i < 1000; ++i)
+            QVERIFY(writeFile(dir + QString("/00-Inp/s%1.inp").arg(i, 4, 10, QChar('0')), "inp\n"));
+        const BatchResult r = runIn(dir);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.lines.size(), 1000);
+        QSet<QString> workDirs;
+        for (const QString &line : r.lines) {
+            QCOMPARE(line.split('\t').value(3), QString("401"));
+            workDirs.insert(line.split('\t').value(4));
+        }
+        QCOMPARE(workDirs.size(), 1000);
+        QVERIFY(r.errors.contains("1000 of 1000 jobs produced chi data"));
+        QVERIFY(!r.errors.contains("Proc count 7") && !r.errors.contains("Proc count -1"));
+    }
+
+    // A configuration file that is no configuration: the program reads what it can, says
+    // what it cannot, and runs.
+    void unusableConfiguration_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("a directory") << "directory" << "Can't open config file";
+        QTest::newRow("binary, then settings") << "binary" << "Conifg File";
+        QTest::newRow("10 MB long, then settings") << "long" << "Conifg File";
+    }
+
+    void unusableConfiguration()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, logged);
+        const QString dir = freshRun();
+        const QByteArray settings = readFile(dir + "/my.cfg");
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "inp\n"));
+        if (kind == "directory") {
+            QVERIFY(QDir().mkpath(dir + "/odd.cfg"));
+        } else {
+            QByteArray bytes;
+            if (kind == "binary")
+                for (int i = 0; i < 100000; ++i)
+                    bytes += char((i * 31 + 7) % 256);
+            else
+                while (bytes.size() < 10 * 1024 * 1024)
+                    bytes += "KEY_" + QByteArray::number(bytes.size()) + " \"some value\" # note\n";
+            QVERIFY(writeFile(dir + "/odd.cfg", bytes + "\n" + settings));
+        }
+
+        const BatchResult r = runIn(dir, "odd.cfg");
+        QVERIFY2(r.errors.contains(logged), qPrintable(r.errors.left(2000)));
+        QCOMPARE(r.lines.size(), 1);
+        // Without its settings the run finds no programs; with them it works.
+        QCOMPARE(reportOf(r, dir, "00-Inp/a.inp").value(3), QString(kind == "directory" ? "0" : "401"));
+        QCOMPARE(r.exitCode, kind == "directory" ? 1 : 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFaults)
+#include "tst_faults.moc"
