@@ -54,8 +54,7 @@ void Body::newJob(const QFileInfo &file, int kind)
     gui->addDemeter(job);
     allJobs.append(job);
     jobQueue.append(job);
-    if (!jobQueue.isEmpty() && procCount < maxProc)
-        startNextJob();
+    checkDemQue();
 }
 
 void Body::startNextJob()
@@ -81,7 +80,9 @@ void Body::procStopped()
 
 void Body::checkDemQue()
 {
-    if (!jobQueue.isEmpty() && procCount < maxProc)
+    // A job whose program cannot start takes no place and reports no stop, so the next
+    // one is tried at once: with nothing else running, no later stop would start it.
+    while (!jobQueue.isEmpty() && procCount < maxProc)
         startNextJob();
 }
 

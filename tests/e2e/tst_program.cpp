@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <algorithm>
 
+#include <signal.h>
+
 using namespace testutil;
 
 namespace {
@@ -130,6 +132,38 @@ private slots:
         QCOMPARE(body.jobs().at(0)->state(), 0);
         for (const Demeter *job : body.jobs())
             QVERIFY(job->chi().valid);
+        delete gui->plotWindow();
+        delete gui;
+    }
+
+    // A FEFF run that never ends holds nothing up: the other job finishes and closing the
+    // window ends the program. (Runs still going are left to finish on their own.)
+    void hungProgramDoesNotHoldTheWindow()
+    {
+        const QString dir = freshRun(2);
+        const QString events = dir + "/events.log";
+        QVERIFY(writeFile(dir + "/00-Inp/hangs.inp", "fake: --hang --log " + events.toUtf8() + "\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/works.inp", "fine\n"));
+
+        const ParamStore args = commandLine({});
+        Body body(&args);
+        QObject::connect(&body, &Body::finishing, qApp, &QApplication::closeAllWindows);
+        Gui *gui = body.mainWindow();
+        const Demeter *works = body.jobs().at(1);
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (works->chi().valid && readFile(events).startsWith("start"))
+                gui->close();
+        });
+        poll.start(20);
+        QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(body.jobs().at(0)->state(), 9); // still running when the window closed
+        QCOMPARE(body.jobs().at(0)->feffStatus(), QString("F. Running"));
+
+        const pid_t pid = pid_t(readFile(events).split(' ').value(1).toInt());
+        QVERIFY(pid > 0);
+        QCOMPARE(::kill(pid, SIGKILL), 0);
         delete gui->plotWindow();
         delete gui;
     }
