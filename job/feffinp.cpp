@@ -1,6 +1,7 @@
 #include "feffinp.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QStringList>
 
 const QString feffInpMarker = QStringLiteral(" * This");
@@ -38,6 +39,8 @@ QString decodeOutputLines(const QByteArray &bytes)
 
 QStringList feffTroubleLines(const QString &output)
 {
+    // A launcher's own complaint, as "srun: error: Unable to contact slurm controller".
+    static const QRegularExpression launcherError(QStringLiteral("^\\s*[\\w.-]+: error:"));
     // A program gone wrong may repeat its complaint a million times; the log gets a few.
     const int shown = 20;
     QStringList found;
@@ -45,7 +48,8 @@ QStringList feffTroubleLines(const QString &output)
     const QStringList lines = output.split(QLatin1Char('\n'));
     for (const QString &line : lines) {
         if (line.contains(QLatin1String("Fatal Error"), Qt::CaseInsensitive)
-            || line.contains(QLatin1String("limit exceeded"), Qt::CaseInsensitive)) {
+            || line.contains(QLatin1String("limit exceeded"), Qt::CaseInsensitive)
+            || launcherError.match(line).hasMatch()) {
             if (found.size() < shown)
                 found << line.trimmed();
             else

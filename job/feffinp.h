@@ -14,7 +14,8 @@ QString textFromMarker(const QString &text);
 // Removes the "feff*.dat" files (any letter case) of dir; other files stay.
 void removeFeffDatFiles(const QString &dir);
 // Lines of FEFF's output that a user must not miss: fatal errors (FEFF 6 still exits
-// with 0) and a path list cut short for a large cluster.
+// with 0), a path list cut short for a large cluster, and a launcher's error lines;
+// the first 20, then a count of the rest.
 QStringList feffTroubleLines(const QString &output);
 // Process output as the per-line reading gives it: each line (up to and including
 // its line break) is decoded as UTF-8 up to its first zero byte.

@@ -459,6 +459,30 @@ private slots:
             << "FeFF in %1 : Internal path finder limit exceeded -- path list may be incomplete." << true;
     }
 
+    void troubleLines_data()
+    {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QStringList>("found");
+        QTest::newRow("none") << " Feff 6L.02\n no error here\n error: not a launcher line\n" << QStringList();
+        QTest::newRow("launcher")
+            << " Feff\nsrun: error: Unable to contact slurm controller (connect failure)\n"
+            << QStringList{"srun: error: Unable to contact slurm controller (connect failure)"};
+        QString flood;
+        for (int i = 0; i < 1000; ++i)
+            flood += QString("  Fatal Error %1\n").arg(i);
+        QStringList first;
+        for (int i = 0; i < 20; ++i)
+            first << QString("Fatal Error %1").arg(i);
+        QTest::newRow("a thousand times") << flood << first + QStringList{"... 980 more such lines"};
+    }
+
+    void troubleLines()
+    {
+        QFETCH(QString, output);
+        QFETCH(QStringList, found);
+        QCOMPARE(feffTroubleLines(output), found);
+    }
+
     void abnormalEndsAreLogged()
     {
         QFETCH(int, kind);

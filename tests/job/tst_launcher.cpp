@@ -127,10 +127,13 @@ private slots:
         QCOMPARE(chi.count(), earlierGoodRun ? 1 : 0);
         QCOMPARE(cleared.count(), earlierGoodRun ? 1 : 0);
         QCOMPARE(readFile(work + "/chi.dat"), oldChi); // left for the user, not deleted
-        // What the launcher said is in the job's FEFF output.
+        // What the launcher said is in the job's FEFF output, and its error line in the log.
         const QString output = job.findChild<QTextEdit *>("ResFeff")->toPlainText();
-        if (mode == "down")
+        if (mode == "down") {
             QVERIFY2(output.contains(controllerDown), qPrintable(output));
+            QVERIFY2(lines.contains(QString("FeFF in %1 : %2").arg(work, controllerDown)),
+                     qPrintable(lines.join('|')));
+        }
     }
 };
 

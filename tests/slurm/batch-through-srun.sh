@@ -152,6 +152,7 @@ check "one line per input ($jobs)" [ "$(wc -l < "$tmp/down.out")" -eq "$jobs" ]
 while IFS=$'\t' read -r input _ feff_status points dir; do
     check "$input: FEFF finished ($feff_status)" [ "$feff_status" = "F. Finished" ]
     check "$input: no chi data shown ($points points)" [ "$points" = 0 ]
+    check "$input: srun's error is logged" grep -qF "FeFF in $dir : srun: error:" "$tmp/down.err"
     check "$input: the exit code is logged" grep -qxF "FeFF ended with exit code 1 in $dir" "$tmp/down.err"
     check "$input: the missing result is logged" grep -qxF "FeFF wrote no new chi.dat in $dir" "$tmp/down.err"
 done < "$tmp/down.out"
