@@ -14,6 +14,8 @@ namespace {
 const char *const startingStyle = "background-color: rgb(255, 255, 128);";
 const char *const runningStyle = "background-color: rgb(96, 255, 181);";
 const char *const stoppedStyle = "background-color: rgb(213, 230, 255);";
+const int feffOutputLinesKept = 10000;
+const int feffOutputWidthKept = 1000;
 
 void setStatus(QLineEdit *field, const QString &text, const char *style)
 {
@@ -103,6 +105,9 @@ Demeter::Demeter(const RunSettings *runSettings, const QFileInfo &file, int kind
         prepareFeffInpFile();
     }
 
+    // FEFF's output panel keeps the last lines, as a terminal does: a run that floods it
+    // would otherwise make every insertion lay out millions of lines.
+    ResFeff->document()->setMaximumBlockCount(feffOutputLinesKept);
     feffProc = new QProcess;
     feffRan = false;
     showFeffState(feffProc->state());
@@ -211,7 +216,13 @@ void Demeter::msgFromAtoms()
 
 void Demeter::msgFromFeff()
 {
-    appendOutput(feffProc, ResFeff);
+    const QByteArray bytes = feffProc->readAll();
+    if (bytes.isEmpty())
+        return;
+    const QString text = decodeOutputLines(bytes);
+    feffTrouble.add(text);
+    // One endless line would be laid out anew with every piece that lengthens it.
+    insertUnrecorded(ResFeff, breakLongLines(text, feffOutputWidthKept, &feffOutputColumn));
 }
 
 void Demeter::start()
@@ -230,6 +241,7 @@ void Demeter::reStartFeff()
     if (jobState != 0)
         return;
     ResFeff->clear();
+    feffOutputColumn = 0;
     jobState = 7;
     // Counted again only once the new run reports running; a restart that fails to
     // start must not report a stop the manager never saw start.
@@ -292,7 +304,7 @@ void Demeter::showFeffState(QProcess::ProcessState stat)
             jobState = 0;
             setStatus(FeffStat, tr("F. Finished"), stoppedStyle);
             reportAbnormalEnd(feffProc, "FeFF");
-            for (const QString &line : feffTroubleLines(ResFeff->toPlainText()))
+            for (const QString &line : feffTrouble.finish())
                 emit log(tr("FeFF in %1 : %2").arg(workDir, line));
             readFeffResult();
         } else {

@@ -2,6 +2,7 @@
 #define DEMETER_H
 
 #include "chidata.h"
+#include "feffinp.h"
 #include "filestamp.h"
 #include "runsettings.h"
 #include "ui_demeter.h"
@@ -71,6 +72,8 @@ private:
     QString workDir;
     QProcess *atomsProc = nullptr;
     QProcess *feffProc = nullptr;
+    TroubleLines feffTrouble;
+    int feffOutputColumn = 0;
     bool atomsRan = false;
     bool feffRan = false;
     int jobState = 0;

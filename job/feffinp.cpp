@@ -37,26 +37,84 @@ QString decodeOutputLines(const QByteArray &bytes)
     return text;
 }
 
-QStringList feffTroubleLines(const QString &output)
+QString breakLongLines(const QString &text, int width, int *column)
+{
+    QString result;
+    result.reserve(text.size() + text.size() / qMax(width, 1));
+    int start = 0;
+    while (start < text.size()) {
+        const int lineBreak = text.indexOf(QLatin1Char('\n'), start);
+        const int end = lineBreak < 0 ? text.size() : lineBreak;
+        // Copy the run up to the line break, breaking it where it outgrows width.
+        for (int at = start; at < end;) {
+            const int room = width - *column;
+            if (room <= 0) {
+                result += QLatin1Char('\n');
+                *column = 0;
+                continue;
+            }
+            const int take = qMin(room, end - at);
+            result += QStringView(text).mid(at, take);
+            *column += take;
+            at += take;
+        }
+        if (lineBreak < 0)
+            break;
+        result += QLatin1Char('\n');
+        *column = 0;
+        start = lineBreak + 1;
+    }
+    return result;
+}
+
+void TroubleLines::add(const QString &output)
+{
+    // An unfinished line is kept only as far as a complaint could reach, so that output
+    // without line breaks costs no memory and no rescanning.
+    const int kept = 4096;
+    const int lastBreak = output.lastIndexOf(QLatin1Char('\n'));
+    if (lastBreak < 0) {
+        partial += output.leftRef(qMax(0, kept - partial.size()));
+        return;
+    }
+    const QString complete = partial + output.leftRef(lastBreak);
+    const QVector<QStringRef> lines = complete.splitRef(QLatin1Char('\n'));
+    for (const QStringRef &line : lines)
+        scan(line.toString());
+    partial = output.mid(lastBreak + 1, kept);
+}
+
+QStringList TroubleLines::finish()
+{
+    scan(partial);
+    partial.clear();
+    QStringList result = found;
+    if (more > 0)
+        result << QStringLiteral("... %1 more such lines").arg(more);
+    found.clear();
+    more = 0;
+    return result;
+}
+
+void TroubleLines::scan(const QString &line)
 {
     // A launcher's own complaint, as "srun: error: Unable to contact slurm controller".
     static const QRegularExpression launcherError(QStringLiteral("^\\s*[\\w.-]+: error:"));
     // A program gone wrong may repeat its complaint a million times; the log gets a few.
     const int shown = 20;
-    QStringList found;
-    int more = 0;
-    const QStringList lines = output.split(QLatin1Char('\n'));
-    for (const QString &line : lines) {
-        if (line.contains(QLatin1String("Fatal Error"), Qt::CaseInsensitive)
-            || line.contains(QLatin1String("limit exceeded"), Qt::CaseInsensitive)
-            || launcherError.match(line).hasMatch()) {
-            if (found.size() < shown)
-                found << line.trimmed();
-            else
-                ++more;
-        }
+    if (line.contains(QLatin1String("Fatal Error"), Qt::CaseInsensitive)
+        || line.contains(QLatin1String("limit exceeded"), Qt::CaseInsensitive)
+        || launcherError.match(line).hasMatch()) {
+        if (found.size() < shown)
+            found << line.trimmed();
+        else
+            ++more;
     }
-    if (more > 0)
-        found << QStringLiteral("... %1 more such lines").arg(more);
-    return found;
+}
+
+QStringList feffTroubleLines(const QString &output)
+{
+    TroubleLines trouble;
+    trouble.add(output);
+    return trouble.finish();
 }

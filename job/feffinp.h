@@ -2,6 +2,7 @@
 #define FEFFINP_H
 
 #include <QString>
+#include <QStringList>
 
 // Atoms' output begins the FEFF input proper with this marker; what stands before it
 // are Atoms' own messages.
@@ -17,6 +18,26 @@ void removeFeffDatFiles(const QString &dir);
 // with 0), a path list cut short for a large cluster, and a launcher's error lines;
 // the first 20, then a count of the rest.
 QStringList feffTroubleLines(const QString &output);
+
+// Breaks runs longer than width characters without a line break, for display; column
+// carries the length of the unfinished last line from one piece of output to the next.
+QString breakLongLines(const QString &text, int width, int *column);
+
+// The same for output that arrives in pieces, which may split lines.
+class TroubleLines
+{
+public:
+    void add(const QString &output);
+    // The lines found, the last one unfinished or not; starts afresh.
+    QStringList finish();
+
+private:
+    void scan(const QString &line);
+
+    QString partial;
+    QStringList found;
+    int more = 0;
+};
 // Process output as the per-line reading gives it: each line (up to and including
 // its line break) is decoded as UTF-8 up to its first zero byte.
 QString decodeOutputLines(const QByteArray &bytes);

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
 
@@ -164,6 +165,43 @@ private slots:
         const pid_t pid = pid_t(readFile(events).split(' ').value(1).toInt());
         QVERIFY(pid > 0);
         QCOMPARE(::kill(pid, SIGKILL), 0);
+        delete gui->plotWindow();
+        delete gui;
+    }
+    // A FEFF run that floods its output keeps the last lines on show, none of them endless,
+    // so the window stays live; the jobs around it are unaffected.
+    void floodedOutputPanelKeepsTheLastLines_data()
+    {
+        QTest::addColumn<QString>("directive");
+        QTest::addColumn<int>("lines"); // in the panel, the last one empty
+        QTest::newRow("30000 lines") << "--lines 30000" << 10000;
+        QTest::newRow("2 MB without a line break") << "--unbroken 2000000" << 2003;
+    }
+
+    void floodedOutputPanelKeepsTheLastLines()
+    {
+        QFETCH(QString, directive);
+        QFETCH(int, lines);
+        const QString dir = freshRun(2);
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "fine\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/flood.inp", "fake: " + directive.toUtf8() + "\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/z.inp", "fine\n"));
+        const ParamStore args = commandLine({});
+        Body body(&args);
+        Gui *gui = body.mainWindow();
+        QVERIFY(gui->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(allFinished(body), 60000);
+        for (const Demeter *job : body.jobs())
+            QCOMPARE(job->chi().kValues.size(), 401);
+
+        const QString shown = body.jobs().at(1)->findChild<QTextEdit *>("ResFeff")->toPlainText();
+        const QStringList panel = shown.split('\n');
+        QCOMPARE(panel.size(), lines);
+        QCOMPARE(panel.value(panel.size() - 2), QString(" feff done"));
+        int longest = 0;
+        for (const QString &line : panel)
+            longest = qMax(longest, line.size());
+        QVERIFY(longest <= 1000);
         delete gui->plotWindow();
         delete gui;
     }

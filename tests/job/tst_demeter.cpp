@@ -483,6 +483,38 @@ private slots:
         QCOMPARE(feffTroubleLines(output), found);
     }
 
+    void troubleLinesInPieces()
+    {
+        // Pieces split lines anywhere; the unfinished last line counts too.
+        TroubleLines trouble;
+        for (const char *piece : {" Fatal Er", "ror: at RDINP\n ok\nsrun: err", "or: down"})
+            trouble.add(piece);
+        QCOMPARE(trouble.finish(), QStringList({"Fatal Error: at RDINP", "srun: error: down"}));
+        QCOMPARE(trouble.finish(), QStringList()); // starts afresh
+    }
+
+    void longLinesBroken_data()
+    {
+        QTest::addColumn<QStringList>("pieces");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("short lines kept") << QStringList{"ab\ncd\n"} << "ab\ncd\n";
+        QTest::newRow("exactly the width") << QStringList{"abcd\nefgh"} << "abcd\nefgh";
+        QTest::newRow("broken at the width") << QStringList{"abcdefghij\nk"} << "abcd\nefgh\nij\nk";
+        QTest::newRow("across pieces") << QStringList{"ab", "cdef", "g\nhi"} << "abcd\nefg\nhi";
+        QTest::newRow("empty pieces, lone breaks") << QStringList{"", "\n\n", ""} << "\n\n";
+    }
+
+    void longLinesBroken()
+    {
+        QFETCH(QStringList, pieces);
+        QFETCH(QString, shown);
+        int column = 0;
+        QString result;
+        for (const QString &piece : pieces)
+            result += breakLongLines(piece, 4, &column);
+        QCOMPARE(result, shown);
+    }
+
     void abnormalEndsAreLogged()
     {
         QFETCH(int, kind);
