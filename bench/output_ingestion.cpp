@@ -130,7 +130,9 @@ Measure runJob(const Config &cfg, bool flushLines, bool shown)
     auto *area = job->findChild<QTextEdit *>("ResFeff");
     const QString text = area ? area->toPlainText() : QString();
     const QString last = QString("line %1 ").arg(cfg.lines - 1);
-    m.ok = area && text.contains(last) && text.size() >= cfg.lines * cfg.width && job->chi().valid;
+    // The area keeps the last 10,000 lines of a longer output.
+    m.ok = area && text.contains(last) && text.size() >= qMin(cfg.lines, 9990) * cfg.width
+        && job->chi().valid;
     if (!m.ok)
         std::fprintf(stderr, "job %s: output area holds %d characters, chi %s\n",
                      qPrintable(name), int(text.size()), job->chi().valid ? "read" : "missing");
