@@ -33,9 +33,9 @@ void ChiData::updateRange(double x, double &min, double &max)
 
 void ChiData::read(const QString &path)
 {
-    reset();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        reset();
         qDebug() << "Can not open feff-chi-dat : " << path;
         return;
     }

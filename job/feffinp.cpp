@@ -80,13 +80,13 @@ void TroubleLines::add(const QString &output)
     const QString complete = partial + output.leftRef(lastBreak);
     const QVector<QStringRef> lines = complete.splitRef(QLatin1Char('\n'));
     for (const QStringRef &line : lines)
-        scan(line.toString());
+        scan(line);
     partial = output.mid(lastBreak + 1, kept);
 }
 
 QStringList TroubleLines::finish()
 {
-    scan(partial);
+    scan(QStringRef(&partial));
     partial.clear();
     QStringList result = found;
     if (more > 0)
@@ -96,7 +96,7 @@ QStringList TroubleLines::finish()
     return result;
 }
 
-void TroubleLines::scan(const QString &line)
+void TroubleLines::scan(const QStringRef &line)
 {
     // A launcher's own complaint, as "srun: error: Unable to contact slurm controller".
     static const QRegularExpression launcherError(QStringLiteral("^\\s*[\\w.-]+: error:"));
@@ -106,7 +106,7 @@ void TroubleLines::scan(const QString &line)
         || line.contains(QLatin1String("limit exceeded"), Qt::CaseInsensitive)
         || launcherError.match(line).hasMatch()) {
         if (found.size() < shown)
-            found << line.trimmed();
+            found << line.trimmed().toString();
         else
             ++more;
     }

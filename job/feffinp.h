@@ -32,7 +32,7 @@ public:
     QStringList finish();
 
 private:
-    void scan(const QString &line);
+    void scan(const QStringRef &line);
 
     QString partial;
     QStringList found;

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVector>
@@ -27,6 +28,24 @@ inline QString writeFileIn(const QTemporaryDir &dir, const QString &name, const 
 {
     const QString path = dir.filePath(name);
     return writeFile(path, bytes) ? path : QString();
+}
+
+// A new numbered directory under tmp ("case1", "case2", ...), so that the cases of a
+// test never meet.
+inline QString freshSubdir(const QTemporaryDir &tmp, int *count, const QString &prefix = "case")
+{
+    const QString dir = tmp.filePath(prefix + QString::number(++*count));
+    QDir().mkpath(dir);
+    return dir;
+}
+
+// The first argument of every signal a spy caught, as text: the lines a job logged.
+inline QStringList spiedTexts(const QSignalSpy &spy)
+{
+    QStringList texts;
+    for (const QList<QVariant> &args : spy)
+        texts << args.at(0).toString();
+    return texts;
 }
 
 inline QByteArray readFile(const QString &path)

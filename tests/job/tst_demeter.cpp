@@ -27,12 +27,7 @@ private:
     int dirCount = 0;
 
     // A fresh results directory, so that jobs of different tests never meet.
-    QString freshDir()
-    {
-        const QString dir = tmp.filePath(QString("case%1").arg(++dirCount));
-        QDir().mkpath(dir);
-        return dir;
-    }
+    QString freshDir() { return freshSubdir(tmp, &dirCount); }
 
     static QString text(Demeter *job, const char *name)
     {
@@ -529,9 +524,7 @@ private slots:
         job.start();
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
         QCOMPARE(text(&job, "FeffStat"), QString(feffRan ? "F. Finished" : "F. Not Running"));
-        QStringList lines;
-        for (const QList<QVariant> &args : log)
-            lines << args.at(0).toString();
+        const QStringList lines = spiedTexts(log);
         QVERIFY2(lines.contains(message.arg(job.workingDirectory())), qPrintable(lines.join('|')));
     }
 

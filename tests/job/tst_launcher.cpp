@@ -28,20 +28,7 @@ private:
     QString launcher;
     int dirCount = 0;
 
-    QString freshDir()
-    {
-        const QString dir = tmp.filePath(QString("case%1").arg(++dirCount));
-        QDir().mkpath(dir);
-        return dir;
-    }
-
-    static QStringList logLines(const QSignalSpy &log)
-    {
-        QStringList lines;
-        for (const QList<QVariant> &args : log)
-            lines << args.at(0).toString();
-        return lines;
-    }
+    QString freshDir() { return freshSubdir(tmp, &dirCount); }
 
 private slots:
     // A stand-in for srun: "launcher MODEFILE PROGRAM ARGS..." runs the program in the
@@ -119,7 +106,7 @@ private slots:
 
         QCOMPARE(job.feffStatus(), QString("F. Finished"));
         QCOMPARE(running, 0);
-        const QStringList lines = logLines(log);
+        const QStringList lines = spiedTexts(log);
         QVERIFY2(lines.contains(message.arg(work)), qPrintable(lines.join('|')));
         QVERIFY2(lines.contains(QString("FeFF wrote no new chi.dat in %1").arg(work)),
                  qPrintable(lines.join('|')));
