@@ -1,18 +1,20 @@
 #include "batchrun.h"
 #include "body.h"
-#include "gui.h"
+#include "chiplot.h"
 #include "language.h"
 #include "paramstore.h"
-#include "showchi.h"
+#include "windows.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 // Diagnostics go to a terminal, which reads UTF-8, whatever codec the files use.
-static void writeMessageAsUtf8(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+static void writeMessageAsUtf8(
+    QtMsgType type, const QMessageLogContext &context, const QString &msg)
 {
     std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, msg).toUtf8().constData());
     std::fflush(stderr);
@@ -20,31 +22,53 @@ static void writeMessageAsUtf8(QtMsgType type, const QMessageLogContext &context
         std::abort();
 }
 
+// A batch makes no widget: it runs on an application that cannot make one, with the
+// painting of a plot only when a plot is asked for.
+static std::unique_ptr<QCoreApplication> makeApplication(
+    int &argc, char **argv, bool batch, bool plot)
+{
+    if (!batch) {
+        QApplication::setStyle("Fusion");
+        return std::make_unique<QApplication>(argc, argv);
+    }
+    if (plot)
+        return std::make_unique<QGuiApplication>(argc, argv);
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 int main(int argc, char *argv[])
 {
     qInstallMessageHandler(writeMessageAsUtf8);
     ParamStore commandLine(argc, argv);
     const bool batch = commandLine.contains("-batch");
-    // A batch run shows no window, so it needs no display.
-    if (batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !commandLine.contains("-platform"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     // Jobs change the current directory; take the plot's path from where we started.
     QString plotPath = commandLine.value("-plot");
     if (!plotPath.isEmpty())
         plotPath = QFileInfo(plotPath).absoluteFilePath();
+    // A batch shows no window, so it needs no display, also to paint its plot.
+    if (batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
+        && !commandLine.contains("-platform"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    QApplication::setStyle("Fusion");
-    QApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv, batch, !plotPath.isEmpty());
     QTranslator translator;
-    setupLanguage(&app, &translator, commandLine);
+    setupLanguage(app.get(), &translator, commandLine);
 
     Body body(&commandLine, nullptr);
-    QObject::connect(&body, &Body::finishing, &app, &QApplication::closeAllWindows);
-    QScopedPointer<BatchRun> batchRun;
+    std::unique_ptr<BatchRun> batchRun;
+    std::unique_ptr<Windows> windows;
     if (batch) {
-        body.mainWindow()->plotWindow()->hide();
-        batchRun.reset(new BatchRun(&body, plotPath));
-        QObject::connect(batchRun.data(), &BatchRun::finished, &app, &QCoreApplication::exit);
+        batchRun = std::make_unique<BatchRun>(
+            &body, plotPath, [](const QString &path, const QVector<Job *> &jobs) {
+                return saveChiPlot(path, jobCurves(jobs), QSize(800, 500));
+            });
+        QObject::connect(batchRun.get(), &BatchRun::finished, app.get(), &QCoreApplication::exit);
+    } else {
+        windows = std::make_unique<Windows>(&body, !commandLine.contains("-noGui"));
+        QObject::connect(&body, &Body::finishing, qApp, [] { QApplication::closeAllWindows(); });
     }
-    return app.exec();
+    body.scanInputDirs();
+    const int status = app->exec();
+    windows.reset();
+    return status;
 }

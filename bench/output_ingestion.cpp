@@ -109,15 +109,18 @@ Measure runJob(const Config &cfg, bool flushLines, bool shown)
     settings.feffExe = FAKE_FEFF;
     settings.feffArgs = fakeArgs(cfg, flushLines);
 
-    auto *job = new Demeter(&settings, QFileInfo(input), 6, nullptr);
+    auto *job = new Job(&settings, QFileInfo(input), 6, nullptr);
+    Demeter *row = nullptr;
     if (shown) {
-        job->resize(896, 628);
-        job->show();
+        row = new Demeter;
+        row->showJob(job);
+        row->resize(896, 628);
+        row->show();
     }
     settle();
 
     QEventLoop loop;
-    QObject::connect(job, &Demeter::procStopped, &loop, &QEventLoop::quit);
+    QObject::connect(job, &Job::procStopped, &loop, &QEventLoop::quit);
     Measure m;
     const double t0 = now();
     job->start();
@@ -127,15 +130,15 @@ Measure runJob(const Config &cfg, bool flushLines, bool shown)
     settle();
     m.settled = now() - t0;
 
-    auto *area = job->findChild<QTextEdit *>("ResFeff");
-    const QString text = area ? area->toPlainText() : QString();
+    const QString text = row ? row->findChild<QTextEdit *>("ResFeff")->toPlainText() : job->feffText();
     const QString last = QString("line %1 ").arg(cfg.lines - 1);
     // The area keeps the last 10,000 lines of a longer output.
-    m.ok = area && text.contains(last) && text.size() >= qMin(cfg.lines, 9990) * cfg.width
+    m.ok = text.contains(last) && text.size() >= qMin(cfg.lines, 9990) * cfg.width
         && job->chi().valid;
     if (!m.ok)
         std::fprintf(stderr, "job %s: output area holds %d characters, chi %s\n",
                      qPrintable(name), int(text.size()), job->chi().valid ? "read" : "missing");
+    delete row;
     delete job;
     return m;
 }

@@ -25,7 +25,7 @@
 #include "benchutil.h"
 
 #include "chcoord.h"
-#include "demeter.h"
+#include "job.h"
 #include "dispa.h"
 #include "language.h"
 #include "paramstore.h"
@@ -55,10 +55,10 @@ void settle()
 }
 
 // Makes count jobs and runs each once with the stand-in, at most two at a time.
-QVector<Demeter *> makeJobs(int count, const QString &work)
+QVector<Job *> makeJobs(int count, const QString &work)
 {
     QDir().mkpath(work + "/in");
-    QVector<Demeter *> jobs;
+    QVector<Job *> jobs;
     for (int i = 0; i < count; ++i) {
         const QString input = work + QString("/in/curve%1.inp").arg(i, 4, 10, QChar('0'));
         writeText(input.toStdString(), "x\n");
@@ -69,7 +69,7 @@ QVector<Demeter *> makeJobs(int count, const QString &work)
         settings.resFiles = work + "/res";
         settings.feffExe = FAKE_FEFF;
         settings.feffArgs = QStringList{"--amp", QString::number(0.5 + double((i * 37) % 97) / 97.0)};
-        jobs.append(new Demeter(&settings, QFileInfo(input), 6, nullptr));
+        jobs.append(new Job(&settings, QFileInfo(input), 6, nullptr));
     }
     int next = 0, running = 0, finished = 0;
     QEventLoop loop;
@@ -79,8 +79,8 @@ QVector<Demeter *> makeJobs(int count, const QString &work)
             jobs[next++]->start();
         }
     };
-    for (Demeter *job : jobs)
-        QObject::connect(job, &Demeter::procStopped, &loop, [&] {
+    for (Job *job : jobs)
+        QObject::connect(job, &Job::procStopped, &loop, [&] {
             --running;
             ++finished;
             if (finished == jobs.size())
@@ -101,7 +101,7 @@ struct Bare
 };
 
 // The screen points ShowChi::draw gives the painter for the first k jobs.
-Bare bareCurves(const QVector<Demeter *> &jobs, int k, const ChCoord &coord)
+Bare bareCurves(const QVector<Job *> &jobs, int k, const ChCoord &coord)
 {
     Bare bare;
     for (int i = 0; i < k; ++i) {
@@ -112,7 +112,7 @@ Bare bareCurves(const QVector<Demeter *> &jobs, int k, const ChCoord &coord)
             line << QPointF(std::trunc(coord.toScreenX(chi.kValues[j])),
                             std::trunc(coord.toScreenY(chi.chiValues[j])));
         bare.lines << line;
-        bare.colours << jobs[i]->color();
+        bare.colours << QColor::fromRgba(jobs[i]->curveColor());
     }
     return bare;
 }
@@ -178,11 +178,11 @@ int main(int argc, char **argv)
 
     const int maxK = *std::max_element(counts.begin(), counts.end());
     const double t0 = now();
-    const QVector<Demeter *> jobs = makeJobs(maxK, work);
+    const QVector<Job *> jobs = makeJobs(maxK, work);
     const double runSeconds = now() - t0;
     QDir::setCurrent(startDir);
     int withData = 0;
-    for (Demeter *job : jobs)
+    for (Job *job : jobs)
         withData += job->chi().valid && job->chi().kValues.size() == 401;
     if (withData != maxK) {
         std::fprintf(stderr, "only %d of %d jobs have 401 points of chi data\n", withData, maxK);
@@ -191,8 +191,8 @@ int main(int argc, char **argv)
     }
 
     ShowChi plot(nullptr);
-    for (Demeter *job : jobs)
-        plot.registerDemeter(job);
+    for (Job *job : jobs)
+        plot.registerJob(job);
     plot.show();
     settle();
     DispA *area = plot.plotArea();
@@ -204,7 +204,7 @@ int main(int argc, char **argv)
 
     for (int k : counts) {
         for (int i = 0; i < jobs.size(); ++i)
-            jobs[i]->findChild<QCheckBox *>("Show")->setChecked(i < k);
+            jobs[i]->setShown(i < k);
         if (resetScale)
             resetScale->click();
         settle();

@@ -24,7 +24,7 @@
 #include "benchutil.h"
 
 #include "body.h"
-#include "gui.h"
+#include "windows.h"
 #include "language.h"
 #include "paramstore.h"
 
@@ -46,7 +46,7 @@ namespace {
 class FirstPaint : public QObject
 {
 public:
-    const QVector<Demeter *> *jobs = nullptr;
+    const QVector<Job *> *jobs = nullptr;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -116,6 +116,8 @@ int child(int argc, char **argv, const std::string &mode, const std::string &dir
     QTranslator translator;
     setupLanguage(&app, &translator, commandLine);
     Body body(&commandLine, nullptr);
+    Windows windows(&body, true);
+    body.scanInputDirs();
     watcher.jobs = &body.jobs();
     return app.exec();
 }

@@ -1,7 +1,6 @@
 #include "body.h"
 
-#include "demeter.h"
-#include "gui.h"
+#include "job.h"
 
 #include <QDebug>
 #include <QDir>
@@ -10,15 +9,6 @@
 Body::Body(const ParamStore *commandLine, QObject *parent)
     : QObject(parent)
 {
-    gui = new Gui(nullptr);
-    connect(gui, &Gui::finishing, this, &Body::finishing);
-    connect(this, &Body::log, gui, &Gui::log);
-    connect(gui, &Gui::droppedCifFiles, this, &Body::droppedCifFiles);
-    connect(gui, &Gui::droppedFeffFiles, this, &Body::droppedFeffFiles);
-
-    if (!commandLine->contains("-noGui") && !commandLine->contains("-batch"))
-        gui->show();
-
     QString configPath = "config.cfg";
     if (!commandLine->value("-c").isEmpty())
         configPath = commandLine->value("-c");
@@ -28,40 +18,45 @@ Body::Body(const ParamStore *commandLine, QObject *parent)
 
     maxProc = params.valueNoCase("MAX_PROC", "6").toInt(nullptr, 10);
     setupRunSettings(params, &settings);
-    scanInputDirs();
-    scheduleIdleCheck();
 }
 
-// The main window and the jobs stay: they live until the program ends.
+// The jobs go with the manager; programs still running go on.
 Body::~Body() = default;
 
 void Body::scanInputDirs()
 {
-    const QFileInfoList cifEntries =
-        QDir(settings.cifFiles).entryInfoList(QStringList{"*.cif", "*.inp"});
+    const QFileInfoList cifEntries
+        = QDir(settings.cifFiles).entryInfoList(QStringList { "*.cif", "*.inp" });
     for (const QFileInfo &entry : cifEntries)
-        newJob(entry, 1);
-    const QFileInfoList inpEntries = QDir(settings.inpFiles).entryInfoList(QStringList{"*.inp"});
+        newJob(entry, Job::AtomsInput);
+    const QFileInfoList inpEntries = QDir(settings.inpFiles).entryInfoList(QStringList { "*.inp" });
     for (const QFileInfo &entry : inpEntries)
-        newJob(entry, 6);
+        newJob(entry, Job::FeffInput);
+    scheduleIdleCheck();
 }
 
 void Body::newJob(const QFileInfo &file, int kind)
 {
-    auto *job = new Demeter(&settings, file, kind, nullptr);
-    connect(job, &Demeter::procStarted, this, &Body::procStarted);
-    connect(job, &Demeter::procStopped, this, &Body::procStopped);
-    gui->addDemeter(job);
+    auto *job = new Job(&settings, file, kind, this);
+    job->setKeepOutput(keepOutput);
+    connect(job, &Job::procStarted, this, &Body::procStarted);
+    connect(job, &Job::procStopped, this, &Body::procStopped);
+    connect(job, &Job::startRequested, this, [this, job] { enqueue(job); });
     allJobs.append(job);
+    emit jobAdded(job);
+    enqueue(job);
+}
+
+void Body::enqueue(Job *job)
+{
     jobQueue.append(job);
     checkDemQue();
 }
 
 void Body::startNextJob()
 {
-    Demeter *job = jobQueue.first();
+    Job *job = jobQueue.takeFirst();
     job->start();
-    jobQueue.removeFirst();
 }
 
 void Body::procStarted()
@@ -89,28 +84,22 @@ void Body::checkDemQue()
 void Body::droppedCifFiles(const QStringList &files)
 {
     for (const QString &name : files)
-        newJob(QFileInfo(name), 1);
+        newJob(QFileInfo(name), Job::AtomsInput);
     scheduleIdleCheck();
 }
 
 void Body::droppedFeffFiles(const QStringList &files)
 {
     for (const QString &name : files)
-        newJob(QFileInfo(name), 6);
+        newJob(QFileInfo(name), Job::FeffInput);
     scheduleIdleCheck();
 }
 
-bool Body::isIdle() const
-{
-    return procCount == 0 && (jobQueue.isEmpty() || maxProc <= 0);
-}
+bool Body::isIdle() const { return procCount == 0 && (jobQueue.isEmpty() || maxProc <= 0); }
 
-// Checked from the event loop, not at once: a job whose Atoms run has just stopped
-// starts its FEFF run right after reporting the stop.
-void Body::scheduleIdleCheck()
-{
-    QTimer::singleShot(0, this, &Body::checkIdle);
-}
+// Checked from the event loop, not at once: a restart asked for from a job's own report
+// is queued right after it.
+void Body::scheduleIdleCheck() { QTimer::singleShot(0, this, &Body::checkIdle); }
 
 void Body::checkIdle()
 {

@@ -8,11 +8,11 @@
 #include <QObject>
 #include <QVector>
 
-class Demeter;
-class Gui;
+class Job;
 
 // The job manager: makes a job of every input file, queues the jobs first in, first
-// out and starts them while fewer than MAX_PROC outside processes run.
+// out and starts them while fewer than MAX_PROC outside processes run. Every program
+// start goes through the queue: a job's first run and a FEFF restart alike.
 class Body : public QObject
 {
     Q_OBJECT
@@ -21,23 +21,27 @@ public:
     explicit Body(const ParamStore *commandLine, QObject *parent = nullptr);
     ~Body() override;
 
+    // The start-up scan: the inputs in the CIF and INP folders become jobs.
+    void scanInputDirs();
     void newJob(const QFileInfo &file, int kind);
     void startNextJob();
-    void scanInputDirs();
 
-    Gui *mainWindow() const { return gui; }
     const RunSettings &runSettings() const { return settings; }
-    // Every job made in this run, in the order of making.
-    const QVector<Demeter *> &jobs() const { return allJobs; }
+    // Every job made in this run, in the order of making; the manager owns them.
+    const QVector<Job *> &jobs() const { return allJobs; }
     int runningCount() const { return procCount; }
     int waitingCount() const { return jobQueue.size(); }
     int processLimit() const { return maxProc; }
     // No outside process runs and no waiting job can be started.
     bool isIdle() const;
+    // Jobs made from now on keep no program output beyond what they need.
+    void setKeepOutput(bool keep) { keepOutput = keep; }
 
 signals:
     void finishing();
     void log(const QString &msg);
+    // A new job, made and wired; a view makes its row now.
+    void jobAdded(Job *job);
     // Emitted from the event loop whenever the manager has become idle.
     void idle();
 
@@ -52,15 +56,16 @@ private slots:
     void checkIdle();
 
 private:
+    void enqueue(Job *job);
     void scheduleIdleCheck();
 
-    Gui *gui = nullptr;
     ParamStore params;
     RunSettings settings;
     int maxProc = 0;
     int procCount = 0;
-    QVector<Demeter *> jobQueue;
-    QVector<Demeter *> allJobs;
+    QVector<Job *> jobQueue;
+    QVector<Job *> allJobs;
+    bool keepOutput = true;
 };
 
 #endif

@@ -1,6 +1,8 @@
 #include "gui.h"
 
 #include "demeter.h"
+#include "job.h"
+#include "joblist.h"
 #include "showchi.h"
 
 #include <QCloseEvent>
@@ -10,14 +12,14 @@
 
 Gui::Gui(QWidget *parent)
     : QMainWindow(parent)
-    , resGroup(nullptr)
 {
     setupUi(this);
+    jobs = new JobList(ScrollA1, scrollAreaWidgetContents_2);
+    ProcList->addWidget(jobs, 0, 0);
     showChi = new ShowChi(nullptr);
     showChi->show();
     connect(DropCif, &DropArea::dropped, this, &Gui::droppedCifFiles);
     connect(DropFeff, &DropArea::dropped, this, &Gui::droppedFeffFiles);
-    resGroup.setExclusive(true);
 }
 
 void Gui::log(const QString &msg)
@@ -26,27 +28,24 @@ void Gui::log(const QString &msg)
     LogMsg->insertPlainText(msg + "\n");
 }
 
-void Gui::addDemeter(Demeter *job)
+void Gui::addJob(Job *job)
 {
-    connect(job, &Demeter::log, this, &Gui::log);
-    // The ids the group would give itself for id -1 (one below the lowest so far,
-    // starting at -2), without its search of every id: adding stays cheap for long lists.
-    const int nextId = -2 - resGroup.buttons().size();
-    resGroup.addButton(job->ShowResAtoms, nextId);
-    resGroup.addButton(job->ShowResFeff, nextId - 1);
-    ScrollA1->verticalScrollBar()->setValue(ScrollA1->verticalScrollBar()->maximum());
-    showChi->registerDemeter(job);
-    ProcList->addWidget(job, ProcList->count(), 0);
-    if (ProcList->count() == 1)
-        fitWidthToRow(job);
+    connect(job, &Job::log, this, &Gui::log);
+    showChi->registerJob(job);
+    jobs->addJob(job);
+    if (jobs->count() == 1)
+        fitWidthToRow(jobs->rowFor(job));
 }
 
 // The window's 777 pixels suit a compact Windows font; with wider fonts a row does not
 // fit, so the first row widens the window once (within the screen) to show a whole row.
 void Gui::fitWidthToRow(const QWidget *row)
 {
-    const int frames = 2 * (gridLayout->contentsMargins().left() + frame->frameWidth()
-                            + gridLayout_2->contentsMargins().left())
+    if (!row)
+        return;
+    const int frames = 2
+            * (gridLayout->contentsMargins().left() + frame->frameWidth()
+                + gridLayout_2->contentsMargins().left())
         + ScrollA1->verticalScrollBar()->sizeHint().width();
     int wanted = row->minimumSizeHint().width() + frames;
     if (const QScreen *screen = this->screen())

@@ -3,10 +3,11 @@
 
 #include "ui_gui.h"
 
-#include <QButtonGroup>
 #include <QMainWindow>
 
 class Demeter;
+class Job;
+class JobList;
 class ShowChi;
 
 // The main window: drop targets, the list of job rows and the log.
@@ -17,8 +18,9 @@ class Gui : public QMainWindow, private Ui_Gui
 public:
     explicit Gui(QWidget *parent = nullptr);
 
-    void addDemeter(Demeter *job);
+    void addJob(Job *job);
     ShowChi *plotWindow() const { return showChi; }
+    JobList *jobList() const { return jobs; }
 
 signals:
     void finishing();
@@ -34,7 +36,7 @@ protected:
 private:
     void fitWidthToRow(const QWidget *row);
 
-    QButtonGroup resGroup;
+    JobList *jobs = nullptr;
     ShowChi *showChi = nullptr;
 };
 

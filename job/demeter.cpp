@@ -1,47 +1,38 @@
 #include "demeter.h"
 
-#include "feffinp.h"
-#include "textcodec.h"
+#include "job.h"
 
-#include <QDebug>
-#include <QDir>
-#include <QSet>
 #include <QStyleOptionFrame>
-#include <QTextStream>
 
 namespace {
 
 const char *const startingStyle = "background-color: rgb(255, 255, 128);";
 const char *const runningStyle = "background-color: rgb(96, 255, 181);";
 const char *const stoppedStyle = "background-color: rgb(213, 230, 255);";
-const int feffOutputLinesKept = 10000;
-const int feffOutputWidthKept = 1000;
 
+const char *styleOf(Job::Status status)
+{
+    switch (status) {
+    case Job::Status::Starting:
+        return startingStyle;
+    case Job::Status::Running:
+        return runningStyle;
+    case Job::Status::NotRunning:
+    case Job::Status::Finished:
+        break;
+    }
+    return stoppedStyle;
+}
+
+// Style sheets are parsed anew on every change: a row shown for another job changes
+// only what differs.
 void setStatus(QLineEdit *field, const QString &text, const char *style)
 {
-    field->setText(text);
-    field->setStyleSheet(QString::fromLatin1(style));
-}
-
-// QProcess on Linux reports the running state from the event loop, after start() has
-// returned. Waiting for it here makes procStarted() arrive while the job's start() is
-// still running, as the manager's process limit needs during a burst of starts (the
-// start-up scan, a drop of many files). A program that cannot be started reports
-// NotRunning here instead and so is never counted.
-void startAndWait(QProcess *proc)
-{
-    proc->start(QIODevice::ReadWrite);
-    proc->waitForStarted();
-}
-
-void configureProcess(QProcess *proc, const QString &program, const QStringList &args,
-                      const RunSettings &settings, const QString &workDir)
-{
-    proc->setProgram(program);
-    proc->setArguments(args);
-    proc->setProcessEnvironment(settings.environment);
-    proc->setProcessChannelMode(QProcess::MergedChannels);
-    proc->setWorkingDirectory(workDir);
+    if (field->text() != text)
+        field->setText(text);
+    const QString sheet = QString::fromLatin1(style);
+    if (field->styleSheet() != sheet)
+        field->setStyleSheet(sheet);
 }
 
 // Inserts at the area's cursor outside the undo history: program output and copied
@@ -55,69 +46,38 @@ void insertUnrecorded(QTextEdit *area, const QString &text)
     area->setUndoRedoEnabled(undo);
 }
 
-// All output available now, inserted in one go: far cheaper than a line at a time
-// for programs that print thousands of lines, and the same text.
-void appendOutput(QProcess *proc, QTextEdit *area)
+void fillUnrecorded(QTextEdit *area, const QString &text)
 {
-    const QByteArray bytes = proc->readAll();
-    if (!bytes.isEmpty())
-        insertUnrecorded(area, decodeOutputLines(bytes));
+    area->setPlainText(text);
+    area->moveCursor(QTextCursor::End);
 }
 
 } // namespace
 
-Demeter::Demeter(const RunSettings *runSettings, const QFileInfo &file, int kind, QWidget *parent)
+Demeter::Demeter(QWidget *parent)
     : QFrame(parent)
 {
     setupUi(this);
     fitFieldsToTexts();
-    settings = *runSettings;
-    inputFile = file;
-    jobState = kind;
-    connect(Show, &QCheckBox::toggled, this, &Demeter::showChanged);
+    // FEFF's output area keeps the last lines, as a terminal does: a run that floods it
+    // would otherwise make every insertion lay out millions of lines.
+    ResFeff->document()->setMaximumBlockCount(Job::feffLinesKept());
+    setStatus(
+        AtomsStat, Job::statusText(Job::Program::Atoms, Job::Status::NotRunning), stoppedStyle);
+    setStatus(FeffStat, Job::statusText(Job::Program::Feff, Job::Status::NotRunning), stoppedStyle);
 
-    baseName = inputFile.completeBaseName();
-    workDir = claimWorkDir(settings.resFiles, baseName);
-    if (!QDir(QDir::currentPath()).mkpath(workDir))
-        logLater(tr("Can not create the working directory %1").arg(workDir));
-
-    TargetName->setText(inputFile.absoluteFilePath());
-    TargetName->end(false);
-
+    connect(Show, &QCheckBox::toggled, this, [this](bool on) {
+        if (shownJob)
+            shownJob->setShown(on);
+    });
     ResAtoms->setVisible(ShowResAtoms->isChecked());
     ResFeff->setVisible(ShowResFeff->isChecked());
     connect(ShowResAtoms, &QCheckBox::toggled, this, &Demeter::showResAtoms);
     connect(ShowResFeff, &QCheckBox::toggled, this, &Demeter::showResFeff);
-
-    atomsProc = new QProcess;
-    atomsRan = false;
-    showAtomsState(atomsProc->state());
-    if (kind == 1) {
-        QStringList args = settings.atomsArgs;
-        args << "-c" << nativePath(inputFile.canonicalFilePath());
-        configureProcess(atomsProc, nativePath(settings.atomsExe), args, settings, workDir);
-        connect(atomsProc, &QProcess::readyReadStandardOutput, this, &Demeter::msgFromAtoms);
-        connect(atomsProc, &QProcess::readyReadStandardError, this, &Demeter::msgFromAtoms);
-        connect(atomsProc, &QProcess::stateChanged, this, &Demeter::showAtomsState);
-        connect(atomsProc, &QProcess::errorOccurred, this,
-                [this](QProcess::ProcessError error) { reportStartFailure(atomsProc, error); });
-    } else if (kind == 6) {
-        prepareFeffInpFile();
-    }
-
-    // FEFF's output panel keeps the last lines, as a terminal does: a run that floods it
-    // would otherwise make every insertion lay out millions of lines.
-    ResFeff->document()->setMaximumBlockCount(feffOutputLinesKept);
-    feffProc = new QProcess;
-    feffRan = false;
-    showFeffState(feffProc->state());
-    configureProcess(feffProc, nativePath(settings.feffExe), settings.feffArgs, settings, workDir);
-    connect(feffProc, &QProcess::readyReadStandardOutput, this, &Demeter::msgFromFeff);
-    connect(feffProc, &QProcess::readyReadStandardError, this, &Demeter::msgFromFeff);
-    connect(feffProc, &QProcess::stateChanged, this, &Demeter::showFeffState);
-    connect(feffProc, &QProcess::errorOccurred, this,
-            [this](QProcess::ProcessError error) { reportStartFailure(feffProc, error); });
-
+    connect(ShowResAtoms, &QCheckBox::toggled, this,
+        [this](bool on) { emit areaToggled(Area::Atoms, on); });
+    connect(ShowResFeff, &QCheckBox::toggled, this,
+        [this](bool on) { emit areaToggled(Area::Feff, on); });
     connect(SaveFeffInp, &QPushButton::clicked, this, &Demeter::setupFeffInpFile);
     connect(FeffRestart, &QPushButton::clicked, this, &Demeter::reStartFeff);
 }
@@ -138,20 +98,19 @@ void Demeter::fitFieldsToTexts()
     static Widths widths;
     const QString key = AtomsStat->font().key() + tr("A. Not Running");
     if (widths.key != key) {
-        const QStringList statuses = {tr("A. Not Running"), tr("A. Starting"), tr("A. Running"),
-                                      tr("A. Finished"),    tr("F. Not Running"), tr("F. Starting"),
-                                      tr("F. Running"),     tr("F. Finished")};
         int widest = 0;
-        for (const QString &status : statuses)
-            widest = qMax(widest, AtomsStat->fontMetrics().horizontalAdvance(status));
+        for (Job::Program program : { Job::Program::Atoms, Job::Program::Feff })
+            for (Job::Status status : { Job::Status::NotRunning, Job::Status::Starting,
+                     Job::Status::Running, Job::Status::Finished })
+                widest = qMax(widest,
+                    AtomsStat->fontMetrics().horizontalAdvance(Job::statusText(program, status)));
         QStyleOptionFrame option;
         option.initFrom(AtomsStat);
-        option.lineWidth =
-            AtomsStat->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, AtomsStat);
+        option.lineWidth
+            = AtomsStat->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, AtomsStat);
         widths.status = AtomsStat->style()
                             ->sizeFromContents(QStyle::CT_LineEdit, &option,
-                                               QSize(widest + 4, AtomsStat->sizeHint().height()),
-                                               AtomsStat)
+                                QSize(widest + 4, AtomsStat->sizeHint().height()), AtomsStat)
                             .width();
         widths.color = ColorSel->fontMetrics().horizontalAdvance(ColorSel->text())
             + 2 * ColorSel->style()->pixelMetric(QStyle::PM_ButtonMargin) + 4;
@@ -159,7 +118,7 @@ void Demeter::fitFieldsToTexts()
         widths.target = TargetName->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 16;
         widths.key = key;
     }
-    for (QLineEdit *field : {AtomsStat, FeffStat}) {
+    for (QLineEdit *field : { AtomsStat, FeffStat }) {
         field->setMaximumWidth(qMax(field->maximumWidth(), widths.status));
         field->setMinimumWidth(qMin(field->maximumWidth(), widths.status));
     }
@@ -168,251 +127,148 @@ void Demeter::fitFieldsToTexts()
     TargetName->setMinimumWidth(widths.target);
 }
 
-// The process objects are left alone: programs still running go on after the program ends.
-Demeter::~Demeter() = default;
-
-QString Demeter::atomsStatus() const
+void Demeter::showJob(Job *job)
 {
-    return AtomsStat->text();
+    if (job == shownJob)
+        return;
+    keepAtomsEdit();
+    if (shownJob)
+        disconnect(shownJob, nullptr, this, nullptr);
+    shownJob = job;
+    atomsFilled = false;
+    feffFilled = false;
+    ResAtoms->clear();
+    ResFeff->clear();
+    if (!job) {
+        TargetName->clear();
+        return;
+    }
+
+    TargetName->setText(job->inputPath());
+    TargetName->end(false);
+    showStatus();
+    showColor();
+    const QSignalBlocker blocker(Show);
+    Show->setChecked(job->isShown());
+
+    connect(job, &Job::statusChanged, this, &Demeter::showStatus);
+    connect(job, &Job::colorChanged, this, &Demeter::showColor);
+    connect(job, &Job::showChanged, this, [this] {
+        const QSignalBlocker showBlocker(Show);
+        Show->setChecked(shownJob->isShown());
+    });
+    connect(
+        job, &Job::atomsOutput, this, [this](const QString &text) { appendTo(Area::Atoms, text); });
+    connect(
+        job, &Job::feffOutput, this, [this](const QString &text) { appendTo(Area::Feff, text); });
+    connect(job, &Job::feffOutputCleared, this, [this] {
+        if (feffFilled)
+            ResFeff->clear();
+    });
+    if (ShowResAtoms->isChecked())
+        fill(Area::Atoms);
+    if (ShowResFeff->isChecked())
+        fill(Area::Feff);
 }
 
-QString Demeter::feffStatus() const
+void Demeter::setAreasShown(bool atoms, bool feff)
 {
-    return FeffStat->text();
+    {
+        const QSignalBlocker atomsBlocker(ShowResAtoms);
+        const QSignalBlocker feffBlocker(ShowResFeff);
+        ShowResAtoms->setChecked(atoms);
+        ShowResFeff->setChecked(feff);
+    }
+    showResAtoms(atoms);
+    showResFeff(feff);
 }
 
-// Jobs of one run never share a working directory: a second input with the same base
-// name (Cu.cif and Cu.inp, or one file dropped twice) works in Cu_2, so that the FEFF
-// runs cannot overwrite each other's files. A later run of the program reuses Cu.
-QString Demeter::claimWorkDir(const QString &resFiles, const QString &name)
+bool Demeter::isAreaShown(Area area) const
 {
-    static QSet<QString> claimed;
-    // A file of the user's with the name is no working directory; it is left alone.
-    auto unusable = [](const QString &path) {
-        const QFileInfo info(path);
-        return info.exists() && !info.isDir();
-    };
-    QString dir = joinPath(resFiles, name);
-    for (int n = 2; claimed.contains(dir) || unusable(dir); ++n)
-        dir = joinPath(resFiles, name + "_" + QString::number(n));
-    claimed.insert(dir);
-    return dir;
+    return (area == Area::Atoms ? ShowResAtoms : ShowResFeff)->isChecked();
+}
+
+int Demeter::topLineHeight() const { return frame->sizeHint().height(); }
+
+void Demeter::showStatus()
+{
+    const Job::Status atoms = shownJob->status(Job::Program::Atoms);
+    const Job::Status feff = shownJob->status(Job::Program::Feff);
+    setStatus(AtomsStat, Job::statusText(Job::Program::Atoms, atoms), styleOf(atoms));
+    setStatus(FeffStat, Job::statusText(Job::Program::Feff, feff), styleOf(feff));
+}
+
+void Demeter::showColor()
+{
+    // Until the plot window gives the job a colour, the swatch keeps its own.
+    if (shownJob->curveColor() != 0)
+        ColorDisp->bgColor = QColor::fromRgba(shownJob->curveColor());
+    ColorDisp->update();
 }
 
 void Demeter::showResAtoms(bool f)
 {
+    if (f) {
+        fill(Area::Atoms);
+    } else if (atomsFilled) {
+        // A hidden area keeps nothing: the job holds the text and any edit of it.
+        keepAtomsEdit();
+        ResAtoms->clear();
+        atomsFilled = false;
+    }
     ResAtoms->setVisible(f);
 }
 
 void Demeter::showResFeff(bool f)
 {
+    if (f) {
+        fill(Area::Feff);
+    } else if (feffFilled) {
+        ResFeff->clear();
+        feffFilled = false;
+    }
     ResFeff->setVisible(f);
 }
 
-void Demeter::msgFromAtoms()
+void Demeter::fill(Area area)
 {
-    appendOutput(atomsProc, ResAtoms);
-}
-
-void Demeter::msgFromFeff()
-{
-    const QByteArray bytes = feffProc->readAll();
-    if (bytes.isEmpty())
+    if (!shownJob)
         return;
-    const QString text = decodeOutputLines(bytes);
-    feffTrouble.add(text);
-    // One endless line would be laid out anew with every piece that lengthens it.
-    insertUnrecorded(ResFeff, breakLongLines(text, feffOutputWidthKept, &feffOutputColumn));
-}
-
-void Demeter::start()
-{
-    if (jobState == 1) {
-        jobState = 2;
-        startAndWait(atomsProc);
-    } else if (jobState == 6) {
-        jobState = 7;
-        startFeff();
+    if (area == Area::Atoms && !atomsFilled) {
+        fillUnrecorded(ResAtoms, shownJob->atomsText());
+        atomsFilled = true;
+    } else if (area == Area::Feff && !feffFilled) {
+        fillUnrecorded(ResFeff, shownJob->feffText());
+        feffFilled = true;
     }
 }
 
-void Demeter::reStartFeff()
+void Demeter::appendTo(Area area, const QString &text)
 {
-    if (jobState != 0)
+    if (area == Area::Atoms && atomsFilled)
+        insertUnrecorded(ResAtoms, text);
+    else if (area == Area::Feff && feffFilled)
+        insertUnrecorded(ResFeff, text);
+}
+
+// What the user typed into the Atoms area stays with the job when the area goes.
+void Demeter::keepAtomsEdit()
+{
+    if (!shownJob || !atomsFilled)
         return;
-    ResFeff->clear();
-    feffOutputColumn = 0;
-    jobState = 7;
-    // Counted again only once the new run reports running; a restart that fails to
-    // start must not report a stop the manager never saw start.
-    feffRan = false;
-    startFeff();
-}
-
-void Demeter::startFeff()
-{
-    removeOldFeffDat();
-    QDir::setCurrent(workDir);
-    chiBeforeRun = FileStamp::of(joinPath(workDir, "chi.dat"));
-    startAndWait(feffProc);
-}
-
-void Demeter::showAtomsState(QProcess::ProcessState stat)
-{
-    switch (stat) {
-    case QProcess::Starting:
-        jobState = 3;
-        setStatus(AtomsStat, tr("A. Starting"), startingStyle);
-        break;
-    case QProcess::Running:
-        emit procStarted();
-        jobState = 4;
-        atomsRan = true;
-        setStatus(AtomsStat, tr("A. Running"), runningStyle);
-        break;
-    case QProcess::NotRunning:
-        if (atomsRan) {
-            emit procStopped();
-            jobState = 6;
-            reportAbnormalEnd(atomsProc, "Atoms");
-            setupFeffInpFile();
-            start();
-            setStatus(AtomsStat, tr("A. Finished"), stoppedStyle);
-        } else {
-            setStatus(AtomsStat, tr("A. Not Running"), stoppedStyle);
-        }
-        break;
-    }
-}
-
-void Demeter::showFeffState(QProcess::ProcessState stat)
-{
-    switch (stat) {
-    case QProcess::Starting:
-        jobState = 8;
-        setStatus(FeffStat, tr("F. Starting"), startingStyle);
-        break;
-    case QProcess::Running:
-        emit procStarted();
-        jobState = 9;
-        feffRan = true;
-        setStatus(FeffStat, tr("F. Running"), runningStyle);
-        break;
-    case QProcess::NotRunning:
-        if (feffRan) {
-            emit procStopped();
-            jobState = 0;
-            setStatus(FeffStat, tr("F. Finished"), stoppedStyle);
-            reportAbnormalEnd(feffProc, "FeFF");
-            for (const QString &line : feffTrouble.finish())
-                emit log(tr("FeFF in %1 : %2").arg(workDir, line));
-            readFeffResult();
-        } else {
-            setStatus(FeffStat, tr("F. Not Running"), stoppedStyle);
-        }
-        break;
-    }
-}
-
-// FEFF 6 exits with 0 even after a fatal input error and leaves an older chi.dat
-// in place, so only a chi.dat rewritten by this run counts as its result.
-void Demeter::readFeffResult()
-{
-    const bool hadCurve = chiData.valid;
-    const QString chiPath = joinPath(workDir, "chi.dat");
-    if (FileStamp::of(chiPath) == chiBeforeRun) {
-        chiData.reset();
-        emit log(tr("FeFF wrote no new chi.dat in %1").arg(workDir));
-    } else {
-        chiData.read(chiPath);
-        if (!chiData.valid)
-            emit log(tr("chi.dat in %1 holds no data").arg(workDir));
-    }
-    if (chiData.valid)
-        emit newChi();
-    else if (hadCurve)
-        emit chiCleared();
-}
-
-void Demeter::reportAbnormalEnd(const QProcess *proc, const QString &programName)
-{
-    if (proc->exitStatus() == QProcess::CrashExit)
-        emit log(tr("%1 crashed in %2").arg(programName, workDir));
-    else if (proc->exitCode() != 0)
-        emit log(tr("%1 ended with exit code %2 in %3")
-                     .arg(programName, QString::number(proc->exitCode()), workDir));
-}
-
-void Demeter::reportStartFailure(QProcess *proc, QProcess::ProcessError error)
-{
-    if (error == QProcess::FailedToStart)
-        emit log(tr("Can not start %1 : %2").arg(proc->program(), proc->errorString()));
+    const QString text = ResAtoms->toPlainText();
+    if (text != shownJob->atomsText())
+        shownJob->setAtomsEdit(text);
 }
 
 void Demeter::setupFeffInpFile()
 {
-    const QString text = textFromMarker(ResAtoms->toPlainText());
-    QFile file(joinPath(workDir, "feff.inp"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        emit log(tr("Can not open feff.inp for %1").arg(file.fileName()));
-        return;
-    }
-    QTextStream out(&file);
-    out.setCodec(fileTextCodec());
-    out << text;
-    out.flush();
-    file.close();
+    if (shownJob)
+        shownJob->writeFeffInp(atomsFilled ? ResAtoms->toPlainText() : shownJob->atomsText());
 }
 
-// For messages from inside the constructor, before anything listens to log(): they are
-// delivered from the event loop, once the job has been wired up.
-void Demeter::logLater(const QString &msg)
+void Demeter::reStartFeff()
 {
-    QMetaObject::invokeMethod(this, [this, msg] { emit log(msg); }, Qt::QueuedConnection);
-}
-
-void Demeter::prepareFeffInpFile()
-{
-    QFile source(inputFile.canonicalFilePath());
-    if (source.fileName().isEmpty() || !source.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        // A file that is gone has no canonical path; name the one the user gave.
-        logLater(tr("Can not open feff input file : %1 to read.")
-                     .arg(source.fileName().isEmpty() ? inputFile.absoluteFilePath() : source.fileName()));
-        return;
-    }
-    // Read before the target is opened: the input may itself be this job's feff.inp,
-    // which opening for writing would empty.
-    QTextStream in(&source);
-    in.setCodec(fileTextCodec());
-    const QString text = in.readAll();
-
-    QFile target(joinPath(workDir, "feff.inp"));
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        source.close();
-        logLater(tr("Can not open feff input file : %1 to write.").arg(target.fileName()));
-        return;
-    }
-    QTextStream out(&target);
-    out.setCodec(fileTextCodec());
-    out << text;
-    out.flush();
-    target.close();
-    source.close();
-
-    insertUnrecorded(ResAtoms, copiedHeaderLine + text);
-}
-
-void Demeter::removeOldFeffDat()
-{
-    removeFeffDatFiles(workDir);
-}
-
-void Demeter::showProcs()
-{
-    qDebug() << "Atoms:";
-    qDebug() << atomsProc->program();
-    qDebug() << atomsProc->arguments();
-    qDebug() << "FeFF:";
-    qDebug() << feffProc->program();
-    qDebug() << feffProc->arguments();
+    if (shownJob)
+        shownJob->reStartFeff();
 }

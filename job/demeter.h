@@ -1,86 +1,56 @@
 #ifndef DEMETER_H
 #define DEMETER_H
 
-#include "chidata.h"
-#include "feffinp.h"
-#include "filestamp.h"
-#include "runsettings.h"
+#include "job.h"
 #include "ui_demeter.h"
 
-#include <QColor>
-#include <QFileInfo>
 #include <QFrame>
-#include <QProcess>
+#include <QPointer>
 
-// One input file's job: runs Atoms (for a CIF input) and FEFF in its own working
-// directory, reads chi.dat, and is the job's row in the main window.
+// A job's row in the main window: its input, the status of its two programs, the
+// buttons to rewrite feff.inp and to run FEFF again, its output areas and the Show box.
+// A row shows one job at a time; a long list reuses its rows for the jobs in view.
 class Demeter : public QFrame, private Ui_Demeter
 {
     Q_OBJECT
-    friend class Gui;
-    friend class ShowChi;
 
 public:
-    Demeter(const RunSettings *settings, const QFileInfo &file, int kind, QWidget *parent = nullptr);
-    ~Demeter() override;
+    enum class Area { Atoms, Feff };
 
-    int state() const { return jobState; }
-    const ChiData &chi() const { return chiData; }
-    QString workingDirectory() const { return workDir; }
-    QString inputPath() const { return inputFile.absoluteFilePath(); }
-    QString atomsStatus() const;
-    QString feffStatus() const;
-    QColor color() const { return curveColor; }
+    explicit Demeter(QWidget *parent = nullptr);
+
+    // Shows job (or none); the row's output areas show that job's texts.
+    void showJob(Job *job);
+    Job *job() const { return shownJob; }
+    // Which output areas show (their boxes are ticked); an area shown for the first
+    // time since the row took its job is filled from the job's texts.
+    void setAreasShown(bool atoms, bool feff);
+    bool isAreaShown(Area area) const;
+    // The height of the top line alone.
+    int topLineHeight() const;
 
 signals:
-    void log(const QString &msg);
-    void procStarted();
-    void procStopped();
-    void newChi();
-    void showChanged();
-    // A FEFF run left no valid data where the job had a curve before.
-    void chiCleared();
+    // The user ticked or cleared a box of an output area.
+    void areaToggled(Demeter::Area area, bool on);
 
 private slots:
     void showResAtoms(bool f);
     void showResFeff(bool f);
-    void msgFromAtoms();
-    void msgFromFeff();
-    void showAtomsState(QProcess::ProcessState stat);
-    void showFeffState(QProcess::ProcessState stat);
     void setupFeffInpFile();
-    void prepareFeffInpFile();
-    void logLater(const QString &msg);
-    void reportStartFailure(QProcess *proc, QProcess::ProcessError error);
-
-public slots:
-    void start();
     void reStartFeff();
-    void showProcs();
 
 private:
-    void removeOldFeffDat();
     void fitFieldsToTexts();
-    void startFeff();
-    void reportAbnormalEnd(const QProcess *proc, const QString &programName);
-    void readFeffResult();
-    static QString claimWorkDir(const QString &resFiles, const QString &baseName);
+    void showStatus();
+    void showColor();
+    void fill(Area area);
+    void keepAtomsEdit();
+    void appendTo(Area area, const QString &text);
 
-    RunSettings settings;
-    QFileInfo inputFile;
-    QString baseName;
-    QString workDir;
-    QProcess *atomsProc = nullptr;
-    QProcess *feffProc = nullptr;
-    TroubleLines feffTrouble;
-    int feffOutputColumn = 0;
-    bool atomsRan = false;
-    bool feffRan = false;
-    int jobState = 0;
-    ChiData chiData;
-    QColor curveColor;
-    // chi.dat as it was when FEFF was last started
-    FileStamp chiBeforeRun;
+    QPointer<Job> shownJob;
+    // The areas hold the job's texts (and follow its output) once shown.
+    bool atomsFilled = false;
+    bool feffFilled = false;
 };
 
 #endif

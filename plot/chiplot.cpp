@@ -1,8 +1,10 @@
 #include "chiplot.h"
 
+#include "ccolors.h"
 #include "chcoord.h"
 #include "chidata.h"
 #include "drawtext.h"
+#include "job.h"
 #include "ticks.h"
 
 #include <QFile>
@@ -184,4 +186,19 @@ bool saveChiPlot(const QString &path, const QVector<ChiCurve> &curves, const QSi
     paintFitted(&p, curves, size);
     p.end();
     return image.save(path, "PNG");
+}
+
+QVector<ChiCurve> jobCurves(const QVector<Job *> &jobs)
+{
+    const CColors palette;
+    QVector<ChiCurve> curves;
+    for (int i = 0; i < jobs.size(); ++i) {
+        const Job *job = jobs.at(i);
+        if (!job->chi().valid)
+            continue;
+        const QColor colour = job->curveColor() != 0 ? QColor::fromRgba(job->curveColor())
+                                                     : palette.color(i % palette.count());
+        curves.append(ChiCurve{&job->chi(), colour});
+    }
+    return curves;
 }

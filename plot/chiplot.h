@@ -8,6 +8,7 @@
 
 class ChCoord;
 class ChiData;
+class Job;
 class QPainter;
 
 // One curve to plot: a job's chi data in the job's colour.
@@ -30,5 +31,9 @@ void drawChiPlot(QPainter *p, const ChCoord &coord, const QVector<ChiCurve> &cur
 // Saves the curves, fitted to their data on a white background, as PNG, or as SVG
 // when the path ends in ".svg". Returns false when the file could not be written.
 bool saveChiPlot(const QString &path, const QVector<ChiCurve> &curves, const QSize &size);
+
+// The curves of the jobs that have data, each in its colour or, where the plot window has
+// given it none, in the palette's colour for its place among the jobs.
+QVector<ChiCurve> jobCurves(const QVector<Job *> &jobs);
 
 #endif

@@ -1,7 +1,7 @@
 #include "showchi.h"
 
 #include "chiplot.h"
-#include "demeter.h"
+#include "job.h"
 
 #include <QPainter>
 
@@ -15,15 +15,14 @@ ShowChi::ShowChi(QWidget *parent)
     connect(ResetScale, &QPushButton::clicked, this, &ShowChi::resetScale);
 }
 
-void ShowChi::registerDemeter(Demeter *job)
+void ShowChi::registerJob(Job *job)
 {
-    const QColor colour = chiColors.color(demeters.size() % chiColors.count());
-    job->curveColor = colour;
-    job->ColorDisp->bgColor = colour;
-    demeters.append(job);
-    connect(job, &Demeter::newChi, this, QOverload<>::of(&ShowChi::update));
-    connect(job, &Demeter::showChanged, this, QOverload<>::of(&ShowChi::update));
-    connect(job, &Demeter::chiCleared, this, QOverload<>::of(&ShowChi::update));
+    job->setCurveColor(chiColors.color(jobs.size() % chiColors.count()).rgba());
+    jobs.append(job);
+    connect(job, &Job::newChi, this, QOverload<>::of(&ShowChi::update));
+    connect(job, &Job::showChanged, this, QOverload<>::of(&ShowChi::update));
+    connect(job, &Job::chiCleared, this, QOverload<>::of(&ShowChi::update));
+    connect(job, &Job::colorChanged, this, QOverload<>::of(&ShowChi::update));
 }
 
 void ShowChi::resetScale()
@@ -46,15 +45,15 @@ void ShowChi::draw(QPainter *p)
 
     QVector<ChiCurve> curves;
     QVector<const ChiData *> shown;
-    for (Demeter *job : qAsConst(demeters)) {
-        if (job->Show->isChecked()) {
-            curves.append(ChiCurve { &job->chiData, job->curveColor });
-            shown.append(&job->chiData);
+    for (const Job *job : qAsConst(jobs)) {
+        if (job->isShown()) {
+            curves.append(ChiCurve { &job->chi(), QColor::fromRgba(job->curveColor()) });
+            shown.append(&job->chi());
         }
     }
 
     if (rescalePending) {
-        if (demeters.isEmpty())
+        if (jobs.isEmpty())
             return;
         double x0, y0, x1, y1;
         if (!fitChiRange(shown, x0, y0, x1, y1))

@@ -7,10 +7,10 @@
 #include <QFrame>
 #include <QVector>
 
-class Demeter;
+class Job;
 class QPainter;
 
-// The plot window: the chi(k) curves of the jobs whose Show box is ticked.
+// The plot window: the chi(k) curves of the jobs shown (their Show box ticked).
 class ShowChi : public QFrame, private Ui_ShowChi
 {
     Q_OBJECT
@@ -18,7 +18,7 @@ class ShowChi : public QFrame, private Ui_ShowChi
 public:
     explicit ShowChi(QWidget *parent = nullptr);
 
-    void registerDemeter(Demeter *job);
+    void registerJob(Job *job);
     // The drawing area, for tests and for saving pictures of the plot.
     DispA *plotArea() const { return DispChi; }
 
@@ -29,7 +29,7 @@ private slots:
 private:
     bool rescalePending = true;
     CColors chiColors;
-    QVector<Demeter *> demeters;
+    QVector<Job *> jobs;
 };
 
 #endif

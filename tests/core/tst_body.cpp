@@ -1,7 +1,5 @@
 #include "body.h"
-#include "demeter.h"
-#include "gui.h"
-#include "showchi.h"
+#include "job.h"
 #include "testutil.h"
 
 #include <QSignalSpy>
@@ -49,6 +47,7 @@ private:
     {
         const ParamStore args = commandLine(words);
         body.reset(new Body(&args));
+        body->scanInputDirs();
         return body.data();
     }
 
@@ -63,7 +62,7 @@ private:
     static QStringList inputNames(const Body *b)
     {
         QStringList names;
-        for (const Demeter *job : b->jobs())
+        for (const Job *job : b->jobs())
             names << QFileInfo(job->inputPath()).fileName() + QString(":%1").arg(job->state());
         return names;
     }
@@ -71,7 +70,7 @@ private:
     static bool allFinished(const Body *b)
     {
         return std::all_of(b->jobs().begin(), b->jobs().end(),
-                           [](const Demeter *j) { return j->state() == 0; });
+                           [](const Job *j) { return j->state() == 0; });
     }
 
 private slots:
@@ -83,11 +82,7 @@ private slots:
 
     void cleanup()
     {
-        if (body) {
-            delete body->mainWindow()->plotWindow();
-            delete body->mainWindow();
-            body.reset();
-        }
+        body.reset();
         QDir::setCurrent(startDir);
     }
 
@@ -160,8 +155,6 @@ private slots:
         qInstallMessageHandler(previous);
         QVERIFY(debugLines.size() >= 1);
         QCOMPARE(debugLines.first(), QString("Conifg File :  \"%1\"").arg(path));
-        QCOMPARE(body->mainWindow()->isVisible(), !words.contains("-noGui"));
-        QVERIFY(body->mainWindow()->plotWindow()->isVisible());
     }
 
     void burstStaysWithinLimit()
@@ -179,9 +172,9 @@ private slots:
         QCOMPARE(b->waitingCount(), 7);
         QStringList startOrder;
         for (int i = 0; i < 10; ++i) {
-            Demeter *job = b->jobs().at(i);
+            Job *job = b->jobs().at(i);
             QCOMPARE(job->state(), i < 3 ? 9 : 6);
-            connect(job, &Demeter::procStarted, this, [&startOrder, job] {
+            connect(job, &Job::procStarted, this, [&startOrder, job] {
                 startOrder << QFileInfo(job->workingDirectory()).fileName();
             });
         }
@@ -214,17 +207,30 @@ private slots:
             QVERIFY(b->jobs().at(i)->chi().valid);
     }
 
-    void cifJobsHandOverToFeff()
+    // A converter hands its place to its own FEFF run, and a restart waits for a place:
+    // MAX_PROC holds for every program, from the stand-ins' own start and end times.
+    void cifJobsAndRestartsStayWithinLimit()
     {
-        const QString dir = freshRun(fakeConfig(2));
+        const QString events = tmp.filePath("handover.log");
+        const QString dir = freshRun(QString("MAX_PROC 2\nATOMS_EXE %1\nATOMS_ARG \"--log %2\"\n"
+                                             "FEFF_EXE %3\nFEFF_ARG \"--delay-ms 60 --log %2\"\n")
+                                         .arg(FAKE_ATOMS, events, FAKE_FEFF)
+                                         .toUtf8());
         for (int i = 0; i < 4; ++i)
-            QVERIFY(writeFile(dir + QString("/00-Cif/c%1.cif").arg(i), "fake: --delay-ms 50\n"));
+            QVERIFY(writeFile(dir + QString("/00-Cif/c%1.cif").arg(i), "fake: --delay-ms 40\n"));
         Body *b = makeBody();
         QCOMPARE(b->runningCount(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(allFinished(b), 20000);
-        QCOMPARE(b->runningCount(), 0);
-        for (const Demeter *job : b->jobs())
+        // Three restarts at once, on a limit of two.
+        for (int i = 0; i < 3; ++i)
+            b->jobs().at(i)->reStartFeff();
+        QCOMPARE(b->runningCount(), 2);
+        QCOMPARE(b->waitingCount(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(allFinished(b) && b->runningCount() == 0, 20000);
+        for (const Job *job : b->jobs())
             QCOMPARE(job->chi().kValues.size(), 401);
+        QCOMPARE(readFile(events).count("start"), 4 + 4 + 3);
+        QCOMPARE(maxAlive(events), 2);
     }
 
     void programThatCannotStartIsNotCounted()
@@ -236,7 +242,7 @@ private slots:
         QSignalSpy idle(b, &Body::idle);
         QCOMPARE(b->runningCount(), 0);
         QCOMPARE(b->waitingCount(), 0); // every job was tried at once
-        for (const Demeter *job : b->jobs())
+        for (const Job *job : b->jobs())
             QCOMPARE(job->state(), 8);
         QTRY_COMPARE(idle.count(), 1);
     }
@@ -250,9 +256,9 @@ private slots:
         for (const char *name : {"d1.inp", "d2.inp", "d3.cif"})
             QVERIFY(writeFile(dir + "/drop/" + name, "x"));
 
-        b->mainWindow()->droppedFeffFiles({dir + "/drop/d1.inp", dir + "/drop/d2.inp"});
-        b->mainWindow()->droppedCifFiles({dir + "/drop/d3.cif"});
-        b->mainWindow()->droppedFeffFiles({});
+        b->droppedFeffFiles({dir + "/drop/d1.inp", dir + "/drop/d2.inp"});
+        b->droppedCifFiles({dir + "/drop/d3.cif"});
+        b->droppedFeffFiles({});
         QCOMPARE(inputNames(b), QStringList({"first.inp:9", "d1.inp:6", "d2.inp:6", "d3.cif:1"}));
         QCOMPARE(b->waitingCount(), 3);
         QVERIFY(QMetaObject::invokeMethod(b, "checkDemQue")); // at the limit: nothing
@@ -267,7 +273,7 @@ private slots:
         const QString dir = freshRun(fakeConfig(4));
         QVERIFY(writeFile(dir + "/in/Cu.inp", "x"));
         Body *b = makeBody();
-        b->mainWindow()->droppedFeffFiles({dir + "/in/Cu.inp", dir + "/in/Cu.inp"});
+        b->droppedFeffFiles({dir + "/in/Cu.inp", dir + "/in/Cu.inp"});
         QTRY_VERIFY_WITH_TIMEOUT(allFinished(b), 20000);
         QCOMPARE(b->jobs().size(), 2);
         QCOMPARE(b->jobs().at(0)->workingDirectory(), dir + "/00-Res/Cu");
@@ -276,8 +282,8 @@ private slots:
     }
 
     // Random batches of jobs that finish, crash, cannot start or are restarted, dropped
-    // in random bursts: the count never goes below zero, never more than MAX_PROC runs
-    // started from the queue are alive at once, every job ends, and the count ends at 0.
+    // in random bursts: the count never goes below zero, never more than MAX_PROC programs
+    // are alive at once, every job ends, and the count ends at 0.
     // ORBELIN_SEED=<n> replays one seed; ORBELIN_SEEDS=<n> runs that many.
     void randomOutcomesKeepTheCountSound()
     {
@@ -322,7 +328,7 @@ private:
         Body *b = makeBody();
         const int jobCount = 6 + pick(9);
         QHash<QString, Outcome> planned; // by input path
-        QSet<Demeter *> restartsDue;
+        QSet<Job *> restartsDue;
         int next = 0;
         while (next < jobCount) {
             const int burst = qMin(jobCount - next, 1 + pick(4));
@@ -340,12 +346,12 @@ private:
                 planned.insert(path, outcome);
             }
             const int first = b->jobs().size();
-            b->mainWindow()->droppedCifFiles(cifs);
-            b->mainWindow()->droppedFeffFiles(inps);
+            b->droppedCifFiles(cifs);
+            b->droppedFeffFiles(inps);
             // Jobs still waiting can be made unable to start: their working directory
             // becomes a file.
             for (int i = first; i < b->jobs().size(); ++i) {
-                Demeter *job = b->jobs().at(i);
+                Job *job = b->jobs().at(i);
                 const Outcome outcome = planned.value(job->inputPath());
                 if (outcome == FailsToStart && (job->state() == 1 || job->state() == 6)) {
                     QDir(job->workingDirectory()).removeRecursively();
@@ -363,7 +369,7 @@ private:
         // Restart each finished job once it has finished, from the event loop.
         QTimer restarter;
         connect(&restarter, &QTimer::timeout, this, [&] {
-            for (Demeter *job : QSet<Demeter *>(restartsDue)) {
+            for (Job *job : QSet<Job *>(restartsDue)) {
                 if (job->state() != 0)
                     continue;
                 restartsDue.remove(job);
@@ -383,7 +389,7 @@ private:
                 QVERIFY2(line.midRef(11).toInt() >= 0, qPrintable(line));
         QCOMPARE(debugLines.filter("Proc count ").last(), QString("Proc count 0"));
         for (int i = 0; i < jobCount; ++i) {
-            const Demeter *job = b->jobs().at(i);
+            const Job *job = b->jobs().at(i);
             const int state = job->state();
             const Outcome outcome = planned.value(job->inputPath(), Outcome(-1));
             QVERIFY(outcome >= 0);
@@ -406,28 +412,23 @@ private:
                 break;
             }
         }
-        QVERIFY(maxQueueStartedAlive(events) <= maxProc);
+        QVERIFY(maxAlive(events) <= maxProc);
     }
 
-    // From the stand-ins' start and end events: the first run in each working directory
-    // is the one the queue started (a converter, or FEFF for a FEFF input); FEFF after the
-    // converter and restarts are started by the job itself.
-    static int maxQueueStartedAlive(const QString &events)
+    // The most programs alive at once, from the stand-ins' own start and end events: the
+    // queue owns every start, the first run of a job, its FEFF run after the converter and
+    // a restart alike.
+    static int maxAlive(const QString &events)
     {
-        QMap<QString, QList<QPair<qint64, int>>> byDir;
+        QList<QPair<qint64, int>> starts;
         for (const QByteArray &line : readFile(events).split('\n')) {
             const QList<QByteArray> w = line.split(' ');
             if (w.size() == 4)
-                byDir[QString::fromUtf8(w.at(3))] << qMakePair(w.at(2).toLongLong(), w.at(0) == "start" ? 1 : -1);
+                starts << qMakePair(w.at(2).toLongLong(), w.at(0) == "start" ? 1 : -1);
         }
-        QList<QPair<qint64, int>> queueStarted;
-        for (auto &list : byDir) {
-            std::sort(list.begin(), list.end());
-            queueStarted << list.mid(0, 2);
-        }
-        std::sort(queueStarted.begin(), queueStarted.end());
+        std::sort(starts.begin(), starts.end());
         int alive = 0, most = 0;
-        for (const auto &e : queueStarted)
+        for (const auto &e : starts)
             most = std::max(most, alive += e.second);
         return most;
     }

@@ -2,13 +2,13 @@
 // the program does, ticks "Show" on the first two jobs once all are done, and saves
 // pictures of the screen and of both windows into the directory given after -snapshot.
 #include "body.h"
-#include "demeter.h"
 #include "gui.h"
+#include "job.h"
 #include "language.h"
 #include "showchi.h"
+#include "windows.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QScreen>
 #include <QTimer>
@@ -26,11 +26,13 @@ int main(int argc, char *argv[])
     setupLanguage(&app, &translator, commandLine);
 
     Body body(&commandLine, nullptr);
-    Gui *gui = body.mainWindow();
+    Windows windows(&body, true);
+    Gui *gui = windows.mainWindow();
     ShowChi *plot = gui->plotWindow();
+    body.scanInputDirs();
     QObject::connect(&body, &Body::idle, &app, [&] {
         for (int i = 0; i < body.jobs().size() && i < 2; ++i)
-            body.jobs().at(i)->findChild<QCheckBox *>("Show")->setChecked(true);
+            body.jobs().at(i)->setShown(true);
         plot->move(gui->frameGeometry().right() + 8, 0);
         QTimer::singleShot(500, &app, [&] {
             QGuiApplication::primaryScreen()->grabWindow(0).save(outDir + "/screen.png");

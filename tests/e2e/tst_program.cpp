@@ -5,10 +5,14 @@
 #include "droparea.h"
 #include "dragdrop.h"
 #include "gui.h"
+#include "job.h"
+#include "joblist.h"
 #include "showchi.h"
 #include "testutil.h"
+#include "windows.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -24,8 +28,25 @@ namespace {
 bool allFinished(const Body &body)
 {
     const auto &jobs = body.jobs();
-    return std::all_of(jobs.begin(), jobs.end(), [](const Demeter *j) { return j->state() == 0; });
+    return std::all_of(jobs.begin(), jobs.end(), [](const Job *j) { return j->state() == 0; });
 }
+
+// The program as its entry puts it together; the windows go before the jobs.
+struct Program
+{
+    Body body;
+    Windows windows;
+    Gui *gui;
+
+    explicit Program(const ParamStore &args)
+        : body(&args)
+        , windows(&body, !args.contains("-noGui"))
+        , gui(windows.mainWindow())
+    {
+        QObject::connect(&body, &Body::finishing, qApp, &QApplication::closeAllWindows);
+        body.scanInputDirs();
+    }
+};
 
 } // namespace
 
@@ -68,10 +89,9 @@ private slots:
         for (const char *name : {"c.inp", "d.inp", "e.inp"})
             QVERIFY(writeFile(dir + "/00-Inp/" + name, "fake: --delay-ms 30\n"));
 
-        const ParamStore args = commandLine({"-noGui"});
-        Body body(&args);
-        QObject::connect(&body, &Body::finishing, qApp, &QApplication::closeAllWindows);
-        Gui *gui = body.mainWindow();
+        Program program(commandLine({"-noGui"}));
+        Body &body = program.body;
+        Gui *gui = program.gui;
         QVERIFY(!gui->isVisible());
         QVERIFY(gui->plotWindow()->isVisible());
         QCOMPARE(body.runningCount(), 2);
@@ -89,13 +109,11 @@ private slots:
         QCOMPARE(QApplication::exec(), 0);
         QVERIFY(finishedInTime);
         QStringList order;
-        for (const Demeter *job : body.jobs()) {
+        for (const Job *job : body.jobs()) {
             order << QFileInfo(job->inputPath()).fileName();
             QCOMPARE(job->chi().kValues.size(), 401);
         }
         QCOMPARE(order, QStringList({"a.cif", "b.cif", "c.inp", "d.inp", "e.inp"}));
-        delete gui->plotWindow();
-        delete gui;
     }
 
     void droppedFilesBecomeJobsAndClosingEndsTheRun()
@@ -105,10 +123,9 @@ private slots:
         QVERIFY(writeFile(dir + "/drops/Fe.inp", "inp\n"));
         QVERIFY(writeFile(dir + "/drops/Ni.inp", "inp\n"));
 
-        const ParamStore args = commandLine({});
-        Body body(&args);
-        QObject::connect(&body, &Body::finishing, qApp, &QApplication::closeAllWindows);
-        Gui *gui = body.mainWindow();
+        Program program(commandLine({}));
+        Body &body = program.body;
+        Gui *gui = program.gui;
         QVERIFY(gui->isVisible());
         QVERIFY(body.jobs().isEmpty());
 
@@ -131,10 +148,8 @@ private slots:
         QVERIFY(!gui->plotWindow()->isVisible());
         QCOMPARE(body.jobs().at(0)->workingDirectory(), dir + "/00-Res/Cu");
         QCOMPARE(body.jobs().at(0)->state(), 0);
-        for (const Demeter *job : body.jobs())
+        for (const Job *job : body.jobs())
             QVERIFY(job->chi().valid);
-        delete gui->plotWindow();
-        delete gui;
     }
 
     // A FEFF run that never ends holds nothing up: the other job finishes and closing the
@@ -146,11 +161,10 @@ private slots:
         QVERIFY(writeFile(dir + "/00-Inp/hangs.inp", "fake: --hang --log " + events.toUtf8() + "\n"));
         QVERIFY(writeFile(dir + "/00-Inp/works.inp", "fine\n"));
 
-        const ParamStore args = commandLine({});
-        Body body(&args);
-        QObject::connect(&body, &Body::finishing, qApp, &QApplication::closeAllWindows);
-        Gui *gui = body.mainWindow();
-        const Demeter *works = body.jobs().at(1);
+        Program program(commandLine({}));
+        Body &body = program.body;
+        Gui *gui = program.gui;
+        const Job *works = body.jobs().at(1);
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
             if (works->chi().valid && readFile(events).startsWith("start"))
@@ -160,13 +174,11 @@ private slots:
         QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(99); });
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(body.jobs().at(0)->state(), 9); // still running when the window closed
-        QCOMPARE(body.jobs().at(0)->feffStatus(), QString("F. Running"));
+        QCOMPARE(body.jobs().at(0)->statusText(Job::Program::Feff), QString("F. Running"));
 
         const pid_t pid = pid_t(readFile(events).split(' ').value(1).toInt());
         QVERIFY(pid > 0);
         QCOMPARE(::kill(pid, SIGKILL), 0);
-        delete gui->plotWindow();
-        delete gui;
     }
     // A FEFF run that floods its output keeps the last lines on show, none of them endless,
     // so the window stays live; the jobs around it are unaffected.
@@ -186,15 +198,17 @@ private slots:
         QVERIFY(writeFile(dir + "/00-Inp/a.inp", "fine\n"));
         QVERIFY(writeFile(dir + "/00-Inp/flood.inp", "fake: " + directive.toUtf8() + "\n"));
         QVERIFY(writeFile(dir + "/00-Inp/z.inp", "fine\n"));
-        const ParamStore args = commandLine({});
-        Body body(&args);
-        Gui *gui = body.mainWindow();
+        Program program(commandLine({}));
+        Body &body = program.body;
+        Gui *gui = program.gui;
         QVERIFY(gui->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(allFinished(body), 60000);
-        for (const Demeter *job : body.jobs())
+        for (const Job *job : body.jobs())
             QCOMPARE(job->chi().kValues.size(), 401);
 
-        const QString shown = body.jobs().at(1)->findChild<QTextEdit *>("ResFeff")->toPlainText();
+        Demeter *row = gui->jobList()->rowFor(body.jobs().at(1));
+        row->findChild<QCheckBox *>("ShowResFeff")->click();
+        const QString shown = row->findChild<QTextEdit *>("ResFeff")->toPlainText();
         const QStringList panel = shown.split('\n');
         QCOMPARE(panel.size(), lines);
         QCOMPARE(panel.value(panel.size() - 2), QString(" feff done"));
@@ -202,8 +216,6 @@ private slots:
         for (const QString &line : panel)
             longest = qMax(longest, line.size());
         QVERIFY(longest <= 1000);
-        delete gui->plotWindow();
-        delete gui;
     }
 };
 

@@ -1,11 +1,14 @@
 #include "demeter.h"
 #include "droparea.h"
 #include "gui.h"
+#include "job.h"
+#include "joblist.h"
 #include "showchi.h"
 #include "testutil.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QScreen>
 #include <QScrollArea>
@@ -34,13 +37,20 @@ private:
     QTemporaryDir tmp;
     RunSettings settings;
     int jobCount = 0;
+    QList<Job *> jobs;
 
-    Demeter *newJob()
+    Job *newJob()
     {
-        return new Demeter(&settings, QFileInfo(tmp.filePath(QString("j%1.cif").arg(++jobCount))), 1);
+        jobs << new Job(&settings, QFileInfo(tmp.filePath(QString("j%1.cif").arg(++jobCount))), 1);
+        return jobs.last();
     }
 
-    static QCheckBox *box(Demeter *job, const char *name) { return job->findChild<QCheckBox *>(name); }
+    static Demeter *rowOf(Gui &gui, const Job *job) { return gui.jobList()->rowFor(job); }
+    static QCheckBox *box(Demeter *row, const char *name) { return row->findChild<QCheckBox *>(name); }
+    static bool areaShown(Demeter *row, const char *name)
+    {
+        return !row->findChild<QTextEdit *>(name)->isHidden();
+    }
 
     static void drop(DropArea *target, const QList<QUrl> &urls)
     {
@@ -54,6 +64,13 @@ private slots:
     {
         QVERIFY(tmp.isValid());
         settings = fakeSettings(tmp.filePath("res"));
+    }
+
+    // The windows go at the end of each test, the jobs after them.
+    void cleanup()
+    {
+        qDeleteAll(jobs);
+        jobs.clear();
     }
 
     void formAndPlotWindow()
@@ -80,40 +97,85 @@ private slots:
     {
         MainWindow window;
         Gui &gui = window.gui;
-        auto *list = gui.findChild<QGridLayout *>("ProcList");
-        Demeter *first = newJob();
-        QVERIFY(!first->findChild<QTextEdit *>("ResAtoms")->isHidden());
-        gui.addDemeter(first);
-        QVERIFY(!box(first, "ShowResAtoms")->isChecked());
-        QVERIFY(box(first, "ShowResFeff")->isChecked());
-        QVERIFY(first->findChild<QTextEdit *>("ResAtoms")->isHidden());
-        QVERIFY(!first->findChild<QTextEdit *>("ResFeff")->isHidden());
+        Job *first = newJob();
+        {
+            // A row not yet in the list shows both output areas.
+            Demeter fresh;
+            fresh.showJob(first);
+            QVERIFY(areaShown(&fresh, "ResAtoms") && areaShown(&fresh, "ResFeff"));
+        }
+        gui.addJob(first);
+        Demeter *row = rowOf(gui, first);
+        QVERIFY(!box(row, "ShowResAtoms")->isChecked());
+        QVERIFY(box(row, "ShowResFeff")->isChecked());
+        QVERIFY(!areaShown(row, "ResAtoms"));
+        QVERIFY(areaShown(row, "ResFeff"));
 
         QVERIFY(gui.width() >= 777);
         const int screenWidth = gui.screen()->availableGeometry().width();
-        QVERIFY(gui.width() >= qMin(first->minimumSizeHint().width(), screenWidth)); // a row fits
+        QVERIFY(gui.width() >= qMin(row->minimumSizeHint().width(), screenWidth)); // a row fits
 
-        Demeter *second = newJob();
-        Demeter *third = newJob();
-        gui.addDemeter(second);
-        gui.addDemeter(third);
-        QCOMPARE(list->itemAtPosition(0, 0)->widget(), first);
-        QCOMPARE(list->itemAtPosition(1, 0)->widget(), second);
-        QCOMPARE(list->itemAtPosition(2, 0)->widget(), third);
-        QCOMPARE(first->parentWidget(), gui.findChild<QWidget *>("scrollAreaWidgetContents_2"));
+        Job *second = newJob();
+        Job *third = newJob();
+        gui.addJob(second);
+        gui.addJob(third);
+        // The rows stand in the order of adding, in the list's scroll area.
+        int lastTop = -1;
+        for (Job *job : {first, second, third}) {
+            Demeter *jobRow = rowOf(gui, job);
+            QCOMPARE(jobRow->job(), job);
+            QCOMPARE(jobRow->findChild<QLineEdit *>("TargetName")->text(), job->inputPath());
+            QVERIFY(gui.findChild<QWidget *>("scrollAreaWidgetContents_2")->isAncestorOf(jobRow));
+            QVERIFY(jobRow->y() > lastTop);
+            lastTop = jobRow->y();
+        }
 
         int checked = 0;
-        for (Demeter *job : {first, second, third})
-            checked += box(job, "ShowResAtoms")->isChecked() + box(job, "ShowResFeff")->isChecked();
+        for (Job *job : {first, second, third})
+            checked += box(rowOf(gui, job), "ShowResAtoms")->isChecked()
+                + box(rowOf(gui, job), "ShowResFeff")->isChecked();
         QCOMPARE(checked, 1);
-        QVERIFY(box(third, "ShowResFeff")->isChecked());
-        QVERIFY(first->findChild<QTextEdit *>("ResFeff")->isHidden());
+        QVERIFY(box(rowOf(gui, third), "ShowResFeff")->isChecked());
+        QVERIFY(!areaShown(rowOf(gui, first), "ResFeff"));
 
-        box(first, "ShowResAtoms")->click();
-        QVERIFY(!first->findChild<QTextEdit *>("ResAtoms")->isHidden());
-        QVERIFY(third->findChild<QTextEdit *>("ResFeff")->isHidden());
-        box(first, "ShowResAtoms")->click(); // the one checked box stays checked
-        QVERIFY(box(first, "ShowResAtoms")->isChecked());
+        box(rowOf(gui, first), "ShowResAtoms")->click();
+        QVERIFY(areaShown(rowOf(gui, first), "ResAtoms"));
+        QVERIFY(!areaShown(rowOf(gui, third), "ResFeff"));
+        box(rowOf(gui, first), "ShowResAtoms")->click(); // the one checked box stays checked
+        QVERIFY(box(rowOf(gui, first), "ShowResAtoms")->isChecked());
+    }
+
+    // A list of thousands keeps a few row widgets; a row far down behaves as the first.
+    void rowAfterManyOthersBehavesAsTheFirst()
+    {
+        MainWindow window;
+        Gui &gui = window.gui;
+        gui.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&gui));
+        const int count = 3000;
+        for (int i = 0; i < count; ++i)
+            gui.addJob(newJob());
+        Job *last = jobs.last();
+        Demeter *row = rowOf(gui, last);
+        QCOMPARE(row->job(), last);
+        QCOMPARE(row->findChild<QLineEdit *>("TargetName")->text(), last->inputPath());
+        QCOMPARE(row->findChild<QLineEdit *>("AtomsStat")->text(), QString("A. Not Running"));
+        QVERIFY(box(row, "ShowResFeff")->isChecked());
+        QVERIFY(areaShown(row, "ResFeff"));
+        QVERIFY(row->isVisibleTo(&gui));
+        box(row, "Show")->click();
+        QVERIFY(last->isShown());
+        QVERIFY(gui.findChildren<Demeter *>().size() < 60);
+
+        // Scrolled back to the top, the first job's row has its own texts and boxes.
+        Demeter *top = rowOf(gui, jobs.first());
+        QCOMPARE(top->findChild<QLineEdit *>("TargetName")->text(), jobs.first()->inputPath());
+        QVERIFY(!box(top, "Show")->isChecked());
+        QVERIFY(!box(top, "ShowResFeff")->isChecked());
+        box(top, "ShowResAtoms")->click();
+        QVERIFY(areaShown(top, "ResAtoms"));
+        QVERIFY(!box(rowOf(gui, last), "ShowResFeff")->isChecked());
+        QVERIFY(box(rowOf(gui, last), "Show")->isChecked());
     }
 
     void logLines()
@@ -150,8 +212,8 @@ private slots:
     {
         MainWindow window;
         Gui &gui = window.gui;
-        Demeter *job = new Demeter(&settings, QFileInfo(tmp.filePath("absent.inp")), 6);
-        gui.addDemeter(job);
+        jobs << new Job(&settings, QFileInfo(tmp.filePath("absent.inp")), 6);
+        gui.addJob(jobs.last());
         QTest::ignoreMessage(QtDebugMsg, qPrintable("Can not open feff input file : "
                                                      + tmp.filePath("absent.inp") + " to read."));
         QTRY_VERIFY(gui.findChild<QTextEdit *>("LogMsg")->toPlainText().contains("to read."));

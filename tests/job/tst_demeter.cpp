@@ -1,5 +1,5 @@
-#include "demeter.h"
 #include "feffinp.h"
+#include "shownjob.h"
 #include "testutil.h"
 
 #include <QCheckBox>
@@ -63,26 +63,28 @@ private slots:
         const QString input = dir + "/in/a rather/long/path/to/Cu.inp";
         QVERIFY(writeFile(input, "fake: \n"));
         const RunSettings settings = fakeSettings(dir + "/res");
-        Demeter job(&settings, QFileInfo(input), kind);
+        ShownJob shown(&settings, QFileInfo(input), kind);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
 
         QCOMPARE(job.state(), kind);
-        QCOMPARE(text(&job, "AtomsStat"), QString("A. Not Running"));
-        QCOMPARE(text(&job, "FeffStat"), QString("F. Not Running"));
-        QCOMPARE(style(&job, "AtomsStat"), notRunningStyle);
-        QCOMPARE(style(&job, "FeffStat"), notRunningStyle);
-        QCOMPARE(style(&job, "TargetName"), QString("background-color: rgb(255, 255, 224);"));
-        auto *target = job.findChild<QLineEdit *>("TargetName");
+        QCOMPARE(text(row, "AtomsStat"), QString("A. Not Running"));
+        QCOMPARE(text(row, "FeffStat"), QString("F. Not Running"));
+        QCOMPARE(style(row, "AtomsStat"), notRunningStyle);
+        QCOMPARE(style(row, "FeffStat"), notRunningStyle);
+        QCOMPARE(style(row, "TargetName"), QString("background-color: rgb(255, 255, 224);"));
+        auto *target = row->findChild<QLineEdit *>("TargetName");
         QCOMPARE(target->text(), QFileInfo(input).absoluteFilePath());
         QCOMPARE(target->cursorPosition(), target->text().size());
         QCOMPARE(job.workingDirectory(), dir + "/res/Cu");
         QVERIFY(QFileInfo(dir + "/res/Cu").isDir());
         QVERIFY(!job.chi().valid);
-        QVERIFY(!job.findChild<QTextEdit *>("ResAtoms")->isHidden());
-        QVERIFY(!job.findChild<QTextEdit *>("ResFeff")->isHidden());
+        QVERIFY(!row->findChild<QTextEdit *>("ResAtoms")->isHidden());
+        QVERIFY(!row->findChild<QTextEdit *>("ResFeff")->isHidden());
 
         // No status is ever cut, whatever the font: a cut "A. Not Running" reads "Running".
         for (const char *name : {"AtomsStat", "FeffStat"}) {
-            auto *field = job.findChild<QLineEdit *>(name);
+            auto *field = row->findChild<QLineEdit *>(name);
             QVERIFY(field->minimumWidth() >= 80);
             for (const char *status : {"A. Not Running", "A. Starting", "F. Finished"})
                 QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance(status));
@@ -93,24 +95,27 @@ private slots:
     {
         const QString dir = freshDir();
         const RunSettings settings = fakeSettings(dir);
-        Demeter job(&settings, QFileInfo(dir + "/x.cif"), 1);
-        QSignalSpy shown(&job, &Demeter::showChanged);
-        auto *show = job.findChild<QCheckBox *>("Show");
+        ShownJob shown(&settings, QFileInfo(dir + "/x.cif"), 1);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
+        QSignalSpy showChanges(&job, &Job::showChanged);
+        auto *show = row->findChild<QCheckBox *>("Show");
         QVERIFY(!show->isChecked());
         show->click();
+        QVERIFY(job.isShown());
         show->click();
-        QCOMPARE(shown.count(), 2);
+        QCOMPARE(showChanges.count(), 2);
 
-        auto *boxAtoms = job.findChild<QCheckBox *>("ShowResAtoms");
-        auto *resAtoms = job.findChild<QTextEdit *>("ResAtoms");
+        auto *boxAtoms = row->findChild<QCheckBox *>("ShowResAtoms");
+        auto *resAtoms = row->findChild<QTextEdit *>("ResAtoms");
         boxAtoms->click();
         QVERIFY(resAtoms->isHidden());
         boxAtoms->click();
         QVERIFY(!resAtoms->isHidden());
 
-        const QString before = text(&job, "AtomsStat") + text(&job, "FeffStat");
-        click(&job, "ColorSel");
-        QCOMPARE(text(&job, "AtomsStat") + text(&job, "FeffStat"), before);
+        const QString before = text(row, "AtomsStat") + text(row, "FeffStat");
+        click(row, "ColorSel");
+        QCOMPARE(text(row, "AtomsStat") + text(row, "FeffStat"), before);
         QCOMPARE(job.state(), 1);
     }
 
@@ -120,42 +125,51 @@ private slots:
         const QString input = dir + "/Cu.cif";
         QVERIFY(writeFile(input, "CIF body line\n"));
         const RunSettings settings = fakeSettings(dir + "/res", {"--lines", "3"});
-        Demeter job(&settings, QFileInfo(input), 1);
+        ShownJob shown(&settings, QFileInfo(input), 1);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
         const QString work = job.workingDirectory();
         QVERIFY(writeFile(work + "/feff0001.dat", "old"));
         QVERIFY(writeFile(work + "/FEFF0002.DAT", "old"));
         QVERIFY(writeFile(work + "/feff.inp", "old input"));
 
-        // What the job has done at each report, in order of the reports.
+        // What the job has done at each report, in order of the reports. The converter's
+        // place goes straight to FEFF: one place taken, one given back.
         QStringList events;
-        connect(&job, &Demeter::procStarted, this, [&] {
+        connect(&job, &Job::statusChanged, this, [&] {
+            if (job.status(Job::Program::Feff) == Job::Status::Starting)
+                events << QString("feff starting feff.inp=%1 old-dat=%2 atoms=%3")
+                              .arg(readFile(work + "/feff.inp").startsWith(" * This") ? "new" : "old")
+                              .arg(QFile::exists(work + "/feff0001.dat") ? "yes" : "no")
+                              .arg(job.statusText(Job::Program::Atoms));
+        });
+        connect(&job, &Job::procStarted, this, [&] {
             events << QString("started feff.inp=%1 old-dat=%2 atoms=%3")
                           .arg(readFile(work + "/feff.inp").startsWith(" * This") ? "new" : "old")
                           .arg(QFile::exists(work + "/feff0001.dat") ? "yes" : "no")
-                          .arg(text(&job, "AtomsStat"));
+                          .arg(text(row, "AtomsStat"));
         });
-        connect(&job, &Demeter::procStopped, this, [&] {
+        connect(&job, &Job::procStopped, this, [&] {
             events << QString("stopped feff.inp=%1 atoms=%2")
                           .arg(readFile(work + "/feff.inp").startsWith(" * This") ? "new" : "old")
-                          .arg(text(&job, "AtomsStat"));
+                          .arg(text(row, "AtomsStat"));
         });
-        QSignalSpy chi(&job, &Demeter::newChi);
+        QSignalSpy chi(&job, &Job::newChi);
 
         job.start();
         QCOMPARE(job.state(), 4);
-        QCOMPARE(text(&job, "AtomsStat"), QString("A. Running"));
-        QCOMPARE(style(&job, "AtomsStat"), runningStyle);
+        QCOMPARE(text(row, "AtomsStat"), QString("A. Running"));
+        QCOMPARE(style(row, "AtomsStat"), runningStyle);
         job.start(); // a second start does nothing
         QCOMPARE(job.state(), 4);
 
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
         QCOMPARE(events, QStringList({"started feff.inp=old old-dat=yes atoms=A. Starting",
-                                      "stopped feff.inp=old atoms=A. Running",
-                                      "started feff.inp=new old-dat=no atoms=A. Running",
+                                      "feff starting feff.inp=new old-dat=no atoms=A. Finished",
                                       "stopped feff.inp=new atoms=A. Finished"}));
-        QCOMPARE(text(&job, "AtomsStat"), QString("A. Finished"));
-        QCOMPARE(text(&job, "FeffStat"), QString("F. Finished"));
-        QCOMPARE(style(&job, "FeffStat"), notRunningStyle);
+        QCOMPARE(text(row, "AtomsStat"), QString("A. Finished"));
+        QCOMPARE(text(row, "FeffStat"), QString("F. Finished"));
+        QCOMPARE(style(row, "FeffStat"), notRunningStyle);
         QVERIFY(!QFile::exists(work + "/FEFF0002.DAT"));
         QCOMPARE(chi.count(), 1);
         QVERIFY(job.chi().valid);
@@ -163,12 +177,12 @@ private slots:
         QCOMPARE(QDir::currentPath(), work);
 
         // Atoms' own messages stand before the marker and stay out of feff.inp.
-        const QString atomsText = text(&job, "ResAtoms");
+        const QString atomsText = text(row, "ResAtoms");
         QVERIFY(atomsText.startsWith("fake atoms message 1\n"));
         const QString feffInp = QString::fromUtf8(readFile(work + "/feff.inp"));
         QCOMPARE(feffInp, textFromMarker(atomsText));
         QVERIFY(feffInp.endsWith("CIF body line\n"));
-        QVERIFY(text(&job, "ResFeff").contains("feff done"));
+        QVERIFY(text(row, "ResFeff").contains("feff done"));
     }
 
     void feffJobCopiesInput()
@@ -177,19 +191,21 @@ private slots:
         const QString input = dir + "/FeO.inp";
         QVERIFY(writeFile(input, "TITLE FeO\r\nfake: --points 7\r\nEND\r\n"));
         const RunSettings settings = fakeSettings(dir + "/res");
-        Demeter job(&settings, QFileInfo(input), 6);
+        ShownJob shown(&settings, QFileInfo(input), 6);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
         const QString feffInp = job.workingDirectory() + "/feff.inp";
 
         QCOMPARE(readFile(feffInp), QByteArray("TITLE FeO\nfake: --points 7\nEND\n"));
-        QCOMPARE(text(&job, "ResAtoms"),
+        QCOMPARE(text(row, "ResAtoms"),
                  QString(" * This file was copied by Orbelin\nTITLE FeO\nfake: --points 7\nEND\n"));
 
         job.start();
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
-        QCOMPARE(text(&job, "AtomsStat"), QString("A. Not Running"));
+        QCOMPARE(text(row, "AtomsStat"), QString("A. Not Running"));
         QCOMPARE(job.chi().kValues.size(), 7);
 
-        click(&job, "SaveFeffInp");
+        click(row, "SaveFeffInp");
         QCOMPARE(readFile(feffInp),
                  QByteArray(" * This file was copied by Orbelin\nTITLE FeO\nfake: --points 7\nEND\n"));
     }
@@ -200,7 +216,8 @@ private slots:
         const QString input = dir + "/res/feff/feff.inp";
         QVERIFY(writeFile(input, "TITLE self\n"));
         const RunSettings settings = fakeSettings(dir + "/res");
-        Demeter job(&settings, QFileInfo(input), 6);
+        ShownJob shown(&settings, QFileInfo(input), 6);
+        Job &job = shown.job;
         QCOMPARE(job.workingDirectory() + "/feff.inp", input);
         QCOMPARE(readFile(input), QByteArray("TITLE self\n"));
     }
@@ -209,14 +226,16 @@ private slots:
     {
         const QString dir = freshDir();
         const RunSettings settings = fakeSettings(dir + "/res");
-        Demeter job(&settings, QFileInfo(dir + "/missing.inp"), 6);
-        QSignalSpy log(&job, &Demeter::log);
+        ShownJob shown(&settings, QFileInfo(dir + "/missing.inp"), 6);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
+        QSignalSpy log(&job, &Job::log);
         QCOMPARE(log.count(), 0); // nothing was connected while the constructor ran
         QTRY_COMPARE(log.count(), 1);
         // A missing file has no canonical path; the message names the one given.
         QCOMPARE(log.at(0).at(0).toString(),
                  QString("Can not open feff input file : %1/missing.inp to read.").arg(dir));
-        QCOMPARE(text(&job, "ResAtoms"), QString());
+        QCOMPARE(text(row, "ResAtoms"), QString());
     }
 
     void unwritableFeffInpIsLogged()
@@ -226,12 +245,14 @@ private slots:
         QVERIFY(writeFile(input, "x\n"));
         const RunSettings settings = fakeSettings(dir + "/res");
         QDir().mkpath(dir + "/res/Zn/feff.inp"); // a directory where the file should go
-        Demeter job(&settings, QFileInfo(input), 6);
-        QSignalSpy log(&job, &Demeter::log);
+        ShownJob shown(&settings, QFileInfo(input), 6);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
+        QSignalSpy log(&job, &Job::log);
         QTRY_COMPARE(log.count(), 1);
         QCOMPARE(log.at(0).at(0).toString(),
                  QString("Can not open feff input file : %1 to write.").arg(dir + "/res/Zn/feff.inp"));
-        click(&job, "SaveFeffInp");
+        click(row, "SaveFeffInp");
         QCOMPARE(log.count(), 2);
         QCOMPARE(log.at(1).at(0).toString(),
                  QString("Can not open feff.inp for %1").arg(dir + "/res/Zn/feff.inp"));
@@ -262,13 +283,15 @@ private slots:
     {
         const QString dir = freshDir();
         const RunSettings settings = fakeSettings(dir);
-        Demeter job(&settings, QFileInfo(dir + "/Ni.cif"), 1);
-        auto *area = job.findChild<QTextEdit *>("ResAtoms");
+        ShownJob shown(&settings, QFileInfo(dir + "/Ni.cif"), 1);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
+        auto *area = row->findChild<QTextEdit *>("ResAtoms");
         area->setPlainText("typed by hand\n * This one\nATOMS\n");
-        click(&job, "SaveFeffInp");
+        click(row, "SaveFeffInp");
         QCOMPARE(readFile(job.workingDirectory() + "/feff.inp"), QByteArray(" * This one\nATOMS\n"));
         area->clear();
-        click(&job, "SaveFeffInp");
+        click(row, "SaveFeffInp");
         QCOMPARE(readFile(job.workingDirectory() + "/feff.inp"), QByteArray());
     }
 
@@ -303,24 +326,26 @@ private slots:
         const QString input = dir + "/Cu.inp";
         QVERIFY(writeFile(input, "fake: --delay-ms 200\n"));
         const RunSettings settings = fakeSettings(dir + "/res");
-        Demeter job(&settings, QFileInfo(input), 6);
-        QSignalSpy started(&job, &Demeter::procStarted);
-        QSignalSpy stopped(&job, &Demeter::procStopped);
+        ShownJob shown(&settings, QFileInfo(input), 6);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
+        QSignalSpy started(&job, &Job::procStarted);
+        QSignalSpy stopped(&job, &Job::procStopped);
 
-        click(&job, "FeffRestart"); // waiting in the queue: nothing
+        click(row, "FeffRestart"); // waiting in the queue: nothing
         QCOMPARE(job.state(), 6);
         QCOMPARE(started.count(), 0);
 
         job.start();
         QCOMPARE(job.state(), 9);
-        click(&job, "FeffRestart"); // running: nothing
+        click(row, "FeffRestart"); // running: nothing
         QCOMPARE(started.count(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
-        QVERIFY(!text(&job, "ResFeff").isEmpty());
+        QVERIFY(!text(row, "ResFeff").isEmpty());
 
-        click(&job, "FeffRestart");
+        click(row, "FeffRestart");
         QCOMPARE(started.count(), 2);
-        QVERIFY(!text(&job, "ResFeff").contains("feff done")); // cleared for the new run
+        QVERIFY(!text(row, "ResFeff").contains("feff done")); // cleared for the new run
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
         QCOMPARE(stopped.count(), 2);
         QVERIFY(job.chi().valid);
@@ -347,17 +372,19 @@ private slots:
         RunSettings settings = fakeSettings(dir + "/res");
         settings.atomsExe = dir + "/no-such-atoms";
         settings.feffExe = dir + "/no-such-feff";
-        Demeter job(&settings, QFileInfo(dir + "/Cu.inp"), kind);
-        QSignalSpy started(&job, &Demeter::procStarted);
-        QSignalSpy stopped(&job, &Demeter::procStopped);
-        QSignalSpy log(&job, &Demeter::log);
+        ShownJob shown(&settings, QFileInfo(dir + "/Cu.inp"), kind);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
+        QSignalSpy started(&job, &Job::procStarted);
+        QSignalSpy stopped(&job, &Job::procStopped);
+        QSignalSpy log(&job, &Job::log);
         QCoreApplication::processEvents();
 
         job.start();
         QCoreApplication::processEvents();
         QCOMPARE(job.state(), stuckState);
-        QCOMPARE(text(&job, "AtomsStat"), atomsStatus);
-        QCOMPARE(text(&job, "FeffStat"), feffStatus);
+        QCOMPARE(text(row, "AtomsStat"), atomsStatus);
+        QCOMPARE(text(row, "FeffStat"), feffStatus);
         QCOMPARE(started.count(), 0);
         QCOMPARE(stopped.count(), 0);
         QCOMPARE(log.count(), 1);
@@ -374,19 +401,21 @@ private slots:
         QVERIFY(writeFile(dir + "/Cu.inp", "x\n"));
         RunSettings settings = fakeSettings(dir + "/res");
         settings.feffExe = feffCopy;
-        Demeter job(&settings, QFileInfo(dir + "/Cu.inp"), 6);
+        ShownJob shown(&settings, QFileInfo(dir + "/Cu.inp"), 6);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
         int running = 0;
-        connect(&job, &Demeter::procStarted, this, [&] { ++running; });
-        connect(&job, &Demeter::procStopped, this, [&] { --running; });
+        connect(&job, &Job::procStarted, this, [&] { ++running; });
+        connect(&job, &Job::procStopped, this, [&] { --running; });
 
         job.start();
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
         QCOMPARE(running, 0);
         QVERIFY(QFile::remove(feffCopy));
-        click(&job, "FeffRestart");
+        click(row, "FeffRestart");
         QCoreApplication::processEvents();
         QCOMPARE(running, 0); // no stop without a start
-        QCOMPARE(text(&job, "FeffStat"), QString("F. Not Running"));
+        QCOMPARE(text(row, "FeffStat"), QString("F. Not Running"));
         QCOMPARE(job.state(), 8);
     }
 
@@ -395,19 +424,21 @@ private slots:
         const QString dir = freshDir();
         QVERIFY(writeFile(dir + "/Cu.inp", "first run\n"));
         const RunSettings settings = fakeSettings(dir + "/res");
-        Demeter job(&settings, QFileInfo(dir + "/Cu.inp"), 6);
-        QSignalSpy chi(&job, &Demeter::newChi);
-        QSignalSpy cleared(&job, &Demeter::chiCleared);
-        QSignalSpy log(&job, &Demeter::log);
+        ShownJob shown(&settings, QFileInfo(dir + "/Cu.inp"), 6);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
+        QSignalSpy chi(&job, &Job::newChi);
+        QSignalSpy cleared(&job, &Job::chiCleared);
+        QSignalSpy log(&job, &Job::log);
         job.start();
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
         QCOMPARE(chi.count(), 1);
         const QByteArray oldChi = readFile(job.workingDirectory() + "/chi.dat");
 
         // The user edits the input so that FEFF fails; FEFF 6 then exits 0 and writes nothing.
-        job.findChild<QTextEdit *>("ResAtoms")->setPlainText(" * This\nfake: --no-chi\n");
-        click(&job, "SaveFeffInp");
-        click(&job, "FeffRestart");
+        row->findChild<QTextEdit *>("ResAtoms")->setPlainText(" * This\nfake: --no-chi\n");
+        click(row, "SaveFeffInp");
+        click(row, "FeffRestart");
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
         QCOMPARE(chi.count(), 1);
         QCOMPARE(cleared.count(), 1);
@@ -424,8 +455,9 @@ private slots:
         QVERIFY(writeFile(dir + "/res/Cu/chi.dat", "k chi\n1 1\n2 2\n"));
         QVERIFY(writeFile(dir + "/Cu.inp", "fake: --no-chi\n"));
         const RunSettings settings = fakeSettings(dir + "/res");
-        Demeter job(&settings, QFileInfo(dir + "/Cu.inp"), 6);
-        QSignalSpy chi(&job, &Demeter::newChi);
+        ShownJob shown(&settings, QFileInfo(dir + "/Cu.inp"), 6);
+        Job &job = shown.job;
+        QSignalSpy chi(&job, &Job::newChi);
         job.start();
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
         QCOMPARE(chi.count(), 0);
@@ -519,11 +551,13 @@ private slots:
         const QString dir = freshDir();
         QVERIFY(writeFile(dir + "/Cu.inp", directive.toUtf8() + "\n"));
         const RunSettings settings = fakeSettings(dir + "/res");
-        Demeter job(&settings, QFileInfo(dir + "/Cu.inp"), kind);
-        QSignalSpy log(&job, &Demeter::log);
+        ShownJob shown(&settings, QFileInfo(dir + "/Cu.inp"), kind);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
+        QSignalSpy log(&job, &Job::log);
         job.start();
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
-        QCOMPARE(text(&job, "FeffStat"), QString(feffRan ? "F. Finished" : "F. Not Running"));
+        QCOMPARE(text(row, "FeffStat"), QString(feffRan ? "F. Finished" : "F. Not Running"));
         const QStringList lines = spiedTexts(log);
         QVERIFY2(lines.contains(message.arg(job.workingDirectory())), qPrintable(lines.join('|')));
     }
@@ -532,9 +566,9 @@ private slots:
     {
         const QString dir = freshDir();
         const RunSettings settings = fakeSettings(dir + "/res");
-        Demeter first(&settings, QFileInfo(dir + "/a/Cu.cif"), 1);
-        Demeter second(&settings, QFileInfo(dir + "/b/Cu.inp"), 6);
-        Demeter third(&settings, QFileInfo(dir + "/a/Cu.cif"), 1);
+        Job first(&settings, QFileInfo(dir + "/a/Cu.cif"), 1);
+        Job second(&settings, QFileInfo(dir + "/b/Cu.inp"), 6);
+        Job third(&settings, QFileInfo(dir + "/a/Cu.cif"), 1);
         QCOMPARE(first.workingDirectory(), dir + "/res/Cu");
         QCOMPARE(second.workingDirectory(), dir + "/res/Cu_2");
         QCOMPARE(third.workingDirectory(), dir + "/res/Cu_3");
@@ -545,7 +579,8 @@ private slots:
         const QString dir = freshDir();
         QVERIFY(writeFile(dir + "/Cu.cif", "x"));
         const RunSettings settings = fakeSettings(dir + "/res", {"--lines", "1"}, {"-q"});
-        Demeter job(&settings, QFileInfo(dir + "/Cu.cif"), 1);
+        ShownJob shown(&settings, QFileInfo(dir + "/Cu.cif"), 1);
+        Job &job = shown.job;
         QTest::ignoreMessage(QtDebugMsg, "Atoms:");
         QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("\"%1\"").arg(FAKE_ATOMS)));
         QTest::ignoreMessage(QtDebugMsg,
@@ -581,10 +616,12 @@ private slots:
         const QString dir = freshDir();
         QVERIFY(writeFile(dir + "/Cu.cif", "line one\nline two\n"));
         const RunSettings settings = fakeSettings(dir + "/res", {"--pieces"});
-        Demeter job(&settings, QFileInfo(dir + "/Cu.cif"), 1);
+        ShownJob shown(&settings, QFileInfo(dir + "/Cu.cif"), 1);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
         job.start();
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
-        QCOMPARE(text(&job, "ResAtoms"),
+        QCOMPARE(text(row, "ResAtoms"),
                  QString("fake atoms message 1\nfake atoms message 2\nfake atoms message 3\n"
                          " * This feff.inp was written by fake atoms from %1\nline one\nline two\n")
                      .arg(dir + "/Cu.cif"));
@@ -595,15 +632,17 @@ private slots:
         const QString dir = freshDir();
         QVERIFY(writeFile(dir + "/Cu.inp", "fake: --lines 5000 --width 80\n"));
         const RunSettings settings = fakeSettings(dir + "/res");
-        Demeter job(&settings, QFileInfo(dir + "/Cu.inp"), 6);
+        ShownJob shown(&settings, QFileInfo(dir + "/Cu.inp"), 6);
+        Job &job = shown.job;
+        Demeter *row = &shown.row;
         job.start();
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
-        const QStringList lines = text(&job, "ResFeff").split('\n');
+        const QStringList lines = text(row, "ResFeff").split('\n');
         QCOMPARE(lines.size(), 5000 + 3); // banner, 5000 lines, "feff done", final empty piece
         QCOMPARE(lines.at(1), QString("line 0 ").leftJustified(79, 'x'));
         QCOMPARE(lines.at(5000), QString("line 4999 ").leftJustified(79, 'x'));
         // Program output is no edit of the user's: undo cannot take it away.
-        QVERIFY(!job.findChild<QTextEdit *>("ResFeff")->document()->isUndoAvailable());
+        QVERIFY(!row->findChild<QTextEdit *>("ResFeff")->document()->isUndoAvailable());
     }
 
     void realFeff()
@@ -612,8 +651,9 @@ private slots:
         const QString dir = freshDir();
         RunSettings settings = fakeSettings(dir + "/res");
         settings.feffExe = "/usr/bin/feff6";
-        Demeter job(&settings, QFileInfo(testData("feff/Cu_feff.inp")), 6);
-        QSignalSpy chi(&job, &Demeter::newChi);
+        ShownJob shown(&settings, QFileInfo(testData("feff/Cu_feff.inp")), 6);
+        Job &job = shown.job;
+        QSignalSpy chi(&job, &Job::newChi);
         job.start();
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, 60000);
         QCOMPARE(chi.count(), 1);

@@ -2,7 +2,7 @@
 // failing before FEFF ever runs: a controller that is down makes srun print an error and
 // exit with 1; a launcher can also be killed. The job must say so, and a chi.dat already
 // in the working directory must not pass for the result.
-#include "demeter.h"
+#include "shownjob.h"
 #include "testutil.h"
 
 #include <QPushButton>
@@ -80,13 +80,14 @@ private slots:
         QVERIFY(writeFile(modeFile, earlierGoodRun ? "pass\n" : mode.toUtf8()));
         RunSettings settings = fakeSettings(dir + "/res", {}, {modeFile, FAKE_FEFF});
         settings.feffExe = launcher;
-        Demeter job(&settings, QFileInfo(dir + "/Cu.inp"), 6);
+        ShownJob shown(&settings, QFileInfo(dir + "/Cu.inp"), 6);
+        Job &job = shown.job;
         const QString work = job.workingDirectory();
         int running = 0;
-        connect(&job, &Demeter::procStarted, this, [&] { ++running; });
-        connect(&job, &Demeter::procStopped, this, [&] { --running; });
-        QSignalSpy chi(&job, &Demeter::newChi);
-        QSignalSpy cleared(&job, &Demeter::chiCleared);
+        connect(&job, &Job::procStarted, this, [&] { ++running; });
+        connect(&job, &Job::procStopped, this, [&] { --running; });
+        QSignalSpy chi(&job, &Job::newChi);
+        QSignalSpy cleared(&job, &Job::chiCleared);
 
         if (earlierGoodRun) {
             job.start();
@@ -97,14 +98,14 @@ private slots:
         }
         const QByteArray oldChi = readFile(work + "/chi.dat");
         QVERIFY(!oldChi.isEmpty());
-        QSignalSpy log(&job, &Demeter::log);
+        QSignalSpy log(&job, &Job::log);
         if (earlierGoodRun)
-            QTest::mouseClick(job.findChild<QPushButton *>("FeffRestart"), Qt::LeftButton);
+            QTest::mouseClick(shown.row.findChild<QPushButton *>("FeffRestart"), Qt::LeftButton);
         else
             job.start();
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
 
-        QCOMPARE(job.feffStatus(), QString("F. Finished"));
+        QCOMPARE(job.statusText(Job::Program::Feff), QString("F. Finished"));
         QCOMPARE(running, 0);
         const QStringList lines = spiedTexts(log);
         QVERIFY2(lines.contains(message.arg(work)), qPrintable(lines.join('|')));
@@ -115,7 +116,7 @@ private slots:
         QCOMPARE(cleared.count(), earlierGoodRun ? 1 : 0);
         QCOMPARE(readFile(work + "/chi.dat"), oldChi); // left for the user, not deleted
         // What the launcher said is in the job's FEFF output, and its error line in the log.
-        const QString output = job.findChild<QTextEdit *>("ResFeff")->toPlainText();
+        const QString output = shown.row.findChild<QTextEdit *>("ResFeff")->toPlainText();
         if (mode == "down") {
             QVERIFY2(output.contains(controllerDown), qPrintable(output));
             QVERIFY2(lines.contains(QString("FeFF in %1 : %2").arg(work, controllerDown)),

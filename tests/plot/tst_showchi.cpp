@@ -1,5 +1,5 @@
 #include "ccolors.h"
-#include "demeter.h"
+#include "shownjob.h"
 #include "dispa.h"
 #include "showchi.h"
 #include "testutil.h"
@@ -55,10 +55,10 @@ private:
     QTemporaryDir tmp;
     RunSettings settings;
     int jobCount = 0;
-    QList<Demeter *> jobs;
+    QList<ShownJob *> jobs;
 
     // A job whose FEFF run (the stand-in) gives the chi.dat text given.
-    Demeter *newJob(const QByteArray &chiText = QByteArray())
+    ShownJob *newJob(const QByteArray &chiText = QByteArray())
     {
         const QString name = QString("job%1").arg(++jobCount);
         QByteArray directive = "fake: --no-chi\n";
@@ -68,28 +68,30 @@ private:
             directive = "fake: --copy-chi " + chiPath.toUtf8() + "\n";
         }
         writeFile(tmp.filePath(name + ".inp"), directive);
-        auto *job = new Demeter(&settings, QFileInfo(tmp.filePath(name + ".inp")), 6);
+        auto *job = new ShownJob(&settings, QFileInfo(tmp.filePath(name + ".inp")), 6);
         jobs << job;
         return job;
     }
 
-    static void run(Demeter *job)
+    static void run(ShownJob *job)
     {
-        job->start();
-        QTRY_COMPARE_WITH_TIMEOUT(job->state(), 0, 10000);
+        job->job.start();
+        QTRY_COMPARE_WITH_TIMEOUT(job->job.state(), 0, 10000);
     }
 
-    static void tick(Demeter *job, bool on) { job->findChild<QCheckBox *>("Show")->setChecked(on); }
+    static void tick(ShownJob *job, bool on) { job->row.findChild<QCheckBox *>("Show")->setChecked(on); }
 
     // A job registered with the window, run to its end and ticked.
-    Demeter *shownJob(ShowChi &chi, const QByteArray &chiText)
+    ShownJob *shownJob(ShowChi &chi, const QByteArray &chiText)
     {
-        Demeter *job = newJob(chiText);
-        chi.registerDemeter(job);
+        ShownJob *job = newJob(chiText);
+        chi.registerJob(&job->job);
         run(job);
         tick(job, true);
         return job;
     }
+
+    static QColor colorOf(const ShownJob *job) { return QColor::fromRgba(job->job.curveColor()); }
 
     static QImage paint(ShowChi &chi) { return chi.plotArea()->grab().toImage(); }
 
@@ -135,8 +137,8 @@ private slots:
         QImage image = paint(chi);
         QCOMPARE(countColour(image, Qt::white), image.width() * image.height());
 
-        Demeter *job = newJob(chiFile({1, 2, 3}, {-0.5, 0.2, 0.4}));
-        chi.registerDemeter(job);
+        ShownJob *job = newJob(chiFile({1, 2, 3}, {-0.5, 0.2, 0.4}));
+        chi.registerJob(&job->job);
         run(job);
         image = paint(chi);
         QCOMPARE(countColour(image, Qt::white), image.width() * image.height());
@@ -187,8 +189,8 @@ private slots:
         showWindow(chi);
         shownJob(chi, chiFile(k, chiValues));
         if (withEmptyJob) {
-            Demeter *empty = newJob();
-            chi.registerDemeter(empty);
+            ShownJob *empty = newJob();
+            chi.registerJob(&empty->job);
             tick(empty, true);
         }
         const QImage image = paint(chi);
@@ -206,19 +208,19 @@ private slots:
     {
         ShowChi chi;
         showWindow(chi);
-        Demeter *first = newJob();
-        Demeter *second = newJob(readFile(testData("chi/Cu_feff6.chi.dat")));
-        chi.registerDemeter(first);
-        chi.registerDemeter(second);
+        ShownJob *first = newJob();
+        ShownJob *second = newJob(readFile(testData("chi/Cu_feff6.chi.dat")));
+        chi.registerJob(&first->job);
+        chi.registerJob(&second->job);
         run(second);
-        QCOMPARE(second->chi().kValues.size(), 401);
-        QCOMPARE(second->color(), QColor(255, 0, 0));
+        QCOMPARE(second->job.chi().kValues.size(), 401);
+        QCOMPARE(colorOf(second), QColor(255, 0, 0));
         tick(second, true);
 
         const QImage image = paint(chi);
         const ChCoord &coord = chi.plotArea()->coord;
         int hits = 0;
-        const ChiData &data = second->chi();
+        const ChiData &data = second->job.chi();
         for (int j = 0; j < data.kValues.size(); ++j) {
             const int x = int(std::trunc(coord.toScreenX(data.kValues[j])));
             const int y = int(std::trunc(coord.toScreenY(data.chiValues[j])));
@@ -251,7 +253,7 @@ private slots:
     {
         ShowChi chi;
         showWindow(chi);
-        Demeter *job = shownJob(chi, chiFile({0, 10}, {-1, 1}));
+        ShownJob *job = shownJob(chi, chiFile({0, 10}, {-1, 1}));
         paint(chi);
         DispA *area = chi.plotArea();
 
@@ -266,8 +268,8 @@ private slots:
         QVERIFY(panned.x0 < 0);
 
         // The stand-in rewrites chi.dat on a restart: the view stays where the user put it.
-        job->findChild<QPushButton *>("FeffRestart")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(job->state(), 0, 10000);
+        job->row.findChild<QPushButton *>("FeffRestart")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(job->job.state(), 0, 10000);
         paint(chi);
         QCOMPARE(rangeOf(area).x0, panned.x0);
 
@@ -282,13 +284,13 @@ private slots:
         ShowChi chi;
         const CColors palette;
         for (int i = 0; i < palette.count() + 2; ++i) {
-            Demeter *job = newJob();
-            chi.registerDemeter(job);
-            QCOMPARE(job->color(), palette.color(i % palette.count()));
-            QCOMPARE(job->findChild<DispA *>("ColorDisp")->bgColor, job->color());
+            ShownJob *job = newJob();
+            chi.registerJob(&job->job);
+            QCOMPARE(colorOf(job), palette.color(i % palette.count()));
+            QCOMPARE(job->row.findChild<DispA *>("ColorDisp")->bgColor, colorOf(job));
         }
-        QCOMPARE(jobs.at(palette.count())->color(), QColor(0, 0, 0));
-        QCOMPARE(jobs.at(palette.count() + 1)->color(), QColor(255, 0, 0));
+        QCOMPARE(colorOf(jobs.at(palette.count())), QColor(0, 0, 0));
+        QCOMPARE(colorOf(jobs.at(palette.count() + 1)), QColor(255, 0, 0));
     }
 
     void deepZoomStillPaints()

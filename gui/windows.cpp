@@ -1,0 +1,26 @@
+#include "windows.h"
+
+#include "body.h"
+#include "gui.h"
+#include "job.h"
+#include "showchi.h"
+
+Windows::Windows(Body *body, bool showMainWindow)
+    : gui(new Gui(nullptr))
+{
+    QObject::connect(gui, &Gui::finishing, body, &Body::finishing);
+    QObject::connect(body, &Body::log, gui, &Gui::log);
+    QObject::connect(gui, &Gui::droppedCifFiles, body, &Body::droppedCifFiles);
+    QObject::connect(gui, &Gui::droppedFeffFiles, body, &Body::droppedFeffFiles);
+    QObject::connect(body, &Body::jobAdded, gui, &Gui::addJob);
+    for (Job *job : body->jobs())
+        gui->addJob(job);
+    if (showMainWindow)
+        gui->show();
+}
+
+Windows::~Windows()
+{
+    delete gui->plotWindow();
+    delete gui;
+}

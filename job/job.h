@@ -1,0 +1,139 @@
+#ifndef JOB_H
+#define JOB_H
+
+#include "chidata.h"
+#include "feffinp.h"
+#include "filestamp.h"
+#include "outputtail.h"
+#include "programrun.h"
+#include "runsettings.h"
+
+#include <QFileInfo>
+#include <QObject>
+
+// One input file's job: runs Atoms (for a CIF input) and FEFF in its own working
+// directory and reads chi.dat. It has no widgets; a row of the main window shows it.
+class Job : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What a job starts with; a new job's kind is also its first state.
+    enum Kind { AtomsInput = 1, FeffInput = 6 };
+    // The state codes a job goes through (5 is not used).
+    enum State {
+        Finished = 0,
+        AtomsWaiting = 1,
+        AtomsRequested = 2,
+        AtomsStarting = 3,
+        AtomsRunning = 4,
+        FeffPending = 6,
+        FeffRequested = 7,
+        FeffStarting = 8,
+        FeffRunning = 9
+    };
+    enum class Program { Atoms, Feff };
+    // What a status field shows of one program.
+    enum class Status { NotRunning, Starting, Running, Finished };
+
+    Job(const RunSettings *settings, const QFileInfo &file, int kind, QObject *parent = nullptr);
+
+    int kind() const { return jobKind; }
+    int state() const { return jobState; }
+    Status status(Program program) const;
+    // The text of a status field ("A. Running", ...), translated.
+    QString statusText(Program program) const { return statusText(program, status(program)); }
+    static QString statusText(Program program, Status status);
+
+    const ChiData &chi() const { return chiData; }
+    QString workingDirectory() const { return workDir; }
+    QString inputPath() const { return inputFile.absoluteFilePath(); }
+    QString inputName() const { return inputFile.fileName(); }
+
+    // What the Atoms area shows: Atoms' output, or the copied FEFF input under its header
+    // line, or the user's edit of either (kept here while no row shows the job).
+    QString atomsText() const;
+    bool atomsTextEdited() const { return hasAtomsEdit; }
+    void setAtomsEdit(const QString &text);
+    // The last lines of FEFF's output, as the FEFF area shows them.
+    QString feffText() const { return feffTail.text(); }
+    static int feffLinesKept();
+    // A batch never shows output: it then keeps none beyond what feff.inp needs.
+    void setKeepOutput(bool keep) { keepOutput = keep; }
+
+    bool isShown() const { return shown; }
+    void setShown(bool show);
+    // The curve's colour as 0xAARRGGBB; 0 until the plot gives the job one.
+    quint32 curveColor() const { return curveRgb; }
+    void setCurveColor(quint32 argb);
+
+    // Writes feff.inp from the Atoms area's text, from the marker on.
+    void writeFeffInp(const QString &atomsAreaText);
+
+public slots:
+    void start();
+    // A finished job runs FEFF again once the manager gives it a place.
+    void reStartFeff();
+    void showProcs() const;
+
+signals:
+    void log(const QString &msg);
+    // The job has taken a place (a program of it runs) and has given it back. Atoms hands
+    // its place straight to the job's FEFF run.
+    void procStarted();
+    void procStopped();
+    void newChi();
+    // A FEFF run left no valid data where the job had a curve before.
+    void chiCleared();
+    void showChanged();
+    void colorChanged();
+    void statusChanged();
+    void atomsOutput(const QString &text);
+    void feffOutput(const QString &text);
+    void feffOutputCleared();
+    // The job waits for a place: the manager queues it and calls start().
+    void startRequested();
+
+private:
+    void configurePrograms();
+    void runFeff();
+    void takePlace();
+    void releasePlace();
+    void setStatus(Program program, Status status);
+    void reportAbnormalEnd(const ProgramRun::End &end, const QString &programName);
+    void readFeffResult();
+    void prepareFeffInpFile();
+    void logLater(const QString &msg);
+    void atomsEnded(const ProgramRun::End &end);
+    void feffEnded(const ProgramRun::End &end);
+    void takeFeffOutput(const QByteArray &bytes);
+    static QString claimWorkDir(const QString &resFiles, const QString &baseName);
+
+    RunSettings settings;
+    QFileInfo inputFile;
+    QString baseName;
+    QString workDir;
+    int jobKind = AtomsInput;
+    int jobState = AtomsWaiting;
+    ProgramRun atomsRun;
+    ProgramRun feffRun;
+    Status atomsStatus = Status::NotRunning;
+    Status feffStatus = Status::NotRunning;
+    bool holdingPlace = false;
+    bool keepOutput = true;
+
+    QString atomsOutputText;
+    QString atomsEdit;
+    bool hasAtomsEdit = false;
+    OutputTail feffTail;
+    int feffOutputColumn = 0;
+    TroubleLines feffTrouble;
+
+    ChiData chiData;
+    // chi.dat as it was when FEFF was last started
+    FileStamp chiBeforeRun;
+    bool shown = false;
+    quint32 curveRgb = 0;
+};
+
+#endif
