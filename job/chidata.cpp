@@ -68,8 +68,12 @@ void ChiData::readFrom(QIODevice &device)
         updateRange(k, minK, maxK);
         updateRange(chi, minChi, maxChi);
     }
-    if (kValues.isEmpty())
+    if (kValues.isEmpty()) {
         reset();
-    else
+    } else {
         valid = true;
+        // Thousands of jobs keep their curves: no room to spare in each.
+        kValues.squeeze();
+        chiValues.squeeze();
+    }
 }

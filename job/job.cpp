@@ -139,6 +139,13 @@ void Job::setStatus(Program program, Status status)
     emit statusChanged();
 }
 
+void Job::setKeepOutput(bool keep)
+{
+    keepOutput = keep;
+    if (!keep && jobKind == FeffInput)
+        atomsOutputText = QString();
+}
+
 int Job::feffLinesKept() { return feffOutputLinesKept; }
 
 QString Job::atomsText() const { return hasAtomsEdit ? atomsEdit : atomsOutputText; }

@@ -59,7 +59,7 @@ public:
     QString feffText() const { return feffTail.text(); }
     static int feffLinesKept();
     // A batch never shows output: it then keeps none beyond what feff.inp needs.
-    void setKeepOutput(bool keep) { keepOutput = keep; }
+    void setKeepOutput(bool keep);
 
     bool isShown() const { return shown; }
     void setShown(bool show);

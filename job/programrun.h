@@ -1,14 +1,14 @@
 #ifndef PROGRAMRUN_H
 #define PROGRAMRUN_H
 
+#include "childprocess.h"
+
 #include <QObject>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
 
-// One outside program as a job runs it: started in a working directory with merged
-// output channels, watched until it ends. The process object exists only while the
-// program runs, so that a waiting or finished job costs no process resources.
+// One outside program as a job runs it: started in the job's working directory with
+// merged output, watched until it ends. A waiting or finished job holds no process.
 class ProgramRun : public QObject
 {
     Q_OBJECT
@@ -18,15 +18,15 @@ public:
     struct End
     {
         bool crashed = false;
+        int signal = 0;
         int exitCode = 0;
         bool normal() const { return !crashed && exitCode == 0; }
     };
 
     explicit ProgramRun(QObject *parent = nullptr);
-    ~ProgramRun() override;
 
     void configure(const QString &program, const QStringList &arguments,
-        const QProcessEnvironment &environment, const QString &workingDirectory);
+                   const QProcessEnvironment &environment, const QString &workingDirectory);
     QString program() const { return programPath; }
     QStringList arguments() const { return programArguments; }
 
@@ -46,16 +46,11 @@ signals:
     void ended(const ProgramRun::End &end);
 
 private:
-    void readOutput();
-    void processStateChanged(QProcess::ProcessState state);
-    void release();
-
     QString programPath;
     QStringList programArguments;
     QProcessEnvironment programEnvironment;
     QString workDir;
-    QProcess *process = nullptr;
-    bool ran = false;
+    ChildProcess *process = nullptr;
 };
 
 #endif
