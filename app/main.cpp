@@ -3,6 +3,7 @@
 #include "gui.h"
 #include "language.h"
 #include "paramstore.h"
+#include "plotview.h"
 #include "showchi.h"
 
 #include <QApplication>
@@ -20,6 +21,9 @@ static void writeMessageAsUtf8(QtMsgType type, const QMessageLogContext &context
         std::abort();
 }
 
+// Exit status for an option whose value is not one it takes (the batch's own are 0 to 3).
+static const int badOptionStatus = 4;
+
 int main(int argc, char *argv[])
 {
     qInstallMessageHandler(writeMessageAsUtf8);
@@ -32,6 +36,15 @@ int main(int argc, char *argv[])
     QString plotPath = commandLine.value("-plot");
     if (!plotPath.isEmpty())
         plotPath = QFileInfo(plotPath).absoluteFilePath();
+    QString exportPath = commandLine.value("-export");
+    if (!exportPath.isEmpty())
+        exportPath = QFileInfo(exportPath).absoluteFilePath();
+    PlotView view;
+    QString badOption;
+    if (!viewFromOptions(commandLine, &view, &badOption)) {
+        std::fprintf(stderr, "%s\n", badOption.toUtf8().constData());
+        return badOptionStatus;
+    }
 
     QApplication::setStyle("Fusion");
     QApplication app(argc, argv);
@@ -40,10 +53,12 @@ int main(int argc, char *argv[])
 
     Body body(&commandLine, nullptr);
     QObject::connect(&body, &Body::finishing, &app, &QApplication::closeAllWindows);
+    if (view != PlotView())
+        body.mainWindow()->plotWindow()->setView(view);
     QScopedPointer<BatchRun> batchRun;
     if (batch) {
         body.mainWindow()->plotWindow()->hide();
-        batchRun.reset(new BatchRun(&body, plotPath));
+        batchRun.reset(new BatchRun(&body, plotPath, exportPath, view));
         QObject::connect(batchRun.data(), &BatchRun::finished, &app, &QCoreApplication::exit);
     }
     return app.exec();
