@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QMenuBar>
 #include <QScreen>
 #include <QScrollBar>
 
@@ -18,6 +19,52 @@ Gui::Gui(QWidget *parent)
     connect(DropCif, &DropArea::dropped, this, &Gui::droppedCifFiles);
     connect(DropFeff, &DropArea::dropped, this, &Gui::droppedFeffFiles);
     resGroup.setExclusive(true);
+    connect(showChi, &ShowChi::curveClicked, this, &Gui::revealJob);
+    addPlotMenu();
+}
+
+// The plot window can be closed; this menu brings it back and ticks or clears every
+// row's Show box.
+void Gui::addPlotMenu()
+{
+    QMenu *menu = menuBar()->addMenu(tr("&Plot"));
+    menu->setObjectName("PlotMenu");
+    menu->addAction(tr("Show the plot window"), this, [this] {
+        showChi->show();
+        showChi->raise();
+        showChi->activateWindow();
+    });
+    menu->addSeparator();
+    menu->addAction(tr("Show all"), this, [this] { showEveryCurve(true); });
+    menu->addAction(tr("Show none"), this, [this] { showEveryCurve(false); });
+}
+
+void Gui::showEveryCurve(bool shown)
+{
+    for (int i = 0; i < ProcList->count(); ++i)
+        if (auto *job = qobject_cast<Demeter *>(ProcList->itemAt(i)->widget()))
+            job->Show->setChecked(shown);
+}
+
+void Gui::revealJob(int index)
+{
+    QLayoutItem *item = ProcList->itemAtPosition(index, 0);
+    QWidget *row = item ? item->widget() : nullptr;
+    if (!row)
+        return;
+    if (markedRow && markedRow != row)
+        markedRow->setAutoFillBackground(false);
+    // A light tint of the highlight colour, under which the row's texts stay readable.
+    QPalette tinted = row->palette();
+    const QColor mark = palette().color(QPalette::Highlight);
+    const QColor base = palette().color(QPalette::Window);
+    tinted.setColor(QPalette::Window,
+        QColor((mark.red() + 2 * base.red()) / 3, (mark.green() + 2 * base.green()) / 3,
+            (mark.blue() + 2 * base.blue()) / 3));
+    row->setPalette(tinted);
+    row->setAutoFillBackground(true);
+    markedRow = row;
+    ScrollA1->ensureWidgetVisible(row, 0, 0);
 }
 
 void Gui::log(const QString &msg)
