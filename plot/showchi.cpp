@@ -21,11 +21,25 @@ bool plainPress(const MouseC &m, Qt::MouseButton button)
         && !(m.pressModifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
 }
 
-// Every paint sets the read-outs; a field whose text stays is left alone.
+// Every paint sets the read-outs; a field whose text stays is left alone. A field keeps
+// the width of the form unless its text needs more ("-1.11022e-16" does).
 void setReadout(QLineEdit *field, const QString &text)
 {
-    if (field->text() != text)
-        field->setText(text);
+    if (field->text() == text)
+        return;
+    field->setText(text);
+    const int designed = 80;
+    const int frames
+        = 2 * field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field);
+    const QMargins margins = field->textMargins();
+    // The line edit's own inner margin is 2 pixels a side, and the cursor takes one more.
+    const int wanted = field->fontMetrics().horizontalAdvance(text) + margins.left()
+        + margins.right() + frames + 2 * 2 + 1;
+    const int width = std::max(designed, wanted);
+    if (field->maximumWidth() != width)
+        field->setMaximumWidth(width);
+    if (field->minimumWidth() != std::max(30, wanted))
+        field->setMinimumWidth(std::max(30, wanted));
 }
 
 } // namespace
@@ -37,7 +51,6 @@ ShowChi::ShowChi(QWidget *parent)
     setupUi(this);
     rescalePending = true;
     zoomBand = new QRubberBand(QRubberBand::Rectangle, DispChi);
-    fitReadoutFields();
     connect(DispChi, &DispA::drawImage1, this, &ShowChi::draw);
     connect(ResetScale, &QPushButton::clicked, this, &ShowChi::resetScale);
     connect(DispChi, &DispA::mousePressed0, this, &ShowChi::mousePressed);
@@ -52,8 +65,8 @@ ShowChi::ShowChi(QWidget *parent)
         viewChanged();
     });
     connect(ShowLegend, &QCheckBox::toggled, this, [this] { update(); });
-    connect(FtSettings, &QPushButton::clicked, this, &ShowChi::showFtDialog);
-    connect(SaveView, &QPushButton::clicked, this, &ShowChi::chooseFileAndSave);
+    connect(FtSettings, &QToolButton::clicked, this, &ShowChi::showFtDialog);
+    connect(SaveView, &QToolButton::clicked, this, &ShowChi::chooseFileAndSave);
 }
 
 void ShowChi::registerDemeter(Demeter *job)
@@ -93,20 +106,6 @@ void ShowChi::showReadoutLabels()
     label_2->setText(r              ? tr("|chi(R)|")
             : plotView.kWeight == 0 ? tr("chi")
                                     : KWeight->currentText());
-}
-
-// Wide enough for the longest number the read-outs can show, so none is cut.
-void ShowChi::fitReadoutFields()
-{
-    for (QLineEdit *field : { CurK, CurChi }) {
-        const int text = field->fontMetrics().horizontalAdvance(QStringLiteral("-8.88888e-888"));
-        const QMargins margins = field->textMargins();
-        // The line edit's own inner margin is 2 pixels a side, within the frame.
-        const int frames = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field);
-        const int width = text + margins.left() + margins.right() + frames + 2 * 2 + 2;
-        field->setMinimumWidth(width);
-        field->setMaximumWidth(std::max(width, field->maximumWidth()));
-    }
 }
 
 QVector<PlotCurve> ShowChi::shownCurves(QVector<int> *jobIndices)

@@ -53,7 +53,6 @@ private:
     PlotDecor decor() const;
     void viewChanged();
     void showReadoutLabels();
-    void fitReadoutFields();
     void mousePressed();
     void mouseMoved();
     void mouseReleased();

@@ -4,15 +4,17 @@
 #include "showchi.h"
 #include "testutil.h"
 
+#include "dragdrop.h"
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QMenu>
 #include <QMimeData>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include "dragdrop.h"
 #include <QTextEdit>
 
 using namespace testutil;
@@ -114,6 +116,50 @@ private slots:
         QVERIFY(third->findChild<QTextEdit *>("ResFeff")->isHidden());
         box(first, "ShowResAtoms")->click(); // the one checked box stays checked
         QVERIFY(box(first, "ShowResAtoms")->isChecked());
+    }
+
+    // The Plot menu brings a closed plot window back and ticks or clears every Show box; a
+    // click on a curve scrolls the list to its job's row and marks that row alone.
+    void plotMenuAndRowOfAClickedCurve()
+    {
+        MainWindow window;
+        Gui &gui = window.gui;
+        gui.resize(800, 300);
+        gui.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&gui));
+        QVector<Demeter *> jobs;
+        for (int i = 0; i < 12; ++i) {
+            jobs << newJob();
+            gui.addDemeter(jobs.last());
+        }
+        QMenu *menu = gui.findChild<QMenu *>("PlotMenu");
+        QVERIFY(menu);
+        const QList<QAction *> actions = menu->actions();
+        QCOMPARE(actions.size(), 4); // with a separator
+        gui.plotWindow()->close();
+        actions[0]->trigger();
+        QVERIFY(gui.plotWindow()->isVisible());
+        actions[2]->trigger();
+        for (Demeter *job : jobs)
+            QVERIFY(box(job, "Show")->isChecked());
+        actions[3]->trigger();
+        for (Demeter *job : jobs)
+            QVERIFY(!box(job, "Show")->isChecked());
+
+        auto *scroll = gui.findChild<QScrollArea *>("ScrollA1");
+        QTRY_VERIFY(scroll->verticalScrollBar()->maximum() > jobs[1]->geometry().bottom());
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        emit gui.plotWindow()->curveClicked(1);
+        QCoreApplication::processEvents();
+        const QRect shown(
+            QPoint(0, scroll->verticalScrollBar()->value()), scroll->viewport()->size());
+        QVERIFY2(shown.top() <= jobs[1]->y() && jobs[1]->geometry().bottom() <= shown.bottom(),
+            qPrintable(QString("%1..%2").arg(shown.top()).arg(shown.bottom())));
+        QVERIFY(jobs[1]->autoFillBackground());
+        emit gui.plotWindow()->curveClicked(11);
+        QVERIFY(jobs[11]->autoFillBackground());
+        QVERIFY(!jobs[1]->autoFillBackground());
+        emit gui.plotWindow()->curveClicked(12); // no such row
     }
 
     void logLines()
