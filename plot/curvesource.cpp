@@ -15,6 +15,8 @@ PlotCurveSource ShowChi::curveSource(const Demeter *job)
         job->Show->isChecked() };
 }
 
+bool ShowChi::isShown(const Demeter *job) { return job->Show->isChecked(); }
+
 void ShowChi::giveColour(Demeter *job, const QColor &colour)
 {
     job->curveColor = colour;

@@ -73,6 +73,7 @@ void ShowChi::registerDemeter(Demeter *job)
 {
     giveColour(job, chiColors.color(demeters.size() % chiColors.count()));
     demeters.append(job);
+    sources.append(curveSource(job));
     watchJob(job);
 }
 
@@ -112,10 +113,9 @@ QVector<PlotCurve> ShowChi::shownCurves(QVector<int> *jobIndices)
 {
     QVector<PlotCurve> curves;
     for (int i = 0; i < demeters.size(); ++i) {
-        const PlotCurveSource source = curveSource(demeters[i]);
-        if (!source.shown)
+        if (!isShown(demeters[i]))
             continue;
-        curves.append(plotCurve(source, plotView, seriesCache));
+        curves.append(plotCurve(sources[i], plotView, seriesCache));
         if (jobIndices)
             jobIndices->append(i);
     }

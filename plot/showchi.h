@@ -34,8 +34,10 @@ public:
     // (for a name ending in ".csv") its data. False when the file could not be written.
     bool saveView(const QString &path);
 
-    // What the plot reads of a job (curvesource.cpp holds all code that touches jobs).
+    // What the plot reads of a job (curvesource.cpp holds all code that touches jobs):
+    // all of it, and at every paint whether its Show box is ticked.
     static PlotCurveSource curveSource(const Demeter *job);
+    static bool isShown(const Demeter *job);
 
 signals:
     // A click on a curve: the job's place in the order of registration.
@@ -64,6 +66,9 @@ private:
     bool rescalePending = true;
     CColors chiColors;
     QVector<Demeter *> demeters;
+    // Each job's data, colour and name as taken at registration; none of them changes
+    // while the job lives (the data's numbers do, behind the same object).
+    QVector<PlotCurveSource> sources;
     PlotView plotView;
     SeriesCache seriesCache;
     // The curves of the last paint and their jobs, which the mouse picks from.
