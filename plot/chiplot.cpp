@@ -161,8 +161,14 @@ void drawTitles(QPainter *p, const PlotMapping &m, const PlotDecor &decor)
 
 // The legend in the plot area's top right corner: a short line in each curve's colour
 // before its name, on white.
-void drawLegend(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &curves)
+void drawLegend(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &all)
 {
+    // Only curves with points: a ticked job without data has nothing to explain.
+    QVector<PlotCurve> drawn;
+    for (const PlotCurve &c : all)
+        if (!c.series.x.isEmpty())
+            drawn << c;
+    const QVector<PlotCurve> &curves = drawn;
     if (curves.isEmpty())
         return;
     QVector<QString> names;
