@@ -125,8 +125,10 @@ Bare bareCurves(const QVector<Demeter *> &jobs, int k, const ChCoord &coord)
         bare.lines << line;
         bare.colours << jobs[i]->color();
     }
-    bare.clip = QRect(QPoint(int(std::min(coord.plotX0, coord.plotX1)), int(std::min(coord.plotY0, coord.plotY1))),
-                      QPoint(int(std::max(coord.plotX0, coord.plotX1)), int(std::max(coord.plotY0, coord.plotY1))));
+    bare.clip = QRect(QPoint(int(std::min(coord.plotX0, coord.plotX1)),
+                          int(std::min(coord.plotY0, coord.plotY1))),
+        QPoint(
+            int(std::max(coord.plotX0, coord.plotX1)), int(std::max(coord.plotY0, coord.plotY1))));
     return bare;
 }
 
@@ -158,7 +160,7 @@ double timeBatch(F f, double minSeconds)
 
 // The R view against the k view, and the switch from k to R (see the head of the file).
 int compareSpaces(ShowChi &plot, const QVector<Demeter *> &jobs, const std::vector<int> &counts,
-                  int rounds, double minMs, const QString &snapshots)
+    int rounds, double minMs, const QString &snapshots)
 {
     DispA *area = plot.plotArea();
     for (int k : counts) {
@@ -196,14 +198,15 @@ int compareSpaces(ShowChi &plot, const QVector<Demeter *> &jobs, const std::vect
         const double ratio = medianRatio(inR, inK);
         std::printf("  K = %4d  repaint R %9.3f ms  repaint k %9.3f ms  ratio %.3f  "
                     "switch k to R %8.1f ms\n",
-                    k, 1e3 * median(inR), 1e3 * median(inK), ratio, 1e3 * median(switches));
+            k, 1e3 * median(inR), 1e3 * median(inK), ratio, 1e3 * median(switches));
         char fig[200];
-        std::snprintf(fig, sizeof fig, "repaint R %.3f ms, k %.3f ms, ratio %.3f", 1e3 * median(inR),
-                      1e3 * median(inK), ratio);
-        result("plot R/k repaint K=" + std::to_string(k), fig, "<= 1.5x k", ratio <= 1.5 ? "yes" : "no");
+        std::snprintf(fig, sizeof fig, "repaint R %.3f ms, k %.3f ms, ratio %.3f",
+            1e3 * median(inR), 1e3 * median(inK), ratio);
+        result("plot R/k repaint K=" + std::to_string(k), fig, "<= 1.5x k",
+            ratio <= 1.5 ? "yes" : "no");
         std::snprintf(fig, sizeof fig, "%.1f ms", 1e3 * median(switches));
         result("plot switch k to R K=" + std::to_string(k), fig, "<= 200 ms",
-               median(switches) <= 0.2 ? "yes" : "no");
+            median(switches) <= 0.2 ? "yes" : "no");
     }
     return 0;
 }

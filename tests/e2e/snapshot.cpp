@@ -2,7 +2,8 @@
 // the program does, ticks "Show" on the first two jobs once all are done, and saves
 // pictures of the screen and of both windows into the directory given after -snapshot.
 // Then, with every job shown and the legend on, the R view of k^2 chi with the mouse on
-// the highest peak of the first job with data (plot-r.png, screen-r.png), and k^2 chi(k) (plot-k2.png).
+// the highest peak of the first job with data (plot-r.png, screen-r.png), and k^2 chi(k)
+// (plot-k2.png).
 #include "body.h"
 #include "chiseries.h"
 #include "demeter.h"
@@ -12,8 +13,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QMouseEvent>
 #include <QDir>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QTranslator>
@@ -62,8 +63,9 @@ int main(int argc, char *argv[])
             }
             const int top = int(std::max_element(r.y.begin(), r.y.end()) - r.y.begin());
             const ChCoord &c = plot->plotArea()->coord;
-            QMouseEvent move(QEvent::MouseMove, QPointF(c.toScreenX(r.x[top]), c.toScreenY(r.y[top])),
-                             Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove,
+                QPointF(c.toScreenX(r.x[top]), c.toScreenY(r.y[top])), Qt::NoButton, Qt::NoButton,
+                Qt::NoModifier);
             QCoreApplication::sendEvent(plot->plotArea(), &move);
             QTimer::singleShot(500, &app, [&] {
                 QGuiApplication::primaryScreen()->grabWindow(0).save(outDir + "/screen-r.png");
