@@ -176,12 +176,13 @@ void drawLegend(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &all
         names << c.name;
     const QStringList lines = legendLines(names, legendNames);
     const QFont font;
-    const QFontMetricsF fm(font, p->device());
-    const double rowH = fm.height();
-    const double swatch = 2 * fm.averageCharWidth() + 6;
+    const QFontMetricsF fm(font);
+    // Whole pixels, so that the window and a saved picture of it draw the same lines.
+    const double rowH = std::ceil(fm.height());
+    const double swatch = std::ceil(2 * fm.averageCharWidth() + 6);
     double textW = 0;
     for (const QString &line : lines)
-        textW = std::max(textW, fm.horizontalAdvance(line));
+        textW = std::max(textW, std::ceil(fm.horizontalAdvance(line)));
     const QRect plot = m.plotRect();
     const double w = std::min(swatch + textW + 12, plot.width() - 8.0);
     const double h = std::min(lines.size() * rowH + 8, plot.height() - 8.0);
@@ -196,8 +197,9 @@ void drawLegend(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &all
     for (int i = 0; i < lines.size(); ++i) {
         const double y = box.top() + 4 + i * rowH;
         if (i < named) {
-            p->setPen(QPen(curves[i].color, 2));
-            p->drawLine(QLineF(box.left() + 4, y + rowH / 2, box.left() + swatch, y + rowH / 2));
+            // A filled rectangle: a wide line on a pixel edge may fall either side of it.
+            const int mid = int(std::floor(y + rowH / 2));
+            p->fillRect(QRect(int(box.left()) + 4, mid - 1, int(swatch) - 4, 2), curves[i].color);
         }
         p->setPen(Qt::black);
         p->drawText(QRectF(box.left() + swatch + 6, y, textW + 2, rowH),

@@ -469,8 +469,10 @@ private slots:
     {
         ShowChi chi;
         showWindow(chi);
+        // Ticked, without data: no column. It takes black, so that the curve (red) has a
+        // colour no text of the plot is drawn in.
+        shownJob(chi, QByteArray());
         Demeter *job = shownJob(chi, readFile(testData("chi/Cu_feff6.chi.dat")));
-        shownJob(chi, QByteArray()); // ticked, without data: no column
         chi.findChild<QCheckBox *>("ShowLegend")->setChecked(true);
         const QImage shown = paint(chi);
         QTemporaryDir dir;
