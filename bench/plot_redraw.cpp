@@ -3,7 +3,7 @@
 // same size, in the same run.
 //
 //   plot_redraw [--counts 1,10,100,1000] [--rounds 15] [--min-ms 30] [--work DIR]
-//               [--snapshots DIR]
+//               [--snapshots DIR] [--r-space 1]
 //
 // --snapshots saves, for every K, what the repaint drew (plot-K.png) and what the bare
 // drawing drew (bare-K.png), to check by eye that both draw the same curves.
@@ -17,10 +17,19 @@
 // repaint manager paints the area (background, frame, ShowChi::draw's curves, grid,
 // labels) into the window's backing store and flushes it.
 // Bare: QPainter on a QImage of the area's size in the backing store's format: fill
-// the background, then drawPolyline of the same screen points (precomputed) with the
-// same pen (width 1, the job's colour).
+// the background, then, clipped to the plot area as ShowChi clips, drawPolyline of the
+// same screen points (precomputed) with the same pen (width 1, the job's colour). (Qt's
+// raster engine strokes such polylines several times faster with a clip rectangle set
+// than without one.)
 // Each timed sample is a batch of paints lasting at least --min-ms, divided by its count;
 // the two variants alternate batch by batch; the figures are medians over the rounds.
+//
+// --r-space 1 measures, instead, the R view against the k view with the same K shown
+// curves (k-weight 2, the default window): a repaint in R against one in k, each after
+// a first repaint of that view, alternating as above; and switching from k to R with a
+// window not seen before (kmin alternates between 3 and 3.05, so every switch computes
+// K transforms): ShowChi::setView (what the window's "R" choice does) and the repaint
+// that follows, once per round.
 #include "benchqt.h"
 #include "benchutil.h"
 
@@ -29,6 +38,7 @@
 #include "dispa.h"
 #include "language.h"
 #include "paramstore.h"
+#include "plotview.h"
 #include "showchi.h"
 
 #include <QApplication>
@@ -98,6 +108,7 @@ struct Bare
 {
     QVector<QPolygonF> lines;
     QVector<QColor> colours;
+    QRect clip; // the plot area, to which ShowChi clips its curves
 };
 
 // The screen points ShowChi::draw gives the painter for the first k jobs.
@@ -114,6 +125,10 @@ Bare bareCurves(const QVector<Job *> &jobs, int k, const ChCoord &coord)
         bare.lines << line;
         bare.colours << QColor::fromRgba(jobs[i]->curveColor());
     }
+    bare.clip = QRect(QPoint(int(std::min(coord.plotX0, coord.plotX1)),
+                          int(std::min(coord.plotY0, coord.plotY1))),
+        QPoint(
+            int(std::max(coord.plotX0, coord.plotX1)), int(std::max(coord.plotY0, coord.plotY1))));
     return bare;
 }
 
@@ -121,6 +136,7 @@ void drawBare(QImage &image, const Bare &bare)
 {
     QPainter p(&image);
     p.fillRect(0, 0, image.width(), image.height(), Qt::white);
+    p.setClipRect(bare.clip);
     for (int i = 0; i < bare.lines.size(); ++i) {
         p.setPen(QPen(bare.colours[i], 1, Qt::SolidLine));
         p.drawPolyline(bare.lines[i]);
@@ -142,6 +158,59 @@ double timeBatch(F f, double minSeconds)
     return (t - t0) / reps;
 }
 
+// The R view against the k view, and the switch from k to R (see the head of the file).
+int compareSpaces(ShowChi &plot, const QVector<Job *> &jobs, const std::vector<int> &counts,
+    int rounds, double minMs, const QString &snapshots)
+{
+    DispA *area = plot.plotArea();
+    for (int k : counts) {
+        for (int i = 0; i < jobs.size(); ++i)
+            jobs[i]->setShown(i < k);
+        settle();
+        PlotView kView;
+        kView.kWeight = 2;
+        PlotView rView = kView;
+        rView.space = PlotSpace::R;
+        std::vector<double> inK, inR, switches;
+        for (int r = 0; r < rounds; ++r) {
+            for (int j = 0; j < 2; ++j) {
+                const bool rFirst = (j + r) % 2 == 0;
+                plot.setView(rFirst ? rView : kView);
+                area->repaint();
+                (rFirst ? inR : inK).push_back(timeBatch([&] { area->repaint(); }, 1e-3 * minMs));
+            }
+            plot.setView(kView);
+            area->repaint();
+            PlotView fresh = rView;
+            fresh.ft.kmin = r % 2 == 0 ? 3.05 : 3.0;
+            const double t0 = now();
+            plot.setView(fresh);
+            area->repaint();
+            switches.push_back(now() - t0);
+            settle();
+        }
+        if (!snapshots.isEmpty()) {
+            QDir().mkpath(snapshots);
+            plot.setView(rView);
+            area->repaint();
+            area->grab().save(snapshots + QString("/plot-r-%1.png").arg(k));
+        }
+        const double ratio = medianRatio(inR, inK);
+        std::printf("  K = %4d  repaint R %9.3f ms  repaint k %9.3f ms  ratio %.3f  "
+                    "switch k to R %8.1f ms\n",
+            k, 1e3 * median(inR), 1e3 * median(inK), ratio, 1e3 * median(switches));
+        char fig[200];
+        std::snprintf(fig, sizeof fig, "repaint R %.3f ms, k %.3f ms, ratio %.3f",
+            1e3 * median(inR), 1e3 * median(inK), ratio);
+        result("plot R/k repaint K=" + std::to_string(k), fig, "<= 1.5x k",
+            ratio <= 1.5 ? "yes" : "no");
+        std::snprintf(fig, sizeof fig, "%.1f ms", 1e3 * median(switches));
+        result("plot switch k to R K=" + std::to_string(k), fig, "<= 200 ms",
+            median(switches) <= 0.2 ? "yes" : "no");
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -154,6 +223,7 @@ int main(int argc, char **argv)
     double minMs = 30;
     QString work = "/tmp/orbelin-bench-plot";
     QString snapshots;
+    bool rSpace = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--rounds") {
@@ -164,6 +234,8 @@ int main(int argc, char **argv)
             work = argv[i + 1];
         } else if (a == "--snapshots") {
             snapshots = argv[i + 1];
+        } else if (a == "--r-space") {
+            rSpace = std::atoi(argv[i + 1]) != 0;
         } else if (a == "--counts") {
             counts = parseIntList(argv[i + 1]);
         }
@@ -202,6 +274,11 @@ int main(int argc, char **argv)
                 area->width(), area->height(), qPrintable(QGuiApplication::platformName()), maxK,
                 runSeconds);
 
+    if (rSpace) {
+        const int status = compareSpaces(plot, jobs, counts, rounds, minMs, snapshots);
+        removeTree(work.toStdString());
+        return status;
+    }
     for (int k : counts) {
         for (int i = 0; i < jobs.size(); ++i)
             jobs[i]->setShown(i < k);

@@ -1,7 +1,9 @@
 #include "batchrun.h"
 
 #include "body.h"
+#include "chiseries.h"
 #include "job.h"
+#include "plotexport.h"
 
 #include <QTextStream>
 #include <cstdio>
@@ -17,10 +19,13 @@ void writeLogLine(const QString &msg)
 
 } // namespace
 
-BatchRun::BatchRun(Body *manager, const QString &plot, PlotSaver saver, QObject *parent)
+BatchRun::BatchRun(Body *manager, const QString &plot, const QString &csv, const PlotView &plotView,
+                   PlotSaver saver, QObject *parent)
     : QObject(parent)
     , body(manager)
     , plotPath(plot)
+    , exportPath(csv)
+    , view(plotView)
     , savePlot(std::move(saver))
 {
     body->setKeepOutput(false);
@@ -31,13 +36,16 @@ BatchRun::BatchRun(Body *manager, const QString &plot, PlotSaver saver, QObject 
     connect(body, &Body::idle, this, &BatchRun::finish);
 }
 
-void BatchRun::watch(Job *job) { connect(job, &Job::log, this, &writeLogLine); }
+void BatchRun::watch(Job *job)
+{
+    connect(job, &Job::log, this, &writeLogLine);
+}
 
 QString BatchRun::reportLine(const Job *job)
 {
-    return QStringList { job->inputPath(), job->statusText(Job::Program::Atoms),
-        job->statusText(Job::Program::Feff), QString::number(job->chi().kValues.size()),
-        job->workingDirectory() }
+    return QStringList{job->inputPath(), job->statusText(Job::Program::Atoms),
+                       job->statusText(Job::Program::Feff),
+                       QString::number(job->chi().kValues.size()), job->workingDirectory()}
         .join('\t');
 }
 
@@ -49,6 +57,22 @@ BatchRun::Status BatchRun::status(const QVector<Job *> &jobs)
         if (!job->chi().valid)
             return SomeFailed;
     return AllGood;
+}
+
+bool BatchRun::exportData(const QString &path, const QVector<Job *> &jobs, const PlotView &view)
+{
+    SeriesCache cache;
+    QVector<QString> names;
+    QVector<Series> series;
+    for (const Job *job : jobs) {
+        if (!job->chi().valid)
+            continue;
+        names.append(job->inputName());
+        series.append(cache.series(job->chi(), view));
+    }
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    fitView(view.space, series, x0, y0, x1, y1);
+    return saveViewCsv(path, view.space, x0, x1, names, series);
 }
 
 void BatchRun::finish()
@@ -71,10 +95,19 @@ void BatchRun::finish()
         good += job->chi().valid;
     err << good << " of " << jobs.size() << " jobs produced chi data\n";
     if (!plotPath.isEmpty()) {
-        if (savePlot && savePlot(plotPath, jobs))
+        if (savePlot && savePlot(plotPath, jobs, view))
             err << "Plot saved to " << plotPath << '\n';
         else {
             err << "Can not save the plot to " << plotPath << '\n';
+            if (result == AllGood)
+                result = PlotNotSaved;
+        }
+    }
+    if (!exportPath.isEmpty()) {
+        if (exportData(exportPath, jobs, view))
+            err << "Data saved to " << exportPath << '\n';
+        else {
+            err << "Can not save the data to " << exportPath << '\n';
             if (result == AllGood)
                 result = PlotNotSaved;
         }

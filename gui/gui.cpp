@@ -7,6 +7,8 @@
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QScrollBar>
 
@@ -20,6 +22,35 @@ Gui::Gui(QWidget *parent)
     showChi->show();
     connect(DropCif, &DropArea::dropped, this, &Gui::droppedCifFiles);
     connect(DropFeff, &DropArea::dropped, this, &Gui::droppedFeffFiles);
+    connect(showChi, &ShowChi::curveClicked, this, &Gui::revealJob);
+    addPlotMenu();
+}
+
+// The plot window can be closed; this menu brings it back and ticks or clears every
+// row's Show box.
+void Gui::addPlotMenu()
+{
+    QMenu *menu = menuBar()->addMenu(tr("&Plot"));
+    menu->setObjectName("PlotMenu");
+    menu->addAction(tr("Show the plot window"), this, [this] {
+        showChi->show();
+        showChi->raise();
+        showChi->activateWindow();
+    });
+    menu->addSeparator();
+    menu->addAction(tr("Show all"), this, [this] { showEveryCurve(true); });
+    menu->addAction(tr("Show none"), this, [this] { showEveryCurve(false); });
+}
+
+void Gui::showEveryCurve(bool shown)
+{
+    for (Job *job : jobs->allJobs())
+        job->setShown(shown);
+}
+
+void Gui::revealJob(int index)
+{
+    jobs->markJob(index);
 }
 
 void Gui::log(const QString &msg)
@@ -43,9 +74,8 @@ void Gui::fitWidthToRow(const QWidget *row)
 {
     if (!row)
         return;
-    const int frames = 2
-            * (gridLayout->contentsMargins().left() + frame->frameWidth()
-                + gridLayout_2->contentsMargins().left())
+    const int frames = 2 * (gridLayout->contentsMargins().left() + frame->frameWidth()
+                            + gridLayout_2->contentsMargins().left())
         + ScrollA1->verticalScrollBar()->sizeHint().width();
     int wanted = row->minimumSizeHint().width() + frames;
     if (const QScreen *screen = this->screen())

@@ -29,12 +29,17 @@ signals:
 
 public slots:
     void log(const QString &msg);
+    // Scrolls the job list to the row of the job at index (in the order of adding) and
+    // marks that row; the row marked before is unmarked.
+    void revealJob(int index);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void fitWidthToRow(const QWidget *row);
+    void addPlotMenu();
+    void showEveryCurve(bool shown);
 
     JobList *jobs = nullptr;
     ShowChi *showChi = nullptr;

@@ -210,6 +210,7 @@ void JobList::layoutRows()
 void JobList::bindRow(int index, Demeter *row)
 {
     row->showJob(jobs.at(index));
+    row->setMarked(index == markedIndex);
     row->setAreasShown(index == openIndex && openArea == Demeter::Area::Atoms,
         index == openIndex && openArea == Demeter::Area::Feff);
     bound.insert(index, row);
@@ -227,6 +228,17 @@ Demeter *JobList::rowFor(const Job *job)
     scrollArea->ensureVisible(0, y + rowHeight(index) / 2, 0, rowHeight(index) / 2);
     layoutRows();
     return bound.value(index);
+}
+
+void JobList::markJob(int index)
+{
+    if (index < 0 || index >= jobs.size())
+        return;
+    if (Demeter *previous = bound.value(markedIndex))
+        previous->setMarked(false);
+    markedIndex = index;
+    if (Demeter *row = rowFor(jobs.at(index)))
+        row->setMarked(true);
 }
 
 QVector<Demeter *> JobList::rowsInUse() const

@@ -28,6 +28,9 @@ public:
     Demeter *rowFor(const Job *job);
     // The rows that show jobs now, top to bottom.
     QVector<Demeter *> rowsInUse() const;
+    const QVector<Job *> &allJobs() const { return jobs; }
+    // Scrolls to the row of the job at index and marks it; the row marked before is not.
+    void markJob(int index);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -59,6 +62,7 @@ private:
     Demeter::Area openArea = Demeter::Area::Feff;
     // A row asked for by rowFor() stays bound until another is asked for.
     int pinnedIndex = -1;
+    int markedIndex = -1;
     int lineHeight = 0;
     int openNatural = 0;
     int openHeight = 0;

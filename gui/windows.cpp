@@ -19,6 +19,11 @@ Windows::Windows(Body *body, bool showMainWindow)
         gui->show();
 }
 
+void Windows::setPlotView(const PlotView &view)
+{
+    gui->plotWindow()->setView(view);
+}
+
 Windows::~Windows()
 {
     delete gui->plotWindow();

@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <atomic>
 #include <cmath>
+
+static std::atomic<quint64> lastReading { 0 };
 
 ChiData::ChiData()
 {
@@ -13,6 +16,7 @@ ChiData::ChiData()
 
 void ChiData::reset()
 {
+    readingNumber = ++lastReading;
     valid = false;
     fileName.clear();
     kValues.resize(0);

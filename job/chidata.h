@@ -23,6 +23,9 @@ public:
     double chiMax() const { return valid ? maxChi : 1; }
 
     static void updateRange(double x, double &min, double &max);
+    // Changes at every reset and reading, and no two readings of any ChiData share it:
+    // what is computed from the data can be kept until it changes.
+    quint64 generation() const { return readingNumber; }
 
     bool valid;
     QVector<double> kValues;
@@ -32,6 +35,9 @@ public:
     double minChi;
     double maxChi;
     QString fileName;
+
+private:
+    quint64 readingNumber = 0;
 };
 
 #endif

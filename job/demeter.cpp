@@ -190,6 +190,25 @@ bool Demeter::isAreaShown(Area area) const
 
 int Demeter::topLineHeight() const { return frame->sizeHint().height(); }
 
+void Demeter::setMarked(bool marked)
+{
+    if (marked == autoFillBackground())
+        return;
+    if (marked) {
+        // A light tint of the highlight colour, under which the row's texts stay readable.
+        QPalette tinted = palette();
+        const QColor mark = palette().color(QPalette::Highlight);
+        const QColor base = palette().color(QPalette::Window);
+        tinted.setColor(QPalette::Window,
+                        QColor((mark.red() + 2 * base.red()) / 3, (mark.green() + 2 * base.green()) / 3,
+                               (mark.blue() + 2 * base.blue()) / 3));
+        setPalette(tinted);
+    } else {
+        setPalette(QPalette());
+    }
+    setAutoFillBackground(marked);
+}
+
 void Demeter::showStatus()
 {
     const Job::Status atoms = shownJob->status(Job::Program::Atoms);

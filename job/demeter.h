@@ -28,6 +28,8 @@ public:
     bool isAreaShown(Area area) const;
     // The height of the top line alone.
     int topLineHeight() const;
+    // A marked row (the job of a curve clicked in the plot) stands out in a light tint.
+    void setMarked(bool marked);
 
 signals:
     // The user ticked or cleared a box of an output area.

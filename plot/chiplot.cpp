@@ -2,28 +2,19 @@
 
 #include "ccolors.h"
 #include "chcoord.h"
-#include "chidata.h"
 #include "drawtext.h"
 #include "job.h"
 #include "ticks.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
 #include <cmath>
 
 namespace {
-
-void widenIfEmpty(double &lo, double &hi)
-{
-    if (lo < hi)
-        return;
-    const double half = lo == 0 ? 1.0 : std::abs(lo) * 0.1;
-    const double centre = lo;
-    lo = centre - half;
-    hi = centre + half;
-}
 
 // std::trunc is a library call on baseline x86-64; a conversion through a 64-bit integer
 // truncates the same way for every value that can be a pixel (and -0.5 gives pixel 0).
@@ -32,87 +23,92 @@ inline double truncPixel(double v)
     return std::fabs(v) < 9e15 ? double(qint64(v)) : std::trunc(v);
 }
 
+double segmentDistance2(double px, double py, double ax, double ay, double bx, double by)
+{
+    const double dx = bx - ax, dy = by - ay;
+    const double len2 = dx * dx + dy * dy;
+    double t = len2 > 0 ? ((px - ax) * dx + (py - ay) * dy) / len2 : 0;
+    t = std::max(0.0, std::min(1.0, t));
+    const double ex = ax + t * dx - px, ey = ay + t * dy - py;
+    return ex * ex + ey * ey;
+}
+
 bool usable(double lo, double hi)
 {
     return std::isfinite(lo) && std::isfinite(hi) && lo < hi && std::isfinite(hi - lo);
 }
 
-bool usableMapping(const ChCoord &c)
+// The mapping every item draws with: ChCoord's, with its scales taken once per paint, so
+// that a point costs no call and no division (the values are the same to the last bit).
+struct PlotMapping
 {
-    return usable(c.dataX0, c.dataX1) && usable(c.dataY0, c.dataY1) && c.plotX0 != c.plotX1
-        && c.plotY0 != c.plotY1;
-}
+    explicit PlotMapping(const ChCoord &c)
+        : coord(c)
+        , scaleX((c.plotX1 - c.plotX0) / (c.dataX1 - c.dataX0))
+        , scaleY((c.plotY1 - c.plotY0) / (c.dataY1 - c.dataY0))
+    {
+    }
+    bool usableMapping() const
+    {
+        return usable(coord.dataX0, coord.dataX1) && usable(coord.dataY0, coord.dataY1)
+            && coord.plotX0 != coord.plotX1 && coord.plotY0 != coord.plotY1;
+    }
+    double x(double v) const { return coord.plotX0 + (v - coord.dataX0) * scaleX; }
+    double y(double v) const { return coord.plotY0 + (v - coord.dataY0) * scaleY; }
+    // The plot area in whole pixels, its edges included.
+    QRect plotRect() const
+    {
+        return QRect(QPoint(int(std::min(coord.plotX0, coord.plotX1)),
+                         int(std::min(coord.plotY0, coord.plotY1))),
+            QPoint(int(std::max(coord.plotX0, coord.plotX1)),
+                int(std::max(coord.plotY0, coord.plotY1))));
+    }
 
-} // namespace
+    const ChCoord &coord;
+    const double scaleX;
+    const double scaleY;
+};
 
-bool fitChiRange(
-    const QVector<const ChiData *> &shown, double &x0, double &y0, double &x1, double &y1)
+const QColor gridColour(200, 200, 240, 255);
+const QColor frameColour(200, 200, 200, 255);
+const QColor titleColour(90, 90, 110, 255);
+constexpr int legendNames = 20;
+
+// Curves: one polyline per curve through its points truncated to whole pixels, limited to
+// the points that reach the visible x range and clipped to the plot area.
+void drawCurves(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &curves)
 {
-    if (shown.isEmpty())
-        return false;
-    double xmin = 1e300, xmax = -1e300, ymin = 1e300, ymax = -1e300;
-    for (const ChiData *data : shown) {
-        xmin = std::min(xmin, data->kMin());
-        xmax = std::max(xmax, data->kMax());
-        ymin = std::min(ymin, data->chiMin());
-        ymax = std::max(ymax, data->chiMax());
-    }
-    // Symmetric about zero, so that the zero line sits in the middle.
-    double ylo, yhi;
-    if (ymax < std::abs(ymin)) {
-        ylo = ymin;
-        yhi = -ymin;
-    } else {
-        ylo = -ymax;
-        yhi = ymax;
-    }
-    widenIfEmpty(xmin, xmax);
-    widenIfEmpty(ylo, yhi);
-    if (!usable(xmin, xmax)) {
-        xmin = 0;
-        xmax = 20;
-    }
-    if (!usable(ylo, yhi)) {
-        ylo = -1;
-        yhi = 1;
-    }
-    x0 = xmin;
-    x1 = xmax;
-    y0 = ylo;
-    y1 = yhi;
-    return true;
-}
-
-void drawChiPlot(QPainter *p, const ChCoord &coord, const QVector<ChiCurve> &curves)
-{
-    // A view that cannot be mapped would put NaN or infinity into the painter.
-    if (!usableMapping(coord))
-        return;
-
-    // The mapping of ChCoord::toScreenX/Y with its scales taken once per paint; the
-    // points are the same to the last bit, without a call and a division per point.
-    const double scaleX = (coord.plotX1 - coord.plotX0) / (coord.dataX1 - coord.dataX0);
-    const double scaleY = (coord.plotY1 - coord.plotY0) / (coord.dataY1 - coord.dataY0);
+    p->save();
+    p->setClipRect(m.plotRect());
     QPolygonF line;
-    for (const ChiCurve &curve : curves) {
-        const QVector<double> &k = curve.data->kValues;
-        const QVector<double> &chi = curve.data->chiValues;
-        if (k.isEmpty())
+    for (const PlotCurve &curve : curves) {
+        const QVector<double> &x = curve.series.x;
+        const QVector<double> &y = curve.series.y;
+        if (x.isEmpty())
             continue;
+        int first, last;
+        visibleRange(curve.series, m.coord.dataX0, m.coord.dataX1, first, last);
         p->setPen(QPen(curve.color, 1, Qt::SolidLine));
-        line.resize(k.size());
+        line.resize(last - first + 1);
         QPointF *point = line.data();
         int used = 0;
-        for (int j = 0; j < k.size(); ++j) {
-            const double x = truncPixel(coord.plotX0 + (k[j] - coord.dataX0) * scaleX);
-            const double y = truncPixel(coord.plotY0 + (chi[j] - coord.dataY0) * scaleY);
-            if (std::isfinite(x) && std::isfinite(y))
-                point[used++] = QPointF(x, y);
+        for (int j = first; j <= last; ++j) {
+            const double sx = truncPixel(m.x(x[j]));
+            const double sy = truncPixel(m.y(y[j]));
+            if (std::isfinite(sx) && std::isfinite(sy))
+                point[used++] = QPointF(sx, sy);
         }
         p->drawPolyline(point, used);
     }
+    p->restore();
+}
 
-    p->setPen(QPen(QColor(200, 200, 240, 255), 1));
+// Grid lines with their labels: x labels one step wide under the plot area, y labels
+// right-aligned in the left margin. The labels are drawn with the grid's pen.
+void drawGrid(QPainter *p, const PlotMapping &m)
+{
+    const ChCoord &coord = m.coord;
+    p->setPen(QPen(gridColour, 1));
     const double rowH = std::abs(std::trunc((coord.plotY1 - coord.plotY0) / coord.labelRows));
     const double boxH = std::abs(
         std::trunc(std::trunc((coord.plotY1 - coord.plotY0) / coord.labelRows) * coord.labelFill));
@@ -128,44 +124,147 @@ void drawChiPlot(QPainter *p, const ChCoord &coord, const QVector<ChiCurve> &cur
             std::trunc(sx), std::trunc(coord.plotY0), std::trunc(sx), std::trunc(coord.plotY1)));
         const QRectF box
             = text.centredRect(sx, coord.plotY0 + rowH - 0.5 * boxH, coord.toScreenDX(step), boxH);
-        text.drawFittedText(p, box, QFont(font), Qt::AlignHCenter | Qt::AlignVCenter, 1,
-            QString::number(v, 'g', 6), 15);
+        text.drawFittedText(
+            p, box, QFont(font), Qt::AlignHCenter | Qt::AlignVCenter, 1, xTickLabel(v, step), 15);
     }
+    computeTicks(coord.dataY0, coord.dataY1, step, first, last);
     for (double v : tickValues(coord.dataY0, coord.dataY1)) {
         const double sy = coord.toScreenY(v);
         p->drawLine(QLineF(
             std::trunc(coord.plotX0), std::trunc(sy), std::trunc(coord.plotX1), std::trunc(sy)));
         const QRectF box = text.centredRect(0.5 * marginW, sy, 0.9 * marginW, boxH);
         text.drawFittedText(
-            p, box, QFont(font), Qt::AlignRight | Qt::AlignVCenter, 1, formatTickLabel(v), 15);
+            p, box, QFont(font), Qt::AlignRight | Qt::AlignVCenter, 1, yTickLabel(v, step), 15);
     }
+}
 
-    p->setPen(QPen(QColor(200, 200, 200, 255), 2));
+void drawFrame(QPainter *p, const PlotMapping &m)
+{
+    const ChCoord &coord = m.coord;
+    p->setPen(QPen(frameColour, 2));
     const QRectF frame(std::trunc(coord.plotX0), std::trunc(coord.plotY0),
         std::trunc(coord.plotX1 - coord.plotX0), std::trunc(coord.plotY1 - coord.plotY0));
     p->drawRects(&frame, 1);
 }
 
+// The x title right-aligned under the x labels, the y title left-aligned above the plot
+// area: both in margins that the labels leave free.
+void drawTitles(QPainter *p, const PlotMapping &m, const PlotDecor &decor)
+{
+    const ChCoord &coord = m.coord;
+    const QRect plot = m.plotRect();
+    const double rowH = std::abs(std::trunc((coord.plotY1 - coord.plotY0) / coord.labelRows));
+    const double bottom = std::max(coord.winY0, coord.winY1);
+    const double top = std::min(coord.winY0, coord.winY1);
+    const double titleH = std::min(18.0, std::max(8.0, bottom - plot.bottom() - rowH));
+    DrawText text(nullptr);
+    p->setPen(titleColour);
+    if (!decor.xTitle.isEmpty()) {
+        const QRectF box(plot.left(), plot.bottom() + rowH, plot.width(), titleH);
+        text.drawFittedText(
+            p, box, QFont(), Qt::AlignRight | Qt::AlignVCenter, 1, decor.xTitle, 10);
+    }
+    if (!decor.yTitle.isEmpty()) {
+        const double h = std::min(18.0, std::max(8.0, plot.top() - top - 1));
+        const QRectF box(plot.left(), plot.top() - h - 1, plot.width() / 2.0, h);
+        text.drawFittedText(p, box, QFont(), Qt::AlignLeft | Qt::AlignVCenter, 1, decor.yTitle, 10);
+    }
+}
+
+// The legend in the plot area's top right corner: a short line in each curve's colour
+// before its name, on white.
+void drawLegend(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &all)
+{
+    // Only curves with points: a ticked job without data has nothing to explain.
+    QVector<PlotCurve> drawn;
+    for (const PlotCurve &c : all)
+        if (!c.series.x.isEmpty())
+            drawn << c;
+    const QVector<PlotCurve> &curves = drawn;
+    if (curves.isEmpty())
+        return;
+    QVector<QString> names;
+    for (const PlotCurve &c : curves)
+        names << c.name;
+    const QStringList lines = legendLines(names, legendNames);
+    const QFont font;
+    const QFontMetricsF fm(font);
+    // Whole pixels, so that the window and a saved picture of it draw the same lines.
+    const double rowH = std::ceil(fm.height());
+    const double swatch = std::ceil(2 * fm.averageCharWidth() + 6);
+    double textW = 0;
+    for (const QString &line : lines)
+        textW = std::max(textW, std::ceil(fm.horizontalAdvance(line)));
+    const QRect plot = m.plotRect();
+    const double w = std::min(swatch + textW + 12, plot.width() - 8.0);
+    const double h = std::min(lines.size() * rowH + 8, plot.height() - 8.0);
+    const QRectF box(plot.right() - 4 - w, plot.top() + 4, w, h);
+    p->save();
+    p->setClipRect(box);
+    p->setPen(QPen(frameColour, 1));
+    p->setBrush(QColor(255, 255, 255, 235));
+    p->drawRect(box);
+    p->setFont(font);
+    const int named = std::min(int(curves.size()), legendNames);
+    for (int i = 0; i < lines.size(); ++i) {
+        const double y = box.top() + 4 + i * rowH;
+        if (i < named) {
+            // A filled rectangle: a wide line on a pixel edge may fall either side of it.
+            const int mid = int(std::floor(y + rowH / 2));
+            p->fillRect(QRect(int(box.left()) + 4, mid - 1, int(swatch) - 4, 2), curves[i].color);
+        }
+        p->setPen(Qt::black);
+        p->drawText(QRectF(box.left() + swatch + 6, y, textW + 2, rowH),
+            Qt::AlignLeft | Qt::AlignVCenter, lines[i]);
+    }
+    p->restore();
+}
+
+} // namespace
+
+QStringList legendLines(const QVector<QString> &names, int maxNames)
+{
+    QStringList lines;
+    for (int i = 0; i < names.size() && i < maxNames; ++i)
+        lines << names[i];
+    if (names.size() > maxNames)
+        lines << QCoreApplication::translate("ShowChi", "\u2026 and %1 more")
+                     .arg(names.size() - maxNames);
+    return lines;
+}
+
+void drawChiPlot(
+    QPainter *p, const ChCoord &coord, const QVector<PlotCurve> &curves, const PlotDecor &decor)
+{
+    const PlotMapping mapping(coord);
+    // A view that cannot be mapped would put NaN or infinity into the painter.
+    if (!mapping.usableMapping())
+        return;
+    drawCurves(p, mapping, curves);
+    drawGrid(p, mapping);
+    drawFrame(p, mapping);
+    drawTitles(p, mapping, decor);
+    if (decor.legend)
+        drawLegend(p, mapping, curves);
+}
+
 namespace {
 
-void paintFitted(QPainter *p, const QVector<ChiCurve> &curves, const QSize &size)
+void paintPicture(QPainter *p, const QSize &size, const ChCoord &view,
+    const QVector<PlotCurve> &curves, const PlotDecor &decor)
 {
     p->fillRect(QRect(QPoint(0, 0), size), Qt::white);
     ChCoord coord;
     coord.setWindow(0, size.height(), size.width(), 0);
     coord.updatePlotArea();
-    QVector<const ChiData *> shown;
-    for (const ChiCurve &curve : curves)
-        shown << curve.data;
-    double x0 = 0, y0 = -1, x1 = 20, y1 = 1;
-    if (fitChiRange(shown, x0, y0, x1, y1))
-        coord.setDataRange(x0, y0, x1, y1);
-    drawChiPlot(p, coord, curves);
+    coord.setDataRange(view.dataX0, view.dataY0, view.dataX1, view.dataY1);
+    drawChiPlot(p, coord, curves, decor);
 }
 
 } // namespace
 
-bool saveChiPlot(const QString &path, const QVector<ChiCurve> &curves, const QSize &size)
+bool savePlotPicture(const QString &path, const QSize &size, const ChCoord &view,
+    const QVector<PlotCurve> &curves, const PlotDecor &decor)
 {
     if (path.endsWith(".svg", Qt::CaseInsensitive)) {
         QFile file(path);
@@ -175,30 +274,92 @@ bool saveChiPlot(const QString &path, const QVector<ChiCurve> &curves, const QSi
         svg.setOutputDevice(&file);
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle("chi(k)");
+        svg.setTitle(decor.yTitle.isEmpty() ? QStringLiteral("chi(k)") : decor.yTitle);
         QPainter p(&svg);
-        paintFitted(&p, curves, size);
+        paintPicture(&p, size, view, curves, decor);
         p.end();
         return file.error() == QFile::NoError;
     }
     QImage image(size, QImage::Format_ARGB32);
     QPainter p(&image);
-    paintFitted(&p, curves, size);
+    paintPicture(&p, size, view, curves, decor);
     p.end();
     return image.save(path, "PNG");
 }
 
-QVector<ChiCurve> jobCurves(const QVector<Job *> &jobs)
+bool saveFittedPlot(const QString &path, const QSize &size, PlotSpace space,
+    const QVector<PlotCurve> &curves, const PlotDecor &decor)
+{
+    QVector<Series> shown;
+    for (const PlotCurve &curve : curves)
+        shown << curve.series;
+    ChCoord view;
+    double x0 = 0, y0 = -1, x1 = 20, y1 = 1;
+    fitView(space, shown, x0, y0, x1, y1);
+    view.setDataRange(x0, y0, x1, y1);
+    return savePlotPicture(path, size, view, curves, decor);
+}
+
+int nearestSeries(
+    const QVector<Series> &series, const ChCoord &coord, double px, double py, double maxPixels)
+{
+    if (!usable(coord.dataX0, coord.dataX1) || !usable(coord.dataY0, coord.dataY1)
+        || coord.plotX0 == coord.plotX1)
+        return -1;
+    // Only the points within maxPixels of the mouse in x can carry a segment that near.
+    const double reach = std::abs(maxPixels / coord.toScreenDX(1));
+    const double at = coord.toDataX(px);
+    int best = -1;
+    double bestD2 = maxPixels * maxPixels;
+    for (int i = 0; i < series.size(); ++i) {
+        const Series &s = series[i];
+        if (s.x.isEmpty())
+            continue;
+        int first, last;
+        visibleRange(s, at - reach, at + reach, first, last);
+        double ax = coord.toScreenX(s.x[first]), ay = coord.toScreenY(s.y[first]);
+        if (first == last && std::isfinite(ax) && std::isfinite(ay)) {
+            const double d2 = segmentDistance2(px, py, ax, ay, ax, ay);
+            if (d2 <= bestD2) {
+                bestD2 = d2;
+                best = i;
+            }
+        }
+        for (int j = first + 1; j <= last; ++j) {
+            const double bx = coord.toScreenX(s.x[j]), by = coord.toScreenY(s.y[j]);
+            if (std::isfinite(ax + ay + bx + by)) {
+                const double d2 = segmentDistance2(px, py, ax, ay, bx, by);
+                if (d2 <= bestD2) {
+                    bestD2 = d2;
+                    best = i;
+                }
+            }
+            ax = bx;
+            ay = by;
+        }
+    }
+    return best;
+}
+
+QVector<PlotCurve> jobCurves(const QVector<Job *> &jobs, const PlotView &view, SeriesCache &cache)
 {
     const CColors palette;
-    QVector<ChiCurve> curves;
+    QVector<PlotCurve> curves;
     for (int i = 0; i < jobs.size(); ++i) {
         const Job *job = jobs.at(i);
         if (!job->chi().valid)
             continue;
         const QColor colour = job->curveColor() != 0 ? QColor::fromRgba(job->curveColor())
                                                      : palette.color(i % palette.count());
-        curves.append(ChiCurve{&job->chi(), colour});
+        curves.append(PlotCurve{cache.series(job->chi(), view), colour, job->inputName()});
     }
     return curves;
+}
+
+bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
+                  const QSize &size)
+{
+    SeriesCache cache;
+    return saveFittedPlot(path, size, view.space, jobCurves(jobs, view, cache),
+                          PlotDecor{xTitle(view), yTitle(view), false});
 }

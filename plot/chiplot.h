@@ -1,39 +1,63 @@
 #ifndef CHIPLOT_H
 #define CHIPLOT_H
 
+#include "chiseries.h"
+
 #include <QColor>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class ChCoord;
-class ChiData;
 class Job;
 class QPainter;
 
-// One curve to plot: a job's chi data in the job's colour.
-struct ChiCurve
+// One curve to plot: a job's series in the job's colour, named after its input.
+struct PlotCurve
 {
-    const ChiData *data = nullptr;
+    Series series;
     QColor color;
+    QString name;
 };
 
-// The view that fits the given data: k from the least to the greatest k, chi symmetric
-// about zero. Empty ranges are widened around their value and unusable data falls back
-// to k 0..20, chi -1..1. Returns false, leaving the bounds alone, when given no data.
-bool fitChiRange(
-    const QVector<const ChiData *> &shown, double &x0, double &y0, double &x1, double &y1);
+// What is drawn around the curves: the axis titles and, when asked for, the legend.
+struct PlotDecor
+{
+    QString xTitle;
+    QString yTitle;
+    bool legend = false;
+};
 
-// Draws the curves, the grid with its labels and the frame of the plot area, with the
-// window, plot area and data range of coord as they stand.
-void drawChiPlot(QPainter *p, const ChCoord &coord, const QVector<ChiCurve> &curves);
+// The legend's lines for the given names: at most maxNames of them, then "... and N more".
+QStringList legendLines(const QVector<QString> &names, int maxNames = 20);
 
-// Saves the curves, fitted to their data on a white background, as PNG, or as SVG
-// when the path ends in ".svg". Returns false when the file could not be written.
-bool saveChiPlot(const QString &path, const QVector<ChiCurve> &curves, const QSize &size);
+// Draws, with the window, plot area and data range of coord as they stand: the curves
+// (clipped to the plot area), the grid with its labels, the frame, the axis titles and
+// the legend, in that order.
+void drawChiPlot(
+    QPainter *p, const ChCoord &coord, const QVector<PlotCurve> &curves, const PlotDecor &decor);
 
-// The curves of the jobs that have data, each in its colour or, where the plot window has
-// given it none, in the palette's colour for its place among the jobs.
-QVector<ChiCurve> jobCurves(const QVector<Job *> &jobs);
+// Draws the plot as drawChiPlot does onto a white picture of the given size with the data
+// range of view, as PNG, or as SVG when the path ends in ".svg". False when the file could
+// not be written.
+bool savePlotPicture(const QString &path, const QSize &size, const ChCoord &view,
+    const QVector<PlotCurve> &curves, const PlotDecor &decor);
+
+// The same, with the data range fitted to the curves in the given space.
+bool saveFittedPlot(const QString &path, const QSize &size, PlotSpace space,
+    const QVector<PlotCurve> &curves, const PlotDecor &decor);
+
+// The index of the series whose line passes nearest to the pixel (px, py) under the
+// mapping of coord, if within maxPixels of it; -1 for none.
+int nearestSeries(
+    const QVector<Series> &series, const ChCoord &coord, double px, double py, double maxPixels);
+
+// The curves of the jobs that have data, in the view, each in its colour or, where no
+// plot window has given it one, in the palette's colour for its place among the jobs.
+QVector<PlotCurve> jobCurves(const QVector<Job *> &jobs, const PlotView &view, SeriesCache &cache);
+// Those curves, fitted, on a white picture of the given size (PNG, or SVG for ".svg").
+bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
+                  const QSize &size = QSize(800, 500));
 
 #endif

@@ -1,9 +1,48 @@
 #include "showchi.h"
 
-#include "chiplot.h"
-#include "job.h"
+#include "ftdialog.h"
+#include "plotexport.h"
 
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QPainter>
+#include <QRubberBand>
+
+namespace {
+
+// How near the mouse must come to a curve, in pixels, to name or pick it.
+constexpr double pickPixels = 6;
+// A release this near its press is a click, not a drag.
+constexpr int clickPixels = 2;
+
+bool plainPress(const MouseC &m, Qt::MouseButton button)
+{
+    return m.pressButton == button
+        && !(m.pressModifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
+}
+
+// Every paint sets the read-outs; a field whose text stays is left alone. A field keeps
+// the width of the form unless its text needs more ("-1.11022e-16" does).
+void setReadout(QLineEdit *field, const QString &text)
+{
+    if (field->text() == text)
+        return;
+    field->setText(text);
+    const int designed = 80;
+    const int frames
+        = 2 * field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field);
+    const QMargins margins = field->textMargins();
+    // The line edit's own inner margin is 2 pixels a side, and the cursor takes one more.
+    const int wanted = field->fontMetrics().horizontalAdvance(text) + margins.left()
+        + margins.right() + frames + 2 * 2 + 1;
+    const int width = std::max(designed, wanted);
+    if (field->maximumWidth() != width)
+        field->setMaximumWidth(width);
+    if (field->minimumWidth() != std::max(30, wanted))
+        field->setMinimumWidth(std::max(30, wanted));
+}
+
+} // namespace
 
 ShowChi::ShowChi(QWidget *parent)
     : QFrame(parent)
@@ -11,18 +50,30 @@ ShowChi::ShowChi(QWidget *parent)
 {
     setupUi(this);
     rescalePending = true;
+    zoomBand = new QRubberBand(QRubberBand::Rectangle, DispChi);
     connect(DispChi, &DispA::drawImage1, this, &ShowChi::draw);
     connect(ResetScale, &QPushButton::clicked, this, &ShowChi::resetScale);
+    connect(DispChi, &DispA::mousePressed0, this, &ShowChi::mousePressed);
+    connect(DispChi, &DispA::mouseMoved0, this, &ShowChi::mouseMoved);
+    connect(DispChi, &DispA::mouseReleased0, this, &ShowChi::mouseReleased);
+    connect(KWeight, QOverload<int>::of(&QComboBox::activated), this, [this](int weight) {
+        plotView.kWeight = weight;
+        viewChanged();
+    });
+    connect(Space, QOverload<int>::of(&QComboBox::activated), this, [this](int space) {
+        plotView.space = space == 1 ? PlotSpace::R : PlotSpace::K;
+        viewChanged();
+    });
+    connect(ShowLegend, &QCheckBox::toggled, this, [this] { update(); });
+    connect(FtSettings, &QToolButton::clicked, this, &ShowChi::showFtDialog);
+    connect(SaveView, &QToolButton::clicked, this, &ShowChi::chooseFileAndSave);
 }
 
 void ShowChi::registerJob(Job *job)
 {
-    job->setCurveColor(chiColors.color(jobs.size() % chiColors.count()).rgba());
+    giveColour(job, chiColors.color(jobs.size() % chiColors.count()));
     jobs.append(job);
-    connect(job, &Job::newChi, this, QOverload<>::of(&ShowChi::update));
-    connect(job, &Job::showChanged, this, QOverload<>::of(&ShowChi::update));
-    connect(job, &Job::chiCleared, this, QOverload<>::of(&ShowChi::update));
-    connect(job, &Job::colorChanged, this, QOverload<>::of(&ShowChi::update));
+    watchJob(job);
 }
 
 void ShowChi::resetScale()
@@ -31,11 +82,48 @@ void ShowChi::resetScale()
     update();
 }
 
-// Every paint sets the read-outs; a field whose text stays is left alone.
-static void setReadout(QLineEdit *field, const QString &text)
+void ShowChi::setView(const PlotView &view)
 {
-    if (field->text() != text)
-        field->setText(text);
+    plotView = view;
+    KWeight->setCurrentIndex(view.kWeight);
+    Space->setCurrentIndex(view.space == PlotSpace::R ? 1 : 0);
+    if (ftDialog)
+        ftDialog->setParams(view.ft);
+    viewChanged();
+}
+
+// A new weight, space or window fits the view again, as Reset Scale does.
+void ShowChi::viewChanged()
+{
+    showReadoutLabels();
+    resetScale();
+}
+
+void ShowChi::showReadoutLabels()
+{
+    const bool r = plotView.space == PlotSpace::R;
+    label->setText(r ? tr("R") : tr("k"));
+    label_2->setText(r              ? tr("|chi(R)|")
+            : plotView.kWeight == 0 ? tr("chi")
+                                    : KWeight->currentText());
+}
+
+QVector<PlotCurve> ShowChi::shownCurves(QVector<int> *jobIndices)
+{
+    QVector<PlotCurve> curves;
+    for (int i = 0; i < jobs.size(); ++i) {
+        if (!isShown(jobs[i]))
+            continue;
+        curves.append(plotCurve(curveSource(jobs[i]), plotView, seriesCache));
+        if (jobIndices)
+            jobIndices->append(i);
+    }
+    return curves;
+}
+
+PlotDecor ShowChi::decor() const
+{
+    return PlotDecor { xTitle(plotView), yTitle(plotView), ShowLegend->isChecked() };
 }
 
 void ShowChi::draw(QPainter *p)
@@ -43,27 +131,131 @@ void ShowChi::draw(QPainter *p)
     ChCoord &coord = DispChi->coord;
     coord.updatePlotArea();
 
-    QVector<ChiCurve> curves;
-    QVector<const ChiData *> shown;
-    for (const Job *job : qAsConst(jobs)) {
-        if (job->isShown()) {
-            curves.append(ChiCurve { &job->chi(), QColor::fromRgba(job->curveColor()) });
-            shown.append(&job->chi());
-        }
-    }
+    QVector<int> shownJobs;
+    const QVector<PlotCurve> curves = shownCurves(&shownJobs);
+    drawnCurves = curves;
+    drawnJobs = shownJobs;
 
     if (rescalePending) {
         if (jobs.isEmpty())
             return;
+        QVector<Series> shown;
+        for (const PlotCurve &curve : curves)
+            shown.append(curve.series);
         double x0, y0, x1, y1;
-        if (!fitChiRange(shown, x0, y0, x1, y1))
+        if (!fitView(plotView.space, shown, x0, y0, x1, y1))
             return;
         coord.setDataRange(x0, y0, x1, y1);
         rescalePending = false;
     }
 
-    drawChiPlot(p, coord, curves);
+    drawChiPlot(p, coord, curves, decor());
 
     setReadout(CurK, QString::number(coord.toDataX(DispChi->mouseC.nowX), 'g', 6));
     setReadout(CurChi, QString::number(coord.toDataY(DispChi->mouseC.nowY), 'g', 6));
+}
+
+int ShowChi::curveAt(int x, int y) const
+{
+    return nearestSeries(
+        [this] {
+            QVector<Series> series;
+            for (const PlotCurve &curve : drawnCurves)
+                series.append(curve.series);
+            return series;
+        }(),
+        DispChi->coord, x, y, pickPixels);
+}
+
+void ShowChi::showCurveName(int curve)
+{
+    const QString name = curve < 0 ? QString() : drawnCurves[curve].name;
+    CurName->setText(CurName->fontMetrics().elidedText(name, Qt::ElideMiddle, CurName->width()));
+    CurName->setToolTip(name);
+    QPalette palette = CurName->palette();
+    palette.setColor(QPalette::WindowText,
+        curve < 0 ? this->palette().color(QPalette::WindowText) : drawnCurves[curve].color);
+    CurName->setPalette(palette);
+}
+
+void ShowChi::mousePressed()
+{
+    const MouseC &m = DispChi->mouseC;
+    if (plainPress(m, Qt::RightButton)) {
+        zoomBand->setGeometry(QRect(QPoint(m.pressX, m.pressY), QSize()));
+        zoomBand->show();
+    }
+}
+
+void ShowChi::mouseMoved()
+{
+    const MouseC &m = DispChi->mouseC;
+    if (zoomBand->isVisible()) {
+        zoomBand->setGeometry(
+            QRect(QPoint(m.pressX, m.pressY), QPoint(m.nowX, m.nowY)).normalized());
+        return;
+    }
+    if (!m.pressed)
+        showCurveName(curveAt(m.nowX, m.nowY));
+}
+
+void ShowChi::mouseReleased()
+{
+    const MouseC &m = DispChi->mouseC;
+    zoomBand->hide();
+    if (plainPress(m, Qt::LeftButton) && std::abs(m.releaseX - m.pressX) <= clickPixels
+        && std::abs(m.releaseY - m.pressY) <= clickPixels) {
+        const int curve = curveAt(m.releaseX, m.releaseY);
+        if (curve >= 0)
+            emit curveClicked(drawnJobs[curve]);
+    }
+}
+
+bool ShowChi::saveView(const QString &path)
+{
+    const QVector<PlotCurve> curves = shownCurves(nullptr);
+    const ChCoord &coord = DispChi->coord;
+    if (!path.endsWith(".csv", Qt::CaseInsensitive))
+        return savePlotPicture(path, DispChi->size(), coord, curves, decor());
+    QVector<QString> names;
+    QVector<Series> series;
+    for (const PlotCurve &curve : curves)
+        if (curve.series.valid) {
+            names.append(curve.name);
+            series.append(curve.series);
+        }
+    return saveViewCsv(path, plotView.space, coord.dataX0, coord.dataX1, names, series);
+}
+
+void ShowChi::chooseFileAndSave()
+{
+    const QString png = tr("PNG picture (*.png)"), svg = tr("SVG picture (*.svg)"),
+                  csv = tr("CSV data (*.csv)");
+    QString filter = png;
+    QString path = QFileDialog::getSaveFileName(this, tr("Save the plot"),
+        saveDir.isEmpty() ? QStringLiteral("chi.png") : saveDir + "/chi.png",
+        png + ";;" + svg + ";;" + csv, &filter);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += filter == svg ? ".svg" : filter == csv ? ".csv" : ".png";
+    saveDir = QFileInfo(path).absolutePath();
+    if (!saveView(path))
+        QMessageBox::warning(this, windowTitle(), tr("Can not save the plot to %1").arg(path));
+}
+
+void ShowChi::showFtDialog()
+{
+    if (!ftDialog) {
+        ftDialog = new FtDialog(this);
+        ftDialog->setParams(plotView.ft);
+        connect(ftDialog, &FtDialog::paramsChanged, this, [this](const FtParams &ft) {
+            plotView.ft = ft;
+            if (plotView.space == PlotSpace::R)
+                viewChanged();
+        });
+    }
+    ftDialog->show();
+    ftDialog->raise();
+    ftDialog->activateWindow();
 }

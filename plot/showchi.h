@@ -2,15 +2,20 @@
 #define SHOWCHI_H
 
 #include "ccolors.h"
+#include "chiplot.h"
+#include "curvesource.h"
 #include "ui_showchi.h"
 
 #include <QFrame>
 #include <QVector>
 
 class Job;
+class FtDialog;
 class QPainter;
+class QRubberBand;
 
-// The plot window: the chi(k) curves of the jobs shown (their Show box ticked).
+// The plot window: the curves of the jobs shown (their Show box ticked), as k^w chi(k) or as
+// |chi(R)|, with read-outs, the name of the curve under the mouse and an optional legend.
 class ShowChi : public QFrame, private Ui_ShowChi
 {
     Q_OBJECT
@@ -22,14 +27,53 @@ public:
     // The drawing area, for tests and for saving pictures of the plot.
     DispA *plotArea() const { return DispChi; }
 
+    const PlotView &view() const { return plotView; }
+    // Shows the given view, fitted as Reset Scale fits it.
+    void setView(const PlotView &view);
+    // The view as the window shows it: a PNG or SVG picture of the drawing area's size, or
+    // (for a name ending in ".csv") its data. False when the file could not be written.
+    bool saveView(const QString &path);
+
+    // What the plot reads of a job at every paint (curvesource.cpp holds all code that
+    // touches jobs).
+    static PlotCurveSource curveSource(const Job *job);
+    static bool isShown(const Job *job);
+
+signals:
+    // A click on a curve: the job's place in the order of registration.
+    void curveClicked(int jobIndex);
+
 private slots:
     void resetScale();
     void draw(QPainter *p);
 
 private:
+    static void giveColour(Job *job, const QColor &colour);
+    void watchJob(Job *job);
+
+    QVector<PlotCurve> shownCurves(QVector<int> *jobIndices);
+    PlotDecor decor() const;
+    void viewChanged();
+    void showReadoutLabels();
+    void mousePressed();
+    void mouseMoved();
+    void mouseReleased();
+    int curveAt(int x, int y) const;
+    void showCurveName(int curve);
+    void chooseFileAndSave();
+    void showFtDialog();
+
     bool rescalePending = true;
     CColors chiColors;
     QVector<Job *> jobs;
+    PlotView plotView;
+    SeriesCache seriesCache;
+    // The curves of the last paint and their jobs, which the mouse picks from.
+    QVector<PlotCurve> drawnCurves;
+    QVector<int> drawnJobs;
+    QRubberBand *zoomBand = nullptr;
+    FtDialog *ftDialog = nullptr;
+    QString saveDir;
 };
 
 #endif

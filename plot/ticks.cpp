@@ -1,5 +1,6 @@
 #include "ticks.h"
 
+#include <algorithm>
 #include <cmath>
 
 bool computeTicks(double lower, double upper, double &step, double &first, double &last)
@@ -71,4 +72,47 @@ QString formatTickLabel(double value)
     if (exponent >= 0 && 5 - 3 - exponent > 0)
         return QString::number(value, 'f', 2 - static_cast<int>(exponent));
     return QStringLiteral("%1").arg(value, value >= 0 ? 4 : 5, 'f', 2, QLatin1Char(' '));
+}
+
+namespace {
+
+// Decimals that a multiple of step needs: 0 for a step of 1 or more, 1 for 0.2 or 0.5, ...
+int stepDecimals(double step)
+{
+    if (!(step > 0) || !std::isfinite(step))
+        return 0;
+    return std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
+}
+
+double onStep(double value, double step)
+{
+    if (!(step > 0) || !std::isfinite(value / step))
+        return value;
+    const double v = std::round(value / step) * step;
+    // Positive zero: a tick at -1e-17 is the zero tick.
+    return std::fabs(v) < 1e-6 * step ? 0.0 : v;
+}
+
+} // namespace
+
+QString yTickLabel(double value, double step)
+{
+    const double v = onStep(value, step);
+    const int wanted = stepDecimals(step);
+    if (v == 0)
+        return QString::number(0.0, 'f', std::max(2, wanted));
+    const QString label = formatTickLabel(v);
+    const int point = label.indexOf(QLatin1Char('.'));
+    const int decimals = point < 0 ? 0 : label.size() - point - 1;
+    return wanted <= decimals ? label : QString::number(v, 'f', std::min(wanted, 17));
+}
+
+QString xTickLabel(double value, double step)
+{
+    const double v = onStep(value, step);
+    int digits = 6;
+    if (v != 0 && std::isfinite(v))
+        digits = std::max(digits,
+            static_cast<int>(std::floor(std::log10(std::fabs(v)))) + 1 + stepDecimals(step));
+    return QString::number(v, 'g', std::min(digits, 17));
 }

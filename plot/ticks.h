@@ -17,4 +17,11 @@ QVector<double> tickValues(double lower, double upper);
 // The y-axis label of a tick value, about five characters wide.
 QString formatTickLabel(double value);
 
+// The labels the plot draws for the ticks of a step: the value taken as the multiple of the
+// step it drifted from, so that zero reads "0.00" and not "-0.00", with as many decimals as
+// the step needs to tell neighbouring ticks apart (y: at least those of formatTickLabel;
+// x: at least the 6 significant digits of QString::number's 'g' format).
+QString yTickLabel(double value, double step);
+QString xTickLabel(double value, double step);
+
 #endif

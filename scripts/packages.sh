@@ -4,6 +4,7 @@ ORBELIN_BUILD_PACKAGES=(
     cmake g++ make
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev
     gemmi-dev tao-pegtl-dev libstb-dev
+    libfftw3-dev pkg-config
 )
 # FEFF 6L (/usr/bin/feff6) for the end-to-end tests and the demo; a CJK font
 # so that the Japanese labels render.

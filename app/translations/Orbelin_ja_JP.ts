@@ -126,5 +126,21 @@
         <source>Proc List</source>
         <translation>Atoms/FeFF プロセスリスト</translation>
     </message>
+    <message>
+        <source>&amp;Plot</source>
+        <translation>プロット(&amp;P)</translation>
+    </message>
+    <message>
+        <source>Show the plot window</source>
+        <translation>プロットウィンドウを表示</translation>
+    </message>
+    <message>
+        <source>Show all</source>
+        <translation>すべて表示</translation>
+    </message>
+    <message>
+        <source>Show none</source>
+        <translation>すべて非表示</translation>
+    </message>
 </context>
 </TS>

@@ -57,6 +57,10 @@ private slots:
             {"Gui", "Log:", "Log:"},
             {"Gui", "MainWindow", "Orbelin"},
             {"Gui", "Proc List", "Atoms/FeFF プロセスリスト"},
+            {"Gui", "&Plot", "プロット(&P)"},
+            {"Gui", "Show the plot window", "プロットウィンドウを表示"},
+            {"Gui", "Show all", "すべて表示"},
+            {"Gui", "Show none", "すべて非表示"},
         };
         for (const QStringList &row : table)
             QTest::newRow(qPrintable(row.at(0) + ": " + row.at(1))) << row.at(0) << row.at(1) << row.at(2);

@@ -143,6 +143,48 @@ private slots:
         }
     }
 
+    // The view options apply to -plot and -export; a value they do not take stops the
+    // program before any job runs.
+    void viewOptions_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("header"); // of the CSV; empty: none written
+        QTest::newRow("k, weighted") << QStringList { "-kweight", "1" } << 0 << "k,a.inp,b.inp";
+        QTest::newRow("R, Kaiser")
+            << QStringList { "-space", "r", "-ft", "2,12,2,kaiser" } << 0 << "R,a.inp,b.inp";
+        QTest::newRow("weight 5") << QStringList { "-kweight", "5" } << 2 << "";
+        QTest::newRow("space q") << QStringList { "-space", "q" } << 2 << "";
+        QTest::newRow("window too short") << QStringList { "-ft", "3,3,1,hanning" } << 2 << "";
+    }
+
+    void viewOptions()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, exitCode);
+        QFETCH(QString, header);
+        const QString dir = freshRun();
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "fake: --amp 1\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/b.inp", "fake: --amp 0.5\n"));
+        const BatchResult r = runBatch(dir,
+            QStringList { "-batch", "-c", "my.cfg", "-plot", "p.png", "-export", "d.csv" }
+                + options);
+        QCOMPARE(r.exitCode, exitCode);
+        if (header.isEmpty()) {
+            QVERIFY2(r.errors.startsWith(options.first()), qPrintable(r.errors));
+            QVERIFY(r.lines.isEmpty());
+            QVERIFY(!QFile::exists(dir + "/d.csv"));
+            return;
+        }
+        const QStringList rows
+            = QString::fromUtf8(readFile(dir + "/d.csv")).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.first(), header);
+        QVERIFY(rows.size() > 100);
+        QCOMPARE(rows[1].split(',').size(), 3);
+        QVERIFY(r.errors.contains("Data saved to " + dir + "/d.csv"));
+        QCOMPARE(QImage(dir + "/p.png").size(), QSize(800, 500));
+    }
+
     void unwritablePlotIsReported()
     {
         const QString dir = freshRun();

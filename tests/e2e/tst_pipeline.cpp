@@ -82,6 +82,60 @@ private slots:
         }
         QVERIFY2(coloursSeen >= 6, qPrintable(QString::number(coloursSeen)));
     }
+
+    // |chi(R)| of k^2 chi(k) from real FEFF results: each first shell is a peak at its
+    // distance less the usual phase shift (0.2 to 0.5 A). Cu: Cu-Cu 2.55 A; FeO: Fe-O
+    // 2.17 A and, strongest, Fe-Fe 3.06 A.
+    void rSpacePeaksAtTheShells()
+    {
+        QTemporaryDir run;
+        const QString dir = run.path();
+        QDir().mkpath(dir + "/00-Inp");
+        for (const char *name : { "Cu_feff.inp", "FeO_feff.inp" })
+            QVERIFY(QFile::copy(testData(QString("feff/") + name), dir + "/00-Inp/" + name));
+        QVERIFY(writeFile(dir + "/config.cfg", "MAX_PROC 2\nFEFF_EXE /usr/bin/feff6\n"));
+        QProcess orbelin;
+        orbelin.setWorkingDirectory(dir);
+        orbelin.start(ORBELIN_EXE,
+            { "-batch", "-e", "-plot", "chi_r.png", "-space", "r", "-kweight", "2", "-export",
+                "chi_r.csv" });
+        QVERIFY(orbelin.waitForFinished(120000));
+        QCOMPARE(orbelin.exitCode(), 0);
+        QCOMPARE(QImage(dir + "/chi_r.png").size(), QSize(800, 500));
+
+        const QStringList lines
+            = QString::fromUtf8(readFile(dir + "/chi_r.csv")).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.first(), QString("R,Cu_feff.inp,FeO_feff.inp"));
+        QCOMPARE(lines.size(), 1 + 196); // R_m from 0 to 6 A
+        QVector<double> r;
+        QVector<QVector<double>> y(2);
+        for (const QString &line : lines.mid(1)) {
+            const QStringList f = line.split(',');
+            r << f[0].toDouble();
+            y[0] << f[1].toDouble();
+            y[1] << f[2].toDouble();
+        }
+        // The peaks (local maxima above a quarter of the highest), in order of R.
+        auto peaks = [&](const QVector<double> &v) {
+            const double top = *std::max_element(v.begin(), v.end());
+            QVector<double> at;
+            for (int i = 1; i + 1 < v.size(); ++i)
+                if (v[i] > v[i - 1] && v[i] >= v[i + 1] && v[i] > 0.25 * top)
+                    at << r[i];
+            return at;
+        };
+        auto highest = [&](const QVector<double> &v) {
+            return r[int(std::max_element(v.begin(), v.end()) - v.begin())];
+        };
+        const QVector<double> cu = peaks(y[0]), feo = peaks(y[1]);
+        QVERIFY2(cu.first() > 2.55 - 0.5 && cu.first() < 2.55 - 0.2,
+            qPrintable(QString::number(cu.first())));
+        QCOMPARE(highest(y[0]), cu.first());
+        QVERIFY2(feo.first() > 2.17 - 0.5 && feo.first() < 2.17 - 0.2,
+            qPrintable(QString::number(feo.first())));
+        QVERIFY2(highest(y[1]) > 3.06 - 0.5 && highest(y[1]) < 3.06 - 0.2,
+            qPrintable(QString::number(highest(y[1]))));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPipeline)

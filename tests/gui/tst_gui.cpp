@@ -6,16 +6,18 @@
 #include "showchi.h"
 #include "testutil.h"
 
+#include "dragdrop.h"
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include "dragdrop.h"
 #include <QTextEdit>
 
 using namespace testutil;
@@ -176,6 +178,57 @@ private slots:
         QVERIFY(areaShown(top, "ResAtoms"));
         QVERIFY(!box(rowOf(gui, last), "ShowResFeff")->isChecked());
         QVERIFY(box(rowOf(gui, last), "Show")->isChecked());
+    }
+
+    // The Plot menu brings a closed plot window back and ticks or clears every Show box; a
+    // click on a curve scrolls the list to its job's row and marks that row alone.
+    void plotMenuAndRowOfAClickedCurve()
+    {
+        MainWindow window;
+        Gui &gui = window.gui;
+        gui.resize(800, 300);
+        gui.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&gui));
+        QVector<Job *> added;
+        for (int i = 0; i < 12; ++i) {
+            added << newJob();
+            gui.addJob(added.last());
+        }
+        QMenu *menu = gui.findChild<QMenu *>("PlotMenu");
+        QVERIFY(menu);
+        const QList<QAction *> actions = menu->actions();
+        QCOMPARE(actions.size(), 4); // with a separator
+        gui.plotWindow()->close();
+        actions[0]->trigger();
+        QVERIFY(gui.plotWindow()->isVisible());
+        actions[2]->trigger();
+        for (Job *job : added)
+            QVERIFY(box(rowOf(gui, job), "Show")->isChecked());
+        actions[3]->trigger();
+        for (Job *job : added)
+            QVERIFY(!box(rowOf(gui, job), "Show")->isChecked());
+
+        auto *scroll = gui.findChild<QScrollArea *>("ScrollA1");
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        QCoreApplication::processEvents();
+        emit gui.plotWindow()->curveClicked(1);
+        QCoreApplication::processEvents();
+        // The row of the clicked curve's job is in view, and marked.
+        auto marked = [&gui] {
+            QVector<const Job *> jobs;
+            for (Demeter *row : gui.jobList()->rowsInUse())
+                if (row->autoFillBackground())
+                    jobs << row->job();
+            return jobs;
+        };
+        Demeter *row = rowOf(gui, added[1]);
+        const QRect shown(QPoint(0, scroll->verticalScrollBar()->value()), scroll->viewport()->size());
+        QVERIFY2(shown.top() <= row->y() && row->geometry().bottom() <= shown.bottom(),
+                 qPrintable(QString("%1..%2").arg(shown.top()).arg(shown.bottom())));
+        QCOMPARE(marked(), QVector<const Job *>{added[1]});
+        emit gui.plotWindow()->curveClicked(11);
+        QCOMPARE(marked(), QVector<const Job *>{added[11]});
+        emit gui.plotWindow()->curveClicked(12); // no such row
     }
 
     void logLines()

@@ -1,12 +1,16 @@
 #include "ccolors.h"
+#include "chiseries.h"
 #include "shownjob.h"
 #include "dispa.h"
 #include "showchi.h"
 #include "testutil.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRubberBand>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
@@ -98,6 +102,20 @@ private:
     static QString readout(ShowChi &chi, const char *name)
     {
         return chi.findChild<QLineEdit *>(name)->text();
+    }
+
+    // What a user's choice in one of the window's combo boxes does.
+    static void choose(ShowChi &chi, const char *name, int index)
+    {
+        auto *box = chi.findChild<QComboBox *>(name);
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
+
+    static QPoint screenPoint(const ShowChi &chi, double x, double y)
+    {
+        const ChCoord &c = chi.plotArea()->coord;
+        return QPoint(int(std::trunc(c.toScreenX(x))), int(std::trunc(c.toScreenY(y))));
     }
 
     static void showWindow(ShowChi &chi)
@@ -314,6 +332,170 @@ private slots:
         QVERIFY(std::isfinite(r.x0) && std::isfinite(r.x1) && r.x0 < r.x1);
         QVERIFY(std::isfinite(r.y0) && std::isfinite(r.y1) && r.y0 < r.y1);
         QVERIFY(std::isfinite(readout(chi, "CurK").toDouble()));
+    }
+
+    // The weight and the space fit the view again; the read-outs are in the view's units.
+    void weightAndSpaceFitTheView_data()
+    {
+        QTest::addColumn<int>("weight");
+        QTest::addColumn<bool>("r");
+        QTest::addColumn<QString>("xLabel");
+        QTest::addColumn<QString>("yLabel");
+        QTest::newRow("k^2 chi") << 2 << false << "k" << QString::fromUtf8("k²·chi");
+        QTest::newRow("|chi(R)| of chi") << 0 << true << "R"
+                                         << "|chi(R)|";
+        QTest::newRow("|chi(R)| of k^3 chi") << 3 << true << "R"
+                                             << "|chi(R)|";
+    }
+    void weightAndSpaceFitTheView()
+    {
+        QFETCH(int, weight);
+        QFETCH(bool, r);
+        ShowChi chi;
+        showWindow(chi);
+        ShownJob *job = shownJob(chi, readFile(testData("chi/Cu_feff6.chi.dat")));
+        paint(chi);
+        DispA *area = chi.plotArea();
+        QTest::mouseMove(area, QPoint(300, 100));
+        QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, QPoint(300, 100));
+        QMouseEvent drag(
+            QEvent::MouseMove, QPointF(340, 120), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(area, &drag);
+        QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, QPoint(340, 120));
+
+        choose(chi, "KWeight", weight);
+        choose(chi, "Space", r ? 1 : 0);
+        QImage image = paint(chi);
+        const Range got = rangeOf(area);
+        const Series s = r ? rSeries(job->job.chi(), weight, FtParams()) : kSeries(job->job.chi(), weight);
+        if (r) {
+            double top = 0;
+            for (int m = 0; s.x[m] <= 6; ++m)
+                top = std::max(top, s.y[m]);
+            QCOMPARE(got.x0, 0.0);
+            QCOMPARE(got.x1, 6.0);
+            QCOMPARE(got.y0, 0.0);
+            QCOMPARE(got.y1, 1.05 * top);
+        } else {
+            QCOMPARE(got.x0, 0.0);
+            QCOMPARE(got.x1, 20.0);
+            QCOMPARE(got.y1, std::max(s.yMax, -s.yMin));
+            QCOMPARE(got.y0, -got.y1);
+        }
+        // The highest point is drawn in the job's colour.
+        const int top = int(std::max_element(s.y.begin(), s.y.end()) - s.y.begin());
+        const QPoint peak = screenPoint(chi, s.x[top], s.y[top]);
+        QCOMPARE(image.pixelColor(peak), colorOf(job));
+
+        QTest::mouseMove(area, QPoint(200, 150));
+        paint(chi);
+        QCOMPARE(readout(chi, "CurK"), QString::number(area->coord.toDataX(200), 'g', 6));
+        QCOMPARE(readout(chi, "CurChi"), QString::number(area->coord.toDataY(150), 'g', 6));
+        QTEST(chi.findChild<QLabel *>("label")->text(), "xLabel");
+        QTEST(chi.findChild<QLabel *>("label_2")->text(), "yLabel");
+        QCOMPARE(chi.view().kWeight, weight);
+
+        // Back to raw chi(k): the view of a window that was never touched.
+        choose(chi, "KWeight", 0);
+        choose(chi, "Space", 0);
+        paint(chi);
+        QCOMPARE(rangeOf(area).y1, std::max(job->job.chi().chiMax(), -job->job.chi().chiMin()));
+        QCOMPARE(chi.findChild<QLabel *>("label_2")->text(), QString("chi"));
+    }
+
+    // While the right button drags, the box shows; after the zoom no curve pixel lies
+    // outside the plot area.
+    void zoomBoxShownAndCurvesClipped()
+    {
+        ShowChi chi;
+        showWindow(chi);
+        ShownJob *job = shownJob(chi, readFile(testData("chi/Cu_feff6.chi.dat")));
+        paint(chi);
+        DispA *area = chi.plotArea();
+        auto *band = area->findChild<QRubberBand *>();
+        QVERIFY(band && !band->isVisible());
+        QTest::mousePress(area, Qt::RightButton, Qt::NoModifier, QPoint(200, 150));
+        QMouseEvent drag(
+            QEvent::MouseMove, QPointF(300, 250), Qt::NoButton, Qt::RightButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(area, &drag);
+        QVERIFY(band->isVisible());
+        QCOMPARE(band->geometry(), QRect(QPoint(200, 150), QPoint(300, 250)));
+        QTest::mouseRelease(area, Qt::RightButton, Qt::NoModifier, QPoint(300, 250));
+        QVERIFY(!band->isVisible());
+
+        const QImage image = paint(chi);
+        const ChCoord &c = area->coord;
+        const QRect plot(
+            QPoint(int(c.plotX0), int(c.plotY1)), QPoint(int(c.plotX1), int(c.plotY0)));
+        int inside = 0, outside = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) == colorOf(job))
+                    ++(plot.contains(x, y) ? inside : outside);
+        QVERIFY(inside > 100);
+        QCOMPARE(outside, 0);
+    }
+
+    // The name of the curve under the mouse shows beside the read-outs, and a click on a
+    // curve names its job.
+    void hoverNamesAndClickPicksTheJob()
+    {
+        ShowChi chi;
+        showWindow(chi);
+        ShownJob *low = shownJob(chi, chiFile({ 0, 10 }, { -1, -1 }));
+        ShownJob *high = shownJob(chi, chiFile({ 0, 10 }, { 1, 1 }));
+        QCOMPARE(chi.findChild<QCheckBox *>("ShowLegend")->isChecked(), false);
+        paint(chi);
+        DispA *area = chi.plotArea();
+        auto *name = chi.findChild<QLabel *>("CurName");
+        const QPoint onHigh = screenPoint(chi, 5, 1) + QPoint(0, 3);
+        QTest::mouseMove(area, onHigh);
+        // The label shows as much of the name as fits; its tool tip, the whole name.
+        QCOMPARE(name->toolTip(), QFileInfo(high->job.inputPath()).fileName());
+        QVERIFY(!name->text().isEmpty());
+        QTest::mouseMove(area, screenPoint(chi, 5, 0));
+        QCOMPARE(name->text(), QString());
+        QTest::mouseMove(area, screenPoint(chi, 5, -1) - QPoint(0, 4));
+        QCOMPARE(name->toolTip(), QFileInfo(low->job.inputPath()).fileName());
+
+        QSignalSpy clicked(&chi, &ShowChi::curveClicked);
+        QTest::mouseClick(area, Qt::LeftButton, Qt::NoModifier, onHigh);
+        QTest::mouseClick(area, Qt::LeftButton, Qt::NoModifier, screenPoint(chi, 5, 0));
+        QTest::mouseClick(area, Qt::LeftButton, Qt::ControlModifier, onHigh);
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(clicked.at(0).at(0).toInt(), 1);
+    }
+
+    // Save... writes the view as the window shows it.
+    void saveViewAsPictureAndData()
+    {
+        ShowChi chi;
+        showWindow(chi);
+        // Ticked, without data: no column. It takes black, so that the curve (red) has a
+        // colour no text of the plot is drawn in.
+        shownJob(chi, QByteArray());
+        ShownJob *job = shownJob(chi, readFile(testData("chi/Cu_feff6.chi.dat")));
+        chi.findChild<QCheckBox *>("ShowLegend")->setChecked(true);
+        const QImage shown = paint(chi);
+        QTemporaryDir dir;
+        QVERIFY(chi.saveView(dir.filePath("view.png")));
+        const QImage saved(dir.filePath("view.png"));
+        QCOMPARE(saved.size(), chi.plotArea()->size());
+        QCOMPARE(countColour(saved, colorOf(job)), countColour(shown, colorOf(job)));
+        QVERIFY(chi.saveView(dir.filePath("view.svg")));
+        QVERIFY(readFile(dir.filePath("view.svg")).contains("<svg"));
+
+        // Zoomed to k 5..10: the rows are the k grid of the view.
+        chi.plotArea()->coord.setDataRange(5, -1, 10, 1);
+        QVERIFY(chi.saveView(dir.filePath("view.csv")));
+        const QStringList lines
+            = QString::fromUtf8(readFile(dir.filePath("view.csv"))).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.first(), "k," + QFileInfo(job->job.inputPath()).fileName());
+        QCOMPARE(lines.size(), 1 + 101);
+        QCOMPARE(lines[1].section(',', 0, 0).toDouble(), 5.0);
+        QCOMPARE(lines.last().section(',', 0, 0).toDouble(), 10.0);
+        QCOMPARE(lines[1].section(',', 1).toDouble(), job->job.chi().chiValues[100]);
+        QVERIFY(!chi.saveView(dir.filePath("missing/view.csv")));
     }
 };
 

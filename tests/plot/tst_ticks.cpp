@@ -73,6 +73,41 @@ private slots:
         QFETCH(double, value);
         QTEST(::formatTickLabel(value), "label");
     }
+
+    // The plot's labels: a tick that drifted from a multiple of its step reads as that
+    // multiple, and a step finer than the labels' decimals gets more of them.
+    void plotLabels_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<QString>("y");
+        QTest::addColumn<QString>("x");
+        QTest::newRow("as formatTickLabel") << 0.4 << 0.2 << "0.40"
+                                            << "0.4";
+        QTest::newRow("one decimal 10..100") << 12.5 << 0.5 << "12.5"
+                                             << "12.5";
+        QTest::newRow("zero") << 0.0 << 0.2 << "0.00"
+                              << "0";
+        QTest::newRow("zero after drift") << -2.7755575615628914e-17 << 0.2 << "0.00"
+                                          << "0";
+        QTest::newRow("zero, fine step") << 1e-19 << 0.0005 << "0.0000"
+                                         << "0";
+        QTest::newRow("zoomed in y") << 0.0012000000000000001 << 0.0002 << "0.0012"
+                                     << "0.0012";
+        QTest::newRow("zoomed in 10..100") << 12.34 << 0.02 << "12.34"
+                                           << "12.34";
+        QTest::newRow("zoomed in x") << 12.000001999999 << 0.0000005 << "12.0000020"
+                                     << "12.000002";
+        QTest::newRow("150") << 150.0 << 50.0 << "150.00"
+                             << "150";
+    }
+    void plotLabels()
+    {
+        QFETCH(double, value);
+        QFETCH(double, step);
+        QTEST(::yTickLabel(value, step), "y");
+        QTEST(::xTickLabel(value, step), "x");
+    }
 };
 
 QTEST_APPLESS_MAIN(TestTicks)

@@ -1,0 +1,23 @@
+#ifndef PLOTEXPORT_H
+#define PLOTEXPORT_H
+
+#include "chiseries.h"
+
+#include <QString>
+#include <QVector>
+
+// The common grid of a view's curves: the multiples of 0.05 1/A (k) or the transform's
+// R_m (R) that lie within x0..x1 and within the span of the series' points.
+QVector<double> viewGrid(PlotSpace space, double x0, double x1, const QVector<Series> &series);
+
+// The view's data as CSV: a header "k" (or "R") and one column per series headed by its
+// name, then one row per grid point with each series' value there by linear
+// interpolation, left empty outside the series' points.
+QString viewCsv(PlotSpace space, const QVector<double> &grid, const QVector<QString> &names,
+    const QVector<Series> &series);
+
+// Writes viewCsv() on the grid of x0..x1 as UTF-8; false when the file could not be written.
+bool saveViewCsv(const QString &path, PlotSpace space, double x0, double x1,
+    const QVector<QString> &names, const QVector<Series> &series);
+
+#endif
