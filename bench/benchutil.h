@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -76,6 +77,7 @@ struct RunResult
 {
     double seconds = 0;
     int status = -1; // exit code, or -1 when the program did not end normally
+    long peakRssKb = -1; // of the program itself (not of its children)
 };
 
 // Runs argv[0] with the given arguments in dir, stdout and stderr sent to the named files
@@ -127,9 +129,11 @@ inline RunResult runProgram(const std::vector<std::string> &argv, const std::str
         return result;
     }
     int wstatus = 0;
-    while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    struct rusage usage;
+    while (wait4(pid, &wstatus, 0, &usage) < 0 && errno == EINTR) {
     }
     result.seconds = now() - t0;
+    result.peakRssKb = usage.ru_maxrss;
     posix_spawn_file_actions_destroy(&actions);
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     return result;
