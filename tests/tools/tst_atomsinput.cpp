@@ -79,6 +79,46 @@ private slots:
         QCOMPARE(elementFromTypeSymbol(symbol.toStdString()), z);
     }
 
+    void labels_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("formula");
+        QTest::addColumn<QString>("element"); // empty: the label names none
+        QTest::addColumn<QString>("why");
+        // clang-format off
+        QTest::newRow("two letters in the formula") << "Cs1" << "Cl3 Cs Sn" << "Cs" << "";
+        QTest::newRow("two letters not in it") << "OSi1" << "O2 Si" << "O" << "Os is not in";
+        QTest::newRow("formula without blanks") << "Co1" << "CaMg(CO3)2" << "C" << "Co is not";
+        QTest::newRow("moiety with charges, capitals")
+            << "CL2" << "C6 H12 N2 O4 2+, 2(Cl 1-)" << "Cl" << "";
+        QTest::newRow("old formula in capitals") << "FE1" << "FE2 O3" << "Fe" << "";
+        QTest::newRow("water beside tungsten") << "Wat1" << "H4 Na2 O6 W" << "O" << "water";
+        QTest::newRow("water oxygen, no O in the formula") << "OW3" << "Cl2 Ni" << "O" << "water";
+        QTest::newRow("hydroxyl") << "Oh2" << "Mg" << "O" << "hydroxyl";
+        QTest::newRow("deuterium, H in the formula") << "D1" << "D2 O" << "H" << "deuterium";
+        QTest::newRow("deuterium, no H in the formula") << "D12" << "Cl K" << "H" << "deuterium";
+        QTest::newRow("dysprosium") << "Dy1" << "Dy2 O3" << "Dy" << "";
+        QTest::newRow("no element of the formula") << "X1" << "Fe2 O3" << "" << "";
+        QTest::newRow("tungsten outside the formula") << "W1" << "Fe2 O3" << "" << "";
+        QTest::newRow("no formula: two letters") << "OSi1" << "" << "Os" << "";
+        QTest::newRow("no formula: water") << "Wat1" << "" << "O" << "water";
+        QTest::newRow("unreadable formula counts as none") << "Os1" << "Qq2 O" << "Os" << "";
+        // clang-format on
+    }
+
+    void labels()
+    {
+        QFETCH(QString, label);
+        QFETCH(QString, formula);
+        QFETCH(QString, element);
+        QFETCH(QString, why);
+        const LabelReading reading
+            = elementFromLabel(label.toStdString(), formulaElements(formula.toStdString()));
+        QCOMPARE(str(elementSymbol(reading.z)), element);
+        QVERIFY2(why.isEmpty() ? reading.why.empty() : str(reading.why).contains(why),
+            reading.why.c_str());
+    }
+
     void spaceGroupNames_data()
     {
         QTest::addColumn<QString>("name");

@@ -73,14 +73,9 @@ static int findSite(const std::vector<Site> &sites, const std::string &name)
 static std::string siteList(const std::vector<Site> &sites)
 {
     std::vector<std::string> labels;
-    for (const Site &site : sites) {
-        if (labels.size() == 8) {
-            labels.push_back("...");
-            break;
-        }
+    for (const Site &site : sites)
         labels.push_back(site.label);
-    }
-    return joined(labels, ", ");
+    return listed(labels);
 }
 
 // "Pb4 Te4": the elements of the filled cell in the order of their first site.
