@@ -1,6 +1,7 @@
 #include "chidata.h"
 
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,6 +89,18 @@ private slots:
             << "atoms/hall_only.cif" << 8 << "6 Cl" << 2.82 << 6.0 << "F m -3 m (Hall symbol in";
         QTest::newRow("number only") << "atoms/number_only.cif" << 8 << "6 Cl" << 2.82 << 6.0
                                      << "F m -3 m (number in _space_group_IT_number)";
+        // Classes of database CIFs: elements only in the labels, thirds with four digits, a
+        // site split over positions 0.44 and 0.62 A apart.
+        QTest::newRow("hydrate, Wat labels and a formula")
+            << "atoms/hydrate_labels.cif" << 36 << "6 O" << 9.0 * 0.228 << 6.0
+            << "label Wat1 read as O (Wat for water oxygen)";
+        QTest::newRow("hexagonal, 0.3333 for 1/3")
+            << "atoms/hexagonal_thirds.cif" << 4 << "3 O"
+            << std::hypot(3.24975 / s3, 0.1181 * 5.2066) << 6.0
+            << "4 coordinates of Zn1, O1 within 0.0001 of a multiple of 1/12";
+        QTest::newRow("split site, one Tl of four")
+            << "atoms/split_site.cif" << 2 << "2 Cl" << std::hypot(0.445 * 4 * s2, 2.1) << 6.0
+            << "Tl1 (occupancy 0.25) is split: 3 of its 4 positions in the unit cell dropped";
         QTest::newRow("keywords, Cu") << "atoms/cu_keywords.inp" << 4 << "12 Cu" << 3.61 / s2 << 6.0
                                       << "from 'space f m 3 m'";
         QTest::newRow("keywords, commas, core Cl1")
@@ -128,6 +141,27 @@ private slots:
             QVERIFY(
                 std::fabs(std::hypot(atoms[i][0], atoms[i][1], atoms[i][2]) - atoms[i][4]) < 2e-5);
         }
+    }
+
+    // Around Zn in wurtzite (site symmetry 3m) every atom has its mirror image through the
+    // plane x = 0, to the printed digit, and off the axis atoms come by threes at each distance.
+    void hexagonalClusterIsSymmetric()
+    {
+        const AtomsRun run({ "--radius", "8" }, data("atoms/hexagonal_thirds.cif"));
+        QCOMPARE(run.exitCode, 0);
+        const QList<QList<double>> atoms = AtomsRun::atomsIn(run.feffText());
+        QMap<double, int> offAxis;
+        for (const QList<double> &atom : atoms) {
+            const QList<double> mirrored { -atom[0], atom[1], atom[2], atom[3], atom[4] };
+            QVERIFY2(atom[0] == 0 || atoms.contains(mirrored),
+                qPrintable(
+                    QString("no mirror image of %1 %2 %3").arg(atom[0]).arg(atom[1]).arg(atom[2])));
+            if (atom[0] != 0 || atom[1] != 0)
+                ++offAxis[atom[4]];
+        }
+        for (auto shell = offAxis.begin(); shell != offAxis.end(); ++shell)
+            QVERIFY2(shell.value() % 3 == 0,
+                qPrintable(QString("%1 atoms at %2 A").arg(shell.value()).arg(shell.key())));
     }
 
     // Same cluster, order and layout as the hand-made sample input.
@@ -276,6 +310,9 @@ private slots:
         QTest::newRow("SiC, C absorber") << "cif/1011031.cif" << QStringList { "--absorber", "C" };
         QTest::newRow("In on the Sn site")
             << "cif/4003024.cif" << QStringList { "--absorber", "In" };
+        QTest::newRow("hydrate, Wat labels") << "atoms/hydrate_labels.cif" << QStringList();
+        QTest::newRow("hexagonal, 0.3333") << "atoms/hexagonal_thirds.cif" << QStringList();
+        QTest::newRow("split Tl site") << "atoms/split_site.cif" << QStringList();
     }
 
     // Debian's FEFF6 reads every card, the marker line included, and writes 401 chi points.

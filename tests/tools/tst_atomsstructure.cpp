@@ -72,8 +72,20 @@ private slots:
         Crystal wurtzite = crystal(3.25, "P 63 m c", { { "Zn", 30, { 0.33333, 0.66667, 0 }, 1 } });
         wurtzite.cell.c = 5.2;
         wurtzite.cell.gamma = 120;
-        // 0.33333 for 1/3: the images of the special position differ by 1e-4 A and are one.
-        QTest::newRow("rounded special position") << wurtzite << 2 << QStringList { "Zn" } << "";
+        // 0.33333 for 1/3: taken as 1/3, so that its images fall on one another exactly.
+        QTest::newRow("rounded special position")
+            << wurtzite << 2 << QStringList { "Zn" }
+            << "2 coordinates of Zn within 0.0001 of a multiple of 1/12 (as 0.3333 of 1/3)";
+        // Four images 0.44 and 0.62 A apart, as a Tl split around a fourfold axis.
+        QTest::newRow("site split over four positions")
+            << crystal(4, "P 4/m m m", { { "Tl", 81, { 0.055, 0.055, 0 }, 0.25 } }) << 1
+            << QStringList { "Tl" } << "Tl (occupancy 0.25) is split: 3 of its 4 positions";
+        QTest::newRow("split site, two groups 2 A apart")
+            << crystal(4, "P 4/m m m", { { "Tl", 81, { 0.055, 0.055, 0.25 }, 0.125 } }) << 2
+            << QStringList { "Tl" } << "6 of its 8 positions in the unit cell dropped";
+        QTest::newRow("partly occupied, images far apart")
+            << crystal(4, "P 4/m m m", { { "Tl", 81, { 0.3, 0.3, 0 }, 0.25 } }) << 4
+            << QStringList { "Tl" } << "";
         QTest::newRow("site listed twice")
             << crystal(4, "P 1", { { "Cu1", 29, { 0, 0, 0 }, 1 }, { "Cu2", 29, { 0, 1, -2 }, 1 } })
             << 1 << QStringList { "Cu1" } << "merged 1 atom that";

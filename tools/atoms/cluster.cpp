@@ -8,6 +8,10 @@ namespace atoms {
 
 static long long rounded(double x) { return std::llround(x * 1e5); }
 
+// Atoms related by symmetry come out of different sums and differ in the last bits; on a
+// 1e-10 A grid they are equal, so that no rounding to the printed 1e-5 A can tell them apart.
+static double onFineGrid(double x) { return std::round(x * 1e10) / 1e10; }
+
 std::vector<ClusterAtom> buildCluster(
     const Cell &cell, const std::vector<CellAtom> &atoms, int centre, double radius)
 {
@@ -26,8 +30,10 @@ std::vector<ClusterAtom> buildCluster(
         for (int i = -reach[0]; i <= reach[0]; ++i)
             for (int j = -reach[1]; j <= reach[1]; ++j)
                 for (int k = -reach[2]; k <= reach[2]; ++k) {
-                    const Vec3 xyz = Cell::toCartesian({ f[0] + i, f[1] + j, f[2] + k }, axes) - origin;
-                    const double distance = length(xyz);
+                    Vec3 xyz = Cell::toCartesian({ f[0] + i, f[1] + j, f[2] + k }, axes) - origin;
+                    for (double &x : xyz)
+                        x = onFineGrid(x);
+                    const double distance = onFineGrid(length(xyz));
                     if (distance > radius + 1e-9)
                         continue;
                     const bool isCentre

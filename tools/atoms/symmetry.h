@@ -31,6 +31,12 @@ struct MergeRules
     // Closer than this, two atoms cannot both be there: partly occupied ones are alternatives
     // (positional disorder), fully occupied ones make the input an error.
     double tooClose = 0.5;
+    // Images of one partly occupied site closer than this to one another are alternative
+    // positions of one atom (a split site); the cell keeps one of each such group.
+    double splitSite = 1.0;
+    // A coordinate this close to a multiple of 1/12 is that multiple written with too few
+    // digits (0.3333 for 1/3).
+    double snap = 1e-4;
 };
 
 // The atoms of one unit cell after symmetry expansion and merging.
@@ -43,8 +49,10 @@ struct FilledCell
     std::vector<std::string> notes;
 };
 
-// Applies the operators to every site, wraps the images into the cell and merges duplicates;
-// where atoms compete for one position the one with the larger occupancy stays.
+// Snaps the sites' coordinates to multiples of 1/12 (rules.snap), applies the operators to
+// every site, wraps the images into the cell and merges duplicates; of a split site's
+// alternatives the one nearest their centre stays, and where atoms of different sites compete
+// for one position the one with the larger occupancy stays.
 // Throws InputError for fully occupied atoms closer than rules.tooClose.
 FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules = MergeRules());
 
