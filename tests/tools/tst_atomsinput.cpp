@@ -32,7 +32,8 @@ private:
     static QString summary(const Options &o)
     {
         return QStringList { str(o.absorber), str(o.edge), QString::number(o.radius.value_or(0)),
-            QString::number(o.rmax.value_or(0)), str(o.input) }
+            QString::number(o.rmax.value_or(0)), str(o.input), QString::number(o.feff),
+            QString::number(o.scf.value_or(0)) }
             .join(' ');
     }
 
@@ -266,6 +267,18 @@ private slots:
                                   << "no input file";
         QTest::newRow("two inputs") << "-c a.cif -c b.cif"
                                     << "more than one input file";
+        // FEFF 8.5L's limits apply whichever option comes first.
+        QTest::newRow("FEFF 8.5L: SCF, radius 20") << "--scf 4 --radius 20 -c a.cif --feff=8"
+                                                   << "  20 0 a.cif 8 4";
+        QTest::newRow("radius 14 for FEFF 6L") << "--radius 14 --feff 6 -c a.cif"
+                                               << "--radius needs a distance in Angstrom above 0 "
+                                                  "and at most 12, not '14'";
+        QTest::newRow("SCF radius beyond 20") << "--feff 8 --scf 21 -c a.cif"
+                                              << "at most 20";
+        QTest::newRow("SCF without FEFF 8.5L") << "--scf 4 -c a.cif"
+                                               << "--scf needs --feff 8";
+        QTest::newRow("unknown FEFF") << "--feff 9 -c a.cif"
+                                      << "--feff needs 6 (FEFF 6L) or 8 (FEFF 8.5L), not '9'";
     }
 
     void commandLines()

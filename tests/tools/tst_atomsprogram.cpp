@@ -1,4 +1,5 @@
 #include "chidata.h"
+#include "feffinp.h"
 
 #include <QFile>
 #include <QMap>
@@ -206,6 +207,10 @@ private slots:
             << "atoms/cu_keywords.inp" << QStringList { "--radius", "4" }
             << "19 atoms within 4.00 A"
             << "";
+        QTest::newRow("FEFF 8.5L with SCF")
+            << "cif/PbTe.cif" << QStringList { "--feff", "8", "--scf", "4" }
+            << "\n RMAX 5.00\n SCF 4.00\n\n POTENTIALS\n"
+            << "self-consistent potentials (SCF) within 4.00 A: 7 atoms";
         QTest::newRow("rmax beyond the radius")
             << "cif/PbTe.cif" << QStringList { "--radius", "4" } << "RMAX 5.00"
             << "paths longer than the cluster radius will be missing";
@@ -259,6 +264,20 @@ private slots:
         QTest::newRow("more atoms than FEFF6 takes")
             << "cif/Cu_mp-30_conventional_standard.cif" << QStringList { "--radius", "12" }
             << "more than FEFF6 takes (500)" << 1;
+        QTest::newRow("more atoms than FEFF 8.5L takes")
+            << "cif/Cu_mp-30_conventional_standard.cif"
+            << QStringList { "--feff", "8", "--radius", "16" }
+            << "1481 atoms, more than FEFF 8.5L takes (1000)" << 1;
+        QTest::newRow("SCF sphere beyond FEFF 8.5L's 100 atoms")
+            << "cif/Cu_mp-30_conventional_standard.cif"
+            << QStringList { "--feff", "8", "--radius", "9", "--scf", "7.5" }
+            << "the --scf radius 7.5 A holds 141 atoms, more than FEFF 8.5L takes" << 1;
+        QTest::newRow("SCF sphere without neighbours")
+            << "cif/PbTe.cif" << QStringList { "--feff", "8", "--scf", "3" }
+            << "no atom within the --scf radius 3 A of the absorber; the first shell is at 3.231"
+            << 1;
+        QTest::newRow("SCF for FEFF 6L")
+            << "cif/PbTe.cif" << QStringList { "--scf", "4" } << "--scf needs --feff 8" << 2;
         QTest::newRow("edge without its shell")
             << "atoms/li_keywords.inp" << QStringList { "--edge", "L3" }
             << "the L3 edge needs an absorber from C (Z=6) on" << 1;
@@ -300,7 +319,7 @@ private slots:
         QVERIFY2(!failed.output.contains(" * This"), qPrintable(failed.output));
     }
 
-    void feff6Accepts_data()
+    void feffAccepts_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("options");
@@ -313,15 +332,21 @@ private slots:
         QTest::newRow("hydrate, Wat labels") << "atoms/hydrate_labels.cif" << QStringList();
         QTest::newRow("hexagonal, 0.3333") << "atoms/hexagonal_thirds.cif" << QStringList();
         QTest::newRow("split Tl site") << "atoms/split_site.cif" << QStringList();
+        // Self-consistent potentials from 7 atoms take feff8l about 4 s.
+        QTest::newRow("FEFF 8.5L, PbTe with SCF")
+            << "cif/PbTe.cif" << QStringList { "--feff", "8", "--scf", "4" };
     }
 
-    // Debian's FEFF6 reads every card, the marker line included, and writes 401 chi points.
-    void feff6Accepts()
+    // Debian's FEFF reads every card, the marker line included, without a line that Orbelin
+    // would log as trouble, and writes 401 chi points.
+    void feffAccepts()
     {
         QFETCH(QString, file);
         QFETCH(QStringList, options);
-        const QString feff = "/usr/bin/feff6";
-        QVERIFY2(QFile::exists(feff), "FEFF6 from Debian's ifeffit package is needed");
+        const bool feff8 = options.contains("--feff") && options.contains("8");
+        const QString feff = feff8 ? "/usr/bin/feff8l" : "/usr/bin/feff6";
+        QVERIFY2(
+            QFile::exists(feff), "Debian's ifeffit (feff6) and feff85exafs (feff8l) are needed");
         const AtomsRun run(options, data(file));
         QCOMPARE(run.exitCode, 0);
 
@@ -334,10 +359,13 @@ private slots:
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.setWorkingDirectory(dir.path());
         process.start(feff, QStringList());
-        QVERIFY(process.waitForFinished(30000));
+        QVERIFY(process.waitForFinished(60000));
         const QString log = QString::fromLocal8Bit(process.readAll());
-        // FEFF6 exits with 0 even when it stops on a card it cannot read.
-        QVERIFY2(!log.contains("Fatal Error") && log.contains("Feff done"), qPrintable(log));
+        // FEFF exits with 0 even when it stops on a card it cannot read.
+        QVERIFY2(
+            feffTroubleLines(log).isEmpty() && log.contains(feff8 ? "Feff85l done" : "Feff done"),
+            qPrintable(log));
+        QCOMPARE(log.contains("SCF ITERATION NUMBER"), options.contains("--scf"));
 
         ChiData chi;
         chi.read(dir.filePath("chi.dat"));

@@ -20,11 +20,6 @@
 
 namespace atoms {
 
-// FEFF6 reads at most this many atoms and unique potentials besides the absorber's.
-constexpr std::size_t feffMaxAtoms = 500;
-constexpr std::size_t feffMaxPotentials = 7;
-constexpr int feffHeaviestElement = 94;
-
 // Orbelin takes everything from the first marker on as feff.inp, so no message may hold one,
 // whatever a file name or title contains.
 static std::string withoutMarker(std::string text)
@@ -145,25 +140,46 @@ static int centreAtom(const Crystal &crystal, const FilledCell &filled, int abso
 }
 
 static void checkFeffLimits(const std::vector<ClusterAtom> &cluster,
-    const std::vector<Potential> &potentials, double radius)
+    const std::vector<Potential> &potentials, double radius, const FeffProgram &feff)
 {
+    const std::string name = feff.name;
     if (cluster.size() < 2)
         throw InputError(
             "no atom within " + shortNumber(radius) + " A of the absorber; use a larger --radius");
-    if (cluster.size() > feffMaxAtoms)
+    if (cluster.size() > feff.atoms)
         throw InputError("the cluster of radius " + shortNumber(radius) + " A has "
-            + std::to_string(cluster.size()) + " atoms, more than FEFF6 takes ("
-            + std::to_string(feffMaxAtoms) + "); use a smaller --radius");
+            + std::to_string(cluster.size()) + " atoms, more than " + name + " takes ("
+            + std::to_string(feff.atoms) + "); use a smaller --radius");
     for (const Potential &potential : potentials)
-        if (potential.z > feffHeaviestElement)
+        if (potential.z > feff.heaviest)
             throw InputError(elementSymbol(potential.z) + " (Z=" + std::to_string(potential.z)
-                + ") is in the cluster; FEFF6 handles elements up to "
-                + elementSymbol(feffHeaviestElement) + " (Z=" + std::to_string(feffHeaviestElement)
-                + ")");
-    if (potentials.size() > feffMaxPotentials + 1)
+                + ") is in the cluster; " + name + " handles elements up to "
+                + elementSymbol(feff.heaviest) + " (Z=" + std::to_string(feff.heaviest) + ")");
+    if (potentials.size() > feff.potentials + 1)
         throw InputError("the cluster has " + std::to_string(potentials.size() - 1)
-            + " elements besides the absorber, more than FEFF6 takes ("
-            + std::to_string(feffMaxPotentials) + ")");
+            + " elements besides the absorber, more than " + name + " takes ("
+            + std::to_string(feff.potentials) + ")");
+}
+
+// "self-consistent potentials within 4.00 A: 19 atoms"; refuses a sphere without neighbours,
+// in which FEFF 8.5L iterates on the lone absorber without a word.
+static std::string scfSphere(
+    const std::vector<ClusterAtom> &cluster, double scf, double radius, const FeffProgram &feff)
+{
+    std::size_t atoms = 0;
+    while (atoms < cluster.size() && cluster[atoms].distance <= scf + 1e-9)
+        ++atoms;
+    if (atoms < 2)
+        throw InputError("no atom within the --scf radius " + shortNumber(scf)
+            + " A of the absorber; the first shell is at " + fixed(cluster[1].distance, 3) + " A");
+    if (atoms > feff.scfAtoms)
+        throw InputError("the --scf radius " + shortNumber(scf) + " A holds "
+            + std::to_string(atoms) + " atoms, more than " + feff.name
+            + " takes for self-consistent potentials (" + std::to_string(feff.scfAtoms)
+            + "); use a smaller --scf");
+    return "self-consistent potentials (SCF) within " + fixed(scf, 2)
+        + " A: " + std::to_string(atoms) + " atoms"
+        + (scf > radius ? "; atoms beyond the cluster radius are missing from it" : "");
 }
 
 static int convert(const Options &options, std::ostream &out)
@@ -198,26 +214,31 @@ void convertCrystal(
         : (!crystal.edge.empty() ? crystal.edge : defaultEdge(absorberSite.z));
     for (char &c : edge)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (absorberSite.z < lightestAbsorber(edge))
-        throw InputError("the " + edge + " edge needs an absorber from "
-            + elementSymbol(lightestAbsorber(edge))
-            + " (Z=" + std::to_string(lightestAbsorber(edge)) + ") on, not " + absorberSite.label
+    const FeffProgram &feff = feffProgram(options.feff);
+    const int lightest = lightestAbsorber(edge, feff);
+    if (absorberSite.z < lightest)
+        throw InputError("the " + edge + " edge needs an absorber from " + elementSymbol(lightest)
+            + " (Z=" + std::to_string(lightest) + ") on, not " + absorberSite.label
             + " (Z=" + std::to_string(absorberSite.z) + ")");
     messages.push_back("absorber " + absorberSite.label + " (" + elementSymbol(absorberSite.z)
         + ", Z=" + std::to_string(absorberSite.z) + "), " + edge + " edge");
 
     // A keyword file's rmax is the cluster radius, as in Atoms; FEFF's RMAX is --rmax.
     const double radius = options.radius.value_or(
-        crystal.rmax > 0 ? std::min(crystal.rmax, largestRadius) : defaultRadius);
+        crystal.rmax > 0 ? std::min(crystal.rmax, feff.largestRadius) : defaultRadius);
     const double rmax = options.rmax.value_or(defaultRmax);
     std::vector<ClusterAtom> cluster = buildCluster(crystal.cell, filled.atoms, centre, radius);
     cluster.front().site = absorber;
     std::vector<int> ipots;
-    checkFeffLimits(cluster, assignPotentials(cluster, crystal.sites, ipots), radius);
+    checkFeffLimits(cluster, assignPotentials(cluster, crystal.sites, ipots), radius, feff);
     messages.push_back("cluster of " + std::to_string(cluster.size()) + " atoms within "
         + fixed(radius, 2) + " A; first shell " + firstShell(cluster, crystal.sites));
     messages.push_back("FEFF RMAX " + fixed(rmax, 2) + " A"
         + (rmax > radius ? "; paths longer than the cluster radius will be missing" : ""));
+    if (feff.version != 6)
+        messages.push_back(std::string("input for ") + feff.name);
+    if (options.scf)
+        messages.push_back(scfSphere(cluster, *options.scf, radius, feff));
 
     FeffJob job;
     job.sourceName = name;
@@ -232,6 +253,7 @@ void convertCrystal(
         + std::to_string(cluster.size()) + " atoms within " + fixed(radius, 2) + " A");
     job.edge = edge;
     job.rmax = rmax;
+    job.scf = options.scf.value_or(0);
     job.sites = crystal.sites;
     job.cluster = std::move(cluster);
     const std::string text = feffInputText(job);

@@ -19,6 +19,8 @@ Options parseOptions(const std::vector<std::string> &args)
 {
     Options options;
     bool haveInput = false;
+    // Checked once the FEFF is known, whose limits they depend on.
+    std::vector<std::pair<std::string, std::string>> distances;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::optional<std::string> value;
@@ -33,7 +35,7 @@ Options parseOptions(const std::vector<std::string> &args)
             continue;
         }
         const bool known = name == "-c" || name == "--absorber" || name == "--edge"
-            || name == "--radius" || name == "--rmax";
+            || name == "--radius" || name == "--rmax" || name == "--scf" || name == "--feff";
         if (!known) {
             if (!name.empty() && name[0] == '-')
                 throw InputError("unknown option '" + asciiLine(name, 40) + "' (see --help)");
@@ -60,12 +62,27 @@ Options parseOptions(const std::vector<std::string> &args)
                 throw InputError(
                     "--edge needs K, L1, L2 or L3, not '" + asciiLine(*value, 20) + "'");
             options.edge = *value;
-        } else if (name == "--radius") {
-            options.radius = distanceValue(name, *value, largestRadius);
+        } else if (name == "--feff") {
+            if (*value != "6" && *value != "8")
+                throw InputError("--feff needs 6 (FEFF 6L) or 8 (FEFF 8.5L), not '"
+                    + asciiLine(*value, 20) + "'");
+            options.feff = *value == "8" ? 8 : 6;
         } else {
-            options.rmax = distanceValue(name, *value, largestRadius);
+            distances.emplace_back(name, *value);
         }
     }
+    const double largest = feffProgram(options.feff).largestRadius;
+    for (const auto &[option, value] : distances) {
+        const double distance = distanceValue(option, value, largest);
+        if (option == "--radius")
+            options.radius = distance;
+        else if (option == "--rmax")
+            options.rmax = distance;
+        else
+            options.scf = distance;
+    }
+    if (options.scf && options.feff != 8)
+        throw InputError("--scf needs --feff 8: FEFF 6L has no self-consistent potentials");
     if (!haveInput && !options.help)
         throw InputError("no input file (-c <file>)");
     return options;
@@ -82,7 +99,7 @@ std::string inputPathIn(const std::vector<std::string> &args)
 std::string usageText()
 {
     return "Usage: orbelin-atoms [options] -c <input file>\n"
-           "Turns a crystal structure into the text of a FEFF6 input (feff.inp) on standard\n"
+           "Turns a crystal structure into the text of a FEFF input (feff.inp) on standard\n"
            "output, after a few lines about what it read. The input is a CIF or an Atoms\n"
            "keyword file (title, space, a, b, c, alpha, beta, gamma, rmax, core, edge, atoms).\n"
            "\n"
@@ -91,10 +108,19 @@ std::string usageText()
            "                     site (default: the keyword file's core, else the first site)\n"
            "  --edge <edge>      K, L1, L2 or L3 (default: the keyword file's edge, else K,\n"
            "                     or L3 from La, Z = 57, on)\n"
-           "  --radius <A>       cluster radius in Angstrom, at most 12 (default: the keyword\n"
-           "                     file's rmax, else 6.0)\n"
+           "  --radius <A>       cluster radius in Angstrom, at most 12 (20 with --feff 8)\n"
+           "                     (default: the keyword file's rmax, else 6.0)\n"
            "  --rmax <A>         longest half path length FEFF follows, FEFF's RMAX, in\n"
-           "                     Angstrom (default 5.0)\n"
+           "                     Angstrom, at most 12 (20 with --feff 8) (default 5.0)\n"
+           "  --feff <6|8>       the FEFF the input is for (default 6):\n"
+           "                     6  FEFF 6L (Debian's feff6): at most 500 atoms, 7 elements\n"
+           "                        besides the absorber, elements up to Pu (Z = 94)\n"
+           "                     8  FEFF 8.5L (Debian's feff8l): at most 1000 atoms, 10\n"
+           "                        elements besides the absorber, elements up to Es\n"
+           "                        (Z = 99), L3 edges from N (Z = 7) on; takes --scf\n"
+           "  --scf <A>          with --feff 8: self-consistent potentials from the atoms\n"
+           "                     within this radius (FEFF's SCF card), at most 100 atoms\n"
+           "                     (default: none, overlapped atoms as FEFF 6L)\n"
            "  --help             this text\n"
            "  -c <file>          the input file\n"
            "\n"

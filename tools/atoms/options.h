@@ -9,7 +9,6 @@ namespace atoms {
 
 constexpr double defaultRadius = 6.0;
 constexpr double defaultRmax = 5.0;
-constexpr double largestRadius = 12.0;
 
 // The command line: options in any order, "--name value" or "--name=value", and -c <input>.
 struct Options
@@ -18,6 +17,10 @@ struct Options
     std::string edge;
     std::optional<double> radius;
     std::optional<double> rmax;
+    // The FEFF the input is for: 6 (FEFF 6L) or 8 (FEFF 8.5L).
+    int feff = 6;
+    // FEFF 8.5L's self-consistent potentials within this radius.
+    std::optional<double> scf;
     std::string input;
     bool help = false;
 };
