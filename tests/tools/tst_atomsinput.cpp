@@ -33,7 +33,8 @@ private:
     {
         return QStringList { str(o.absorber), str(o.edge), QString::number(o.radius.value_or(0)),
             QString::number(o.rmax.value_or(0)), str(o.input), QString::number(o.feff),
-            QString::number(o.scf.value_or(0)) }
+            QString::number(o.scf.value_or(0)), o.allSites ? "all" : "one",
+            QString::number(o.configurations), QString::number(o.seed) }
             .join(' ');
     }
 
@@ -277,6 +278,23 @@ private slots:
                                               << "at most 20";
         QTest::newRow("SCF without FEFF 8.5L") << "--scf 4 -c a.cif"
                                                << "--scf needs --feff 8";
+        QTest::newRow("sites and configurations")
+            << "--sites all --configurations 8 --seed 18446744073709551615 -c a.cif"
+            << "a.cif 6 0 all 8 18446744073709551615";
+        QTest::newRow("one site, no draws by default") << "-c a.cif"
+                                                       << "a.cif 6 0 one 0 1";
+        QTest::newRow("sites other than all") << "--sites first -c a.cif"
+                                              << "--sites takes only 'all', not 'first'";
+        QTest::newRow("no configurations")
+            << "--configurations 0 -c a.cif"
+            << "--configurations needs a whole number from 1 to 1000";
+        QTest::newRow("half a configuration") << "--configurations 2.5 -c a.cif"
+                                              << "not '2.5'";
+        QTest::newRow("seed beyond 64 bits")
+            << "--configurations 2 --seed 18446744073709551616 -c a.cif"
+            << "--seed needs a whole number";
+        QTest::newRow("seed without configurations") << "--seed 3 -c a.cif"
+                                                     << "--seed needs --configurations";
         QTest::newRow("unknown FEFF") << "--feff 9 -c a.cif"
                                       << "--feff needs 6 (FEFF 6L) or 8 (FEFF 8.5L), not '9'";
     }

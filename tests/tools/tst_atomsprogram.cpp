@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,6 +30,30 @@ struct AtomsRun
     // What Orbelin writes as feff.inp: everything from the first marker on.
     QString feffText() const { return output.mid(output.indexOf(" * This")); }
     QString messages() const { return output.left(output.indexOf(" * This")); }
+
+    // The inputs of a run with --sites or --configurations: (name, weight, feff.inp text),
+    // after the messages.
+    struct Input
+    {
+        QString name;
+        double weight;
+        QString text;
+    };
+    QList<Input> inputs() const
+    {
+        static const QRegularExpression separator(
+            "^\\* orbelin-atoms input ([A-Za-z0-9._-]+) weight (\\S+)$");
+        QList<Input> found;
+        const QString text = output.endsWith('\n') ? output.chopped(1) : output;
+        for (const QString &line : text.split('\n')) {
+            const QRegularExpressionMatch match = separator.match(line);
+            if (match.hasMatch())
+                found << Input { match.captured(1), match.captured(2).toDouble(), QString() };
+            else if (!found.isEmpty())
+                found.last().text += line + '\n';
+        }
+        return found;
+    }
 
     // The ATOMS cards of a feff.inp as (x, y, z, ipot, distance) rows.
     static QList<QList<double>> atomsIn(const QString &feffText)
@@ -163,6 +188,94 @@ private slots:
         for (auto shell = offAxis.begin(); shell != offAxis.end(); ++shell)
             QVERIFY2(shell.value() % 3 == 0,
                 qPrintable(QString("%1 atoms at %2 A").arg(shell.value()).arg(shell.key())));
+    }
+
+    void severalInputs_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QList<double>>("weights");
+        QTest::addColumn<QList<int>>("firstShells"); // atoms at the shortest distance
+        const double third = 1.0 / 3;
+        // Magnetite: Fe1 on 8 tetrahedral positions, Fe2 on 16 octahedral ones.
+        QTest::newRow("spinel, all Fe sites")
+            << "atoms/spinel_fe3o4.cif" << QStringList { "--sites", "all", "--absorber", "Fe" }
+            << QStringList { "site-Fe1", "site-Fe2" } << QList<double> { third, 2 * third }
+            << QList<int> { 4, 6 };
+        // Four sites of Cu written out in P 1 are lattice translations of one another.
+        QTest::newRow("nothing to choose")
+            << "cif/Cu_mp-30_conventional_standard.cif"
+            << QStringList { "--sites", "all", "--configurations", "8" }
+            << QStringList { "site-Cu1" } << QList<double> { 1 } << QList<int> { 12 };
+        QTest::newRow("a shared site, configurations")
+            << "cif/4003024.cif" << QStringList { "--absorber", "Cs", "--configurations=3" }
+            << QStringList { "conf-01", "conf-02", "conf-03" }
+            << QList<double> { third, third, third } << QList<int> { 12, 12, 12 };
+        // 8 x 1 Fe on the tetrahedral site, 16 x 0.5 on the octahedral one shared with Ni;
+        // the labels Fe_1_ and Fe(1) would make the same name.
+        QTest::newRow("sites and configurations")
+            << "atoms/nife2o4_shared.cif"
+            << QStringList { "--sites", "all", "--absorber", "Fe", "--configurations", "2" }
+            << QStringList { "site-Fe_1_-conf-01", "site-Fe_1_-conf-02", "site-Fe_1__2-conf-01",
+                   "site-Fe_1__2-conf-02" }
+            << QList<double> { 0.25, 0.25, 0.25, 0.25 } << QList<int> { 4, 4, 6, 6 };
+    }
+
+    // One input per site, per configuration or both, each a whole feff.inp after its line.
+    void severalInputs()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, names);
+        QFETCH(QList<double>, weights);
+        QFETCH(QList<int>, firstShells);
+        const AtomsRun run(options, data(file));
+        QCOMPARE(run.exitCode, 0);
+        for (const QString &line : run.output.section("\n* ", 0, 0).split('\n'))
+            QVERIFY2(line.startsWith("orbelin-atoms: "), qPrintable(line));
+        const QList<AtomsRun::Input> inputs = run.inputs();
+        QStringList found;
+        double sum = 0;
+        for (int i = 0; i < inputs.size(); ++i) {
+            found << inputs[i].name;
+            QVERIFY2(std::fabs(inputs[i].weight - weights.value(i)) < 1e-15,
+                qPrintable(QString::number(inputs[i].weight, 'g', 17)));
+            sum += inputs[i].weight;
+            QVERIFY(inputs[i].text.startsWith(
+                " * This feff.inp was written by orbelin-atoms from " + file.section('/', -1)));
+            QVERIFY(inputs[i].text.endsWith(" END\n"));
+            const QList<QList<double>> atoms = AtomsRun::atomsIn(inputs[i].text);
+            int shell = 0;
+            while (shell + 1 < atoms.size() && atoms[shell + 1][4] == atoms[1][4])
+                ++shell;
+            QCOMPARE(shell, firstShells.value(i));
+        }
+        QCOMPARE(found, names);
+        QVERIFY(std::fabs(sum - 1) < 1e-12);
+    }
+
+    // The draws follow the seed, and the occupancies: Ni takes half the octahedral positions.
+    void seedDecidesConfigurations()
+    {
+        const QStringList options { "--configurations", "40", "--seed", "7" };
+        const AtomsRun first(options, data("atoms/nife2o4_shared.cif"));
+        QCOMPARE(first.exitCode, 0);
+        QCOMPARE(AtomsRun(options, data("atoms/nife2o4_shared.cif")).output, first.output);
+        const AtomsRun other(
+            { "--configurations", "40", "--seed", "8" }, data("atoms/nife2o4_shared.cif"));
+        QVERIFY(other.inputs().first().text != first.inputs().first().text);
+
+        int nickel = 0, iron = 0;
+        for (const AtomsRun::Input &input : first.inputs())
+            for (const QString &line : input.text.split('\n')) {
+                nickel += line.contains(" Ni1 ");
+                iron += line.contains(" Fe1 ");
+            }
+        // Around the tetrahedral Fe_1_ the octahedral positions hold Fe(1) (tag Fe1) or Ni1.
+        const double share = double(nickel) / (nickel + iron);
+        QVERIFY2(nickel + iron > 1000 && std::fabs(share - 0.5) < 0.05,
+            qPrintable(QString("%1 Ni, %2 Fe").arg(nickel).arg(iron)));
     }
 
     // Same cluster, order and layout as the hand-made sample input.

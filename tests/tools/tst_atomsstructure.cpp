@@ -187,7 +187,7 @@ private slots:
 
         // Near opposite faces, the case that needs one translation more than radius / spacing.
         const std::vector<CellAtom> atoms
-            = { { 0, { 0.02, 0.97, 0.01 } }, { 1, { 0.98, 0.03, 0.99 } } };
+            = { { 0, { 0.02, 0.97, 0.01 }, {} }, { 1, { 0.98, 0.03, 0.99 }, {} } };
         const double radius = 7;
         const std::vector<ClusterAtom> cluster = buildCluster(cell, atoms, 1, radius);
         std::vector<double> expected;

@@ -72,7 +72,17 @@ struct ImageCandidate
     int site;
     Vec3 frac;
     double occupancy;
+    std::vector<Choice> choices;
 };
+
+// The shortest fractional step from one position to another, over lattice translations.
+static Vec3 stepBetween(const Vec3 &from, const Vec3 &to)
+{
+    Vec3 d = to - from;
+    for (double &x : d)
+        x -= std::round(x);
+    return d;
+}
 
 static std::string keptBecause(const Site &lost, const Site &kept)
 {
@@ -190,7 +200,12 @@ static std::vector<ImageCandidate> oneOfEachSplitGroup(const std::vector<ImageCa
                 bestDistance = d;
             }
         }
-        kept.push_back(images[best]);
+        ImageCandidate keeper = images[best];
+        keeper.choices.clear();
+        for (std::size_t m : members)
+            keeper.choices.push_back(
+                { images[m].site, stepBetween(keeper.frac, images[m].frac), images[m].occupancy });
+        kept.push_back(keeper);
         largest = std::max(largest, members.size());
     }
     if (kept.size() < n)
@@ -249,6 +264,8 @@ FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
     const Nearness near { cell, cell.planeSpacings() };
 
     FilledCell filled;
+    std::vector<int> &multiplicity = filled.multiplicity;
+    multiplicity.assign(siteCount, 0);
     const std::vector<Vec3> positions = snappedPositions(crystal.sites, rules.snap, filled.notes);
     const double full = 1 - 1e-6;
     std::vector<ImageCandidate> candidates;
@@ -266,9 +283,12 @@ FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
                 = std::any_of(images.begin(), images.end(), [&](const ImageCandidate &other) {
                       return near(other.frac, f, rules.samePosition, distance);
                   });
-            if (!seen)
-                images.push_back({ s, f, std::min(1.0, site.occupancy) });
+            if (!seen) {
+                const double occupancy = std::min(1.0, site.occupancy);
+                images.push_back({ s, f, occupancy, { { s, { 0, 0, 0 }, occupancy } } });
+            }
         }
+        multiplicity[s] = static_cast<int>(images.size());
         if (site.occupancy < full)
             images = oneOfEachSplitGroup(images, near, rules.splitSite, site, filled.notes);
         candidates.insert(candidates.end(), images.begin(), images.end());
@@ -305,13 +325,21 @@ FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
             accepted.push_back(index);
             continue;
         }
-        const ImageCandidate &keeper = candidates[closest];
+        ImageCandidate &keeper = candidates[closest];
         const Site &keeperSite = crystal.sites[keeper.site];
         const Site &site = crystal.sites[c.site];
         const bool bothFull = c.occupancy > full && keeper.occupancy > full;
-        if (closestDistance < rules.samePosition && bothFull && site.z == keeperSite.z)
+        const bool repeat
+            = closestDistance < rules.samePosition && bothFull && site.z == keeperSite.z;
+        if (!repeat) {
+            const Vec3 step = stepBetween(keeper.frac, c.frac);
+            for (const Choice &choice : c.choices)
+                keeper.choices.push_back({ choice.site, step + choice.offset, choice.probability });
+        }
+        if (repeat) {
             ++repeats;
-        else if (closestDistance < rules.samePosition)
+            --multiplicity[c.site];
+        } else if (closestDistance < rules.samePosition)
             shared.emplace(std::make_pair(c.site, keeper.site), closestDistance);
         else if (!bothFull)
             alternatives.emplace(std::make_pair(c.site, keeper.site), closestDistance);
@@ -328,7 +356,8 @@ FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
     filled.replacedBy.assign(siteCount, -1);
     std::vector<bool> present(siteCount, false);
     for (std::size_t index : accepted) {
-        filled.atoms.push_back({ candidates[index].site, candidates[index].frac });
+        filled.atoms.push_back(
+            { candidates[index].site, candidates[index].frac, candidates[index].choices });
         present[candidates[index].site] = true;
     }
     for (int s = 0; s < siteCount; ++s) {

@@ -15,11 +15,24 @@ std::optional<SymOp> parseSymop(const std::string &text);
 // x in [0, 1); values within 1e-6 below 1 become 0, so that 0.9999995 and 0 are one position.
 double wrapFraction(double x);
 
+// What may stand at one position of the unit cell: an image of a site, shifted by offset
+// (fractional) from the position, with the probability its occupancy gives.
+struct Choice
+{
+    int site = 0;
+    Vec3 offset { 0, 0, 0 };
+    double probability = 1;
+};
+
 // One atom of the filled unit cell: an image of a site.
 struct CellAtom
 {
     int site = 0;
     Vec3 frac { 0, 0, 0 };
+    // Everything that competes for this position, this atom first: the other images of a
+    // split site, species sharing the position, alternative sites. One choice of probability
+    // 1 leaves nothing to choose.
+    std::vector<Choice> choices;
 };
 
 // Distances in Angstrom that decide which atoms of the filled cell are one and the same.
@@ -46,6 +59,9 @@ struct FilledCell
     // For each site, the atom that took its place when all its images were merged away
     // (the site lost a shared position to a species of larger occupancy), else -1.
     std::vector<int> replacedBy;
+    // For each site, its positions in the unit cell (before any gave way to another site),
+    // less those that repeat a position of another site of the same element.
+    std::vector<int> multiplicity;
     std::vector<std::string> notes;
 };
 
