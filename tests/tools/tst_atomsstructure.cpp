@@ -139,6 +139,15 @@ private slots:
                 QVERIFY(x >= 0 && x < 1);
         }
         QCOMPARE(labels, kept);
+        // Every image's occupancy stays in the cell as one choice of one position, except the
+        // repeats of a site listed twice, which the multiplicities leave out as well.
+        double images = 0, choices = 0;
+        for (std::size_t s = 0; s < input.sites.size(); ++s)
+            images += filled.multiplicity[s] * std::min(1.0, input.sites[s].occupancy);
+        for (const CellAtom &atom : filled.atoms)
+            for (const Choice &choice : atom.choices)
+                choices += choice.probability;
+        QVERIFY2(std::fabs(images - choices) < 1e-9, qPrintable(QString::number(choices)));
         const QString notes = QString::fromStdString(joined(filled.notes, "\n"));
         QVERIFY2(note.isEmpty() ? notes.isEmpty() : notes.contains(note), qPrintable(notes));
         // A site merged away points at the atom now at its place (an absorber can go there).
