@@ -58,8 +58,10 @@ void ChiData::readFrom(QIODevice &device)
         if (fields.size() < 2)
             continue;
         if (!headerSeen) {
-            if (fields.at(0) == QLatin1String("k"))
-                headerSeen = fields.at(1) == QLatin1String("chi");
+            // FEFF 8.5L and later write the heading as a comment: "#  k  chi  mag  phase @#".
+            const int at = fields.at(0) == QLatin1String("#") ? 1 : 0;
+            if (fields.size() > at + 1 && fields.at(at) == QLatin1String("k"))
+                headerSeen = fields.at(at + 1) == QLatin1String("chi");
             continue;
         }
         const double k = fields.at(0).toDouble();

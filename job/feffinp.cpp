@@ -100,11 +100,39 @@ void TroubleLines::scan(const QStringRef &line)
 {
     // A launcher's own complaint, as "srun: error: Unable to contact slurm controller".
     static const QRegularExpression launcherError(QStringLiteral("^\\s*[\\w.-]+: error:"));
+    // FEFF 8.5L's own lines about an input it computes wrongly or not at all; like FEFF 6,
+    // it exits with 0 after them. Its "rmax > distance to most distant atom" warning is not
+    // one: it comes on every run.
+    static const QLatin1String feff8Complaints[] = {
+        QLatin1String("Keyword unrecognized"),
+        QLatin1String("Error reading input"),
+        QLatin1String("No absorbing atom"),
+        QLatin1String("No atoms or overlap cards"),
+        QLatin1String("More than one absorbing atom"),
+        QLatin1String("Too many atoms"),
+        QLatin1String("Unique potentials must be between"),
+        QLatin1String("TWO ATOMS VERY CLOSE TOGETHER"),
+        QLatin1String("NO ATOMS CLOSE ENOUGH TO OVERLAP"),
+        QLatin1String("Cannot remove an electron"),
+        QLatin1String("detected on a line"),
+        QLatin1String("Error opening file"),
+        QLatin1String("exceeds the hard wired limit"),
+        QLatin1String("np > np1x"),
+        QLatin1String("Could not find feff.inp"),
+    };
+    static const QRegularExpression missingElement(
+        QStringLiteral("Atomic number\\s+\\d+\\s+not available"));
     // A program gone wrong may repeat its complaint a million times; the log gets a few.
     const int shown = 20;
+    const auto complains = [&line] {
+        for (const QLatin1String &complaint : feff8Complaints)
+            if (line.contains(complaint, Qt::CaseInsensitive))
+                return true;
+        return missingElement.match(line).hasMatch();
+    };
     if (line.contains(QLatin1String("Fatal Error"), Qt::CaseInsensitive)
         || line.contains(QLatin1String("limit exceeded"), Qt::CaseInsensitive)
-        || launcherError.match(line).hasMatch()) {
+        || launcherError.match(line).hasMatch() || complains()) {
         if (found.size() < shown)
             found << line.trimmed().toString();
         else

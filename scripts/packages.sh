@@ -6,9 +6,9 @@ ORBELIN_BUILD_PACKAGES=(
     gemmi-dev tao-pegtl-dev libstb-dev
     libfftw3-dev pkg-config
 )
-# FEFF 6L (/usr/bin/feff6) for the end-to-end tests and the demo; a CJK font
-# so that the Japanese labels render.
-ORBELIN_RUN_PACKAGES=(ifeffit fonts-noto-cjk)
+# FEFF 6L (/usr/bin/feff6) for the end-to-end tests and the demo, FEFF 8.5L
+# (/usr/bin/feff8l) for the tests that run it; a CJK font so that the Japanese labels render.
+ORBELIN_RUN_PACKAGES=(ifeffit feff85exafs fonts-noto-cjk)
 # A one-node Slurm cluster (controller, node daemon, srun and munge) for the test that runs
 # FEFF through srun (tests/slurm); that test is skipped without them.
 ORBELIN_SLURM_PACKAGES=(slurmctld slurmd slurm-client munge)

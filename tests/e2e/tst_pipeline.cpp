@@ -1,5 +1,6 @@
 // The whole pipeline with the real programs: the project's Atoms converter and
-// Debian's FEFF 6 (/usr/bin/feff6), run headless on the bundled samples.
+// Debian's FEFF 6 (/usr/bin/feff6) or FEFF 8.5L (/usr/bin/feff8l), run headless on the
+// bundled samples.
 #include "ccolors.h"
 #include "testutil.h"
 
@@ -135,6 +136,39 @@ private slots:
             qPrintable(QString::number(feo.first())));
         QVERIFY2(highest(y[1]) > 3.06 - 0.5 && highest(y[1]) < 3.06 - 0.2,
             qPrintable(QString::number(highest(y[1]))));
+    }
+
+    // FEFF 8.5L (Debian's feff8l) in place of FEFF 6: its chi.dat, whose heading is a comment,
+    // reads as data, and the 9 A cluster that makes FEFF 6 cut its path list is computed whole.
+    void feff8lOnSamples()
+    {
+        QVERIFY2(QFileInfo("/usr/bin/feff8l").isExecutable(),
+            "Debian's feff85exafs package gives /usr/bin/feff8l");
+        QTemporaryDir run;
+        const QString dir = run.path();
+        QDir().mkpath(dir + "/00-Inp");
+        const QStringList inputs = { "Cu_feff.inp", "Cu_r8_feff.inp" };
+        for (const QString &name : inputs)
+            QVERIFY(QFile::copy(testData("feff/" + name), dir + "/00-Inp/" + name));
+        QVERIFY(writeFile(dir + "/config.cfg", "MAX_PROC 2\nFEFF_EXE /usr/bin/feff8l\n"));
+
+        QProcess orbelin;
+        orbelin.setWorkingDirectory(dir);
+        orbelin.start(ORBELIN_EXE, { "-batch", "-e" });
+        QVERIFY(orbelin.waitForFinished(120000));
+        const QString errors = QString::fromUtf8(orbelin.readAllStandardError());
+        const QStringList lines
+            = QString::fromUtf8(orbelin.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(orbelin.exitCode(), 0);
+        QCOMPARE(lines.size(), inputs.size());
+        for (const QString &line : lines) {
+            const QStringList f = line.split('\t');
+            QCOMPARE(f.size(), 5);
+            QCOMPARE(f.at(2), QString("F. Finished"));
+            QVERIFY2(f.at(3) == "401", qPrintable(line));
+        }
+        for (const char *cut : { "limit exceeded", "np > np1x", "holds no data" })
+            QVERIFY2(!errors.contains(cut), qPrintable(errors));
     }
 };
 

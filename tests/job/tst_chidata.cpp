@@ -50,8 +50,9 @@ private slots:
         // The feff6 file has NUL bytes in its header lines; its heading is "k chi mag phase @#".
         QTest::newRow("feff6 Cu") << "Cu_feff6.chi.dat" << 401 << -3.152744E-01;
         QTest::newRow("feff6 FeO") << "FeO_feff6.chi.dat" << 401 << -3.884419E-01;
-        // feff8l writes its heading as a comment ("#  k  chi ..."), which is not the heading.
-        QTest::newRow("feff8l Cu") << "Cu_feff8l.chi.dat" << 0 << 0.0;
+        // feff8l writes 20 "#" lines and its heading as a comment: "#  k  chi  mag  phase @#".
+        QTest::newRow("feff8l Cu") << "Cu_feff8l.chi.dat" << 401 << -3.145718E-01;
+        QTest::newRow("feff8l FeO") << "FeO_feff8l.chi.dat" << 401 << 2.499667E-01;
         // A path file of feff6l has no chi heading.
         QTest::newRow("feff6l path file") << "Cu_feff6l.feff0001.dat" << 0 << 0.0;
     }
@@ -98,8 +99,15 @@ private slots:
                                     << QVector<double>();
         QTest::newRow("heading in capitals") << QByteArray("K CHI\n1 2\n") << QVector<double>()
                                              << QVector<double>();
-        QTest::newRow("heading as comment") << QByteArray("# k chi\n1 2\n") << QVector<double>()
-                                            << QVector<double>();
+        QTest::newRow("heading after a lone comment sign")
+            << QByteArray("# k chi mag\n1 2\n") << QVector<double> { 1 } << QVector<double> { 2 };
+        QTest::newRow("comment sign joined to k")
+            << QByteArray("#k chi\n1 2\n") << QVector<double>() << QVector<double>();
+        const QByteArray comments("# k\n# x k chi\n#\n# k mag\n# k chi\n3 4\n");
+        QTest::newRow("comment lines before, lone sign")
+            << comments << QVector<double> { 3 } << QVector<double> { 4 };
+        QTest::newRow("two comment signs")
+            << QByteArray("# # k chi\n1 2\n") << QVector<double>() << QVector<double>();
         QTest::newRow("heading without rows") << QByteArray("k chi mag\n\n") << QVector<double>()
                                               << QVector<double>();
         QTest::newRow("k line without chi keeps looking")

@@ -501,6 +501,50 @@ private slots:
         for (int i = 0; i < 20; ++i)
             first << QString("Fatal Error %1").arg(i);
         QTest::newRow("a thousand times") << flood << first + QStringList{"... 980 more such lines"};
+
+        // Lines of Debian's feff8l (FEFF 8.5L) as it printed them: a good run's warnings and
+        // notes, which come on every run, and its complaints about broken inputs.
+        QTest::newRow("feff8l, good runs")
+            << "#= Feff85l rdinp module\n FMS is not available in this version of FEFF8.5\n"
+               " Ignoring FMS\n   WARNING:  rmax > distance to most distant atom.\n"
+               "             Some paths may be missing.\n"
+               "    Rmax  5.0000  keep and heap limits   0.0000000   0.0000000\n"
+               " Xinorm should be 1. If you set the RGRID, minor interpolation errors\n"
+               "              SCF ITERATION NUMBER  1  OUT OF 30\n"
+               " Done with module 6: DW + final sum over paths.\n"
+            << QStringList();
+        // Each line given is one to be found; the module's sign-off lines after it are not.
+        const auto feff8 = [](const char *name, const QStringList &lines) {
+            QStringList found;
+            for (const QString &line : lines)
+                found << line.trimmed();
+            QTest::newRow(name) << "#= Feff85l rdinp module\n" + lines.join('\n')
+                    + "\nRDINP\n failed to read geom.json\n"
+                                << found;
+        };
+        const QString noList = " Error opening file, list.dat in module ff2chi";
+        feff8("feff8l, empty input", { " No absorbing atom (unique pot 0) was defined." });
+        feff8("feff8l, no absorber", { " No atoms or overlap cards for unique pot        0" });
+        feff8("feff8l, potential without atoms",
+            { " No atoms or overlap cards for unique pot        2" });
+        feff8("feff8l, not an input", { " Keyword unrecognized." });
+        feff8("feff8l, bad number", { " Error reading input, bad line follows:" });
+        feff8("feff8l, two absorbers", { " More than one absorbing atom (potential 0)", noList });
+        feff8("feff8l, 1001 atoms", { "Too many atoms, max is     1000" });
+        feff8("feff8l, ipot 12", { "Unique potentials must be between 0 and       11" });
+        feff8("feff8l, atoms 0.3 A apart",
+            { " WARNING:  TWO ATOMS VERY CLOSE TOGETHER.  CHECK INPUT.", noList });
+        feff8("feff8l, lone H absorber",
+            { " WARNING: NO ATOMS CLOSE ENOUGH TO OVERLAP ATOM    1,  UNIQUE POT    0!!  Rmt set "
+              "to Rnorman.  May be error in input file." });
+        feff8("feff8l, Z = 100", { " Atomic number   100 not available.", noList });
+        feff8("feff8l, Be L3", { " Cannot remove an electron from this level", noList });
+        feff8("feff8l, C L3",
+            { "error number     11 detected on a line     75in the program  soldir", noList });
+        feff8("feff8l, path list cut", { "np > np1x" });
+        feff8(
+            "feff8l, SCF cluster cut", { "      This exceeds the hard wired limit of 100 atoms." });
+        feff8("feff8l, no feff.inp", { "Could not find feff.inp file in folder '/tmp/x'" });
     }
 
     void troubleLines()

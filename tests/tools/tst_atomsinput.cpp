@@ -32,7 +32,9 @@ private:
     static QString summary(const Options &o)
     {
         return QStringList { str(o.absorber), str(o.edge), QString::number(o.radius.value_or(0)),
-            QString::number(o.rmax.value_or(0)), str(o.input) }
+            QString::number(o.rmax.value_or(0)), str(o.input), QString::number(o.feff),
+            QString::number(o.scf.value_or(0)), o.allSites ? "all" : "one",
+            QString::number(o.configurations), QString::number(o.seed) }
             .join(' ');
     }
 
@@ -77,6 +79,46 @@ private slots:
         QFETCH(QString, symbol);
         QFETCH(int, z);
         QCOMPARE(elementFromTypeSymbol(symbol.toStdString()), z);
+    }
+
+    void labels_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("formula");
+        QTest::addColumn<QString>("element"); // empty: the label names none
+        QTest::addColumn<QString>("why");
+        // clang-format off
+        QTest::newRow("two letters in the formula") << "Cs1" << "Cl3 Cs Sn" << "Cs" << "";
+        QTest::newRow("two letters not in it") << "OSi1" << "O2 Si" << "O" << "Os is not in";
+        QTest::newRow("formula without blanks") << "Co1" << "CaMg(CO3)2" << "C" << "Co is not";
+        QTest::newRow("moiety with charges, capitals")
+            << "CL2" << "C6 H12 N2 O4 2+, 2(Cl 1-)" << "Cl" << "";
+        QTest::newRow("old formula in capitals") << "FE1" << "FE2 O3" << "Fe" << "";
+        QTest::newRow("water beside tungsten") << "Wat1" << "H4 Na2 O6 W" << "O" << "water";
+        QTest::newRow("water oxygen, no O in the formula") << "OW3" << "Cl2 Ni" << "O" << "water";
+        QTest::newRow("hydroxyl") << "Oh2" << "Mg" << "O" << "hydroxyl";
+        QTest::newRow("deuterium, H in the formula") << "D1" << "D2 O" << "H" << "deuterium";
+        QTest::newRow("deuterium, no H in the formula") << "D12" << "Cl K" << "H" << "deuterium";
+        QTest::newRow("dysprosium") << "Dy1" << "Dy2 O3" << "Dy" << "";
+        QTest::newRow("no element of the formula") << "X1" << "Fe2 O3" << "" << "";
+        QTest::newRow("tungsten outside the formula") << "W1" << "Fe2 O3" << "" << "";
+        QTest::newRow("no formula: two letters") << "OSi1" << "" << "Os" << "";
+        QTest::newRow("no formula: water") << "Wat1" << "" << "O" << "water";
+        QTest::newRow("unreadable formula counts as none") << "Os1" << "Qq2 O" << "Os" << "";
+        // clang-format on
+    }
+
+    void labels()
+    {
+        QFETCH(QString, label);
+        QFETCH(QString, formula);
+        QFETCH(QString, element);
+        QFETCH(QString, why);
+        const LabelReading reading
+            = elementFromLabel(label.toStdString(), formulaElements(formula.toStdString()));
+        QCOMPARE(str(elementSymbol(reading.z)), element);
+        QVERIFY2(why.isEmpty() ? reading.why.empty() : str(reading.why).contains(why),
+            reading.why.c_str());
     }
 
     void spaceGroupNames_data()
@@ -226,6 +268,35 @@ private slots:
                                   << "no input file";
         QTest::newRow("two inputs") << "-c a.cif -c b.cif"
                                     << "more than one input file";
+        // FEFF 8.5L's limits apply whichever option comes first.
+        QTest::newRow("FEFF 8.5L: SCF, radius 20") << "--scf 4 --radius 20 -c a.cif --feff=8"
+                                                   << "  20 0 a.cif 8 4";
+        QTest::newRow("radius 14 for FEFF 6L") << "--radius 14 --feff 6 -c a.cif"
+                                               << "--radius needs a distance in Angstrom above 0 "
+                                                  "and at most 12, not '14'";
+        QTest::newRow("SCF radius beyond 20") << "--feff 8 --scf 21 -c a.cif"
+                                              << "at most 20";
+        QTest::newRow("SCF without FEFF 8.5L") << "--scf 4 -c a.cif"
+                                               << "--scf needs --feff 8";
+        QTest::newRow("sites and configurations")
+            << "--sites all --configurations 8 --seed 18446744073709551615 -c a.cif"
+            << "a.cif 6 0 all 8 18446744073709551615";
+        QTest::newRow("one site, no draws by default") << "-c a.cif"
+                                                       << "a.cif 6 0 one 0 1";
+        QTest::newRow("sites other than all") << "--sites first -c a.cif"
+                                              << "--sites takes only 'all', not 'first'";
+        QTest::newRow("no configurations")
+            << "--configurations 0 -c a.cif"
+            << "--configurations needs a whole number from 1 to 1000";
+        QTest::newRow("half a configuration") << "--configurations 2.5 -c a.cif"
+                                              << "not '2.5'";
+        QTest::newRow("seed beyond 64 bits")
+            << "--configurations 2 --seed 18446744073709551616 -c a.cif"
+            << "--seed needs a whole number";
+        QTest::newRow("seed without configurations") << "--seed 3 -c a.cif"
+                                                     << "--seed needs --configurations";
+        QTest::newRow("unknown FEFF") << "--feff 9 -c a.cif"
+                                      << "--feff needs 6 (FEFF 6L) or 8 (FEFF 8.5L), not '9'";
     }
 
     void commandLines()

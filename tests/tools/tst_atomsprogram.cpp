@@ -1,7 +1,10 @@
 #include "chidata.h"
+#include "feffinp.h"
 
 #include <QFile>
+#include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,6 +30,30 @@ struct AtomsRun
     // What Orbelin writes as feff.inp: everything from the first marker on.
     QString feffText() const { return output.mid(output.indexOf(" * This")); }
     QString messages() const { return output.left(output.indexOf(" * This")); }
+
+    // The inputs of a run with --sites or --configurations: (name, weight, feff.inp text),
+    // after the messages.
+    struct Input
+    {
+        QString name;
+        double weight;
+        QString text;
+    };
+    QList<Input> inputs() const
+    {
+        static const QRegularExpression separator(
+            "^\\* orbelin-atoms input ([A-Za-z0-9._-]+) weight (\\S+)$");
+        QList<Input> found;
+        const QString text = output.endsWith('\n') ? output.chopped(1) : output;
+        for (const QString &line : text.split('\n')) {
+            const QRegularExpressionMatch match = separator.match(line);
+            if (match.hasMatch())
+                found << Input { match.captured(1), match.captured(2).toDouble(), QString() };
+            else if (!found.isEmpty())
+                found.last().text += line + '\n';
+        }
+        return found;
+    }
 
     // The ATOMS cards of a feff.inp as (x, y, z, ipot, distance) rows.
     static QList<QList<double>> atomsIn(const QString &feffText)
@@ -88,6 +115,18 @@ private slots:
             << "atoms/hall_only.cif" << 8 << "6 Cl" << 2.82 << 6.0 << "F m -3 m (Hall symbol in";
         QTest::newRow("number only") << "atoms/number_only.cif" << 8 << "6 Cl" << 2.82 << 6.0
                                      << "F m -3 m (number in _space_group_IT_number)";
+        // Classes of database CIFs: elements only in the labels, thirds with four digits, a
+        // site split over positions 0.44 and 0.62 A apart.
+        QTest::newRow("hydrate, Wat labels and a formula")
+            << "atoms/hydrate_labels.cif" << 36 << "6 O" << 9.0 * 0.228 << 6.0
+            << "label Wat1 read as O (Wat for water oxygen)";
+        QTest::newRow("hexagonal, 0.3333 for 1/3")
+            << "atoms/hexagonal_thirds.cif" << 4 << "3 O"
+            << std::hypot(3.24975 / s3, 0.1181 * 5.2066) << 6.0
+            << "4 coordinates of Zn1, O1 within 0.0001 of a multiple of 1/12";
+        QTest::newRow("split site, one Tl of four")
+            << "atoms/split_site.cif" << 2 << "2 Cl" << std::hypot(0.445 * 4 * s2, 2.1) << 6.0
+            << "Tl1 (occupancy 0.25) is split: 3 of its 4 positions in the unit cell dropped";
         QTest::newRow("keywords, Cu") << "atoms/cu_keywords.inp" << 4 << "12 Cu" << 3.61 / s2 << 6.0
                                       << "from 'space f m 3 m'";
         QTest::newRow("keywords, commas, core Cl1")
@@ -128,6 +167,115 @@ private slots:
             QVERIFY(
                 std::fabs(std::hypot(atoms[i][0], atoms[i][1], atoms[i][2]) - atoms[i][4]) < 2e-5);
         }
+    }
+
+    // Around Zn in wurtzite (site symmetry 3m) every atom has its mirror image through the
+    // plane x = 0, to the printed digit, and off the axis atoms come by threes at each distance.
+    void hexagonalClusterIsSymmetric()
+    {
+        const AtomsRun run({ "--radius", "8" }, data("atoms/hexagonal_thirds.cif"));
+        QCOMPARE(run.exitCode, 0);
+        const QList<QList<double>> atoms = AtomsRun::atomsIn(run.feffText());
+        QMap<double, int> offAxis;
+        for (const QList<double> &atom : atoms) {
+            const QList<double> mirrored { -atom[0], atom[1], atom[2], atom[3], atom[4] };
+            QVERIFY2(atom[0] == 0 || atoms.contains(mirrored),
+                qPrintable(
+                    QString("no mirror image of %1 %2 %3").arg(atom[0]).arg(atom[1]).arg(atom[2])));
+            if (atom[0] != 0 || atom[1] != 0)
+                ++offAxis[atom[4]];
+        }
+        for (auto shell = offAxis.begin(); shell != offAxis.end(); ++shell)
+            QVERIFY2(shell.value() % 3 == 0,
+                qPrintable(QString("%1 atoms at %2 A").arg(shell.value()).arg(shell.key())));
+    }
+
+    void severalInputs_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QList<double>>("weights");
+        QTest::addColumn<QList<int>>("firstShells"); // atoms at the shortest distance
+        const double third = 1.0 / 3;
+        // Magnetite: Fe1 on 8 tetrahedral positions, Fe2 on 16 octahedral ones.
+        QTest::newRow("spinel, all Fe sites")
+            << "atoms/spinel_fe3o4.cif" << QStringList { "--sites", "all", "--absorber", "Fe" }
+            << QStringList { "site-Fe1", "site-Fe2" } << QList<double> { third, 2 * third }
+            << QList<int> { 4, 6 };
+        // Four sites of Cu written out in P 1 are lattice translations of one another.
+        QTest::newRow("nothing to choose")
+            << "cif/Cu_mp-30_conventional_standard.cif"
+            << QStringList { "--sites", "all", "--configurations", "8" }
+            << QStringList { "site-Cu1" } << QList<double> { 1 } << QList<int> { 12 };
+        QTest::newRow("a shared site, configurations")
+            << "cif/4003024.cif" << QStringList { "--absorber", "Cs", "--configurations=3" }
+            << QStringList { "conf-01", "conf-02", "conf-03" }
+            << QList<double> { third, third, third } << QList<int> { 12, 12, 12 };
+        // 8 x 1 Fe on the tetrahedral site, 16 x 0.5 on the octahedral one shared with Ni;
+        // the labels Fe_1_ and Fe(1) would make the same name.
+        QTest::newRow("sites and configurations")
+            << "atoms/nife2o4_shared.cif"
+            << QStringList { "--sites", "all", "--absorber", "Fe", "--configurations", "2" }
+            << QStringList { "site-Fe_1_-conf-01", "site-Fe_1_-conf-02", "site-Fe_1__2-conf-01",
+                   "site-Fe_1__2-conf-02" }
+            << QList<double> { 0.25, 0.25, 0.25, 0.25 } << QList<int> { 4, 4, 6, 6 };
+    }
+
+    // One input per site, per configuration or both, each a whole feff.inp after its line.
+    void severalInputs()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, names);
+        QFETCH(QList<double>, weights);
+        QFETCH(QList<int>, firstShells);
+        const AtomsRun run(options, data(file));
+        QCOMPARE(run.exitCode, 0);
+        for (const QString &line : run.output.section("\n* ", 0, 0).split('\n'))
+            QVERIFY2(line.startsWith("orbelin-atoms: "), qPrintable(line));
+        const QList<AtomsRun::Input> inputs = run.inputs();
+        QStringList found;
+        double sum = 0;
+        for (int i = 0; i < inputs.size(); ++i) {
+            found << inputs[i].name;
+            QVERIFY2(std::fabs(inputs[i].weight - weights.value(i)) < 1e-15,
+                qPrintable(QString::number(inputs[i].weight, 'g', 17)));
+            sum += inputs[i].weight;
+            QVERIFY(inputs[i].text.startsWith(
+                " * This feff.inp was written by orbelin-atoms from " + file.section('/', -1)));
+            QVERIFY(inputs[i].text.endsWith(" END\n"));
+            const QList<QList<double>> atoms = AtomsRun::atomsIn(inputs[i].text);
+            int shell = 0;
+            while (shell + 1 < atoms.size() && atoms[shell + 1][4] == atoms[1][4])
+                ++shell;
+            QCOMPARE(shell, firstShells.value(i));
+        }
+        QCOMPARE(found, names);
+        QVERIFY(std::fabs(sum - 1) < 1e-12);
+    }
+
+    // The draws follow the seed, and the occupancies: Ni takes half the octahedral positions.
+    void seedDecidesConfigurations()
+    {
+        const QStringList options { "--configurations", "40", "--seed", "7" };
+        const AtomsRun first(options, data("atoms/nife2o4_shared.cif"));
+        QCOMPARE(first.exitCode, 0);
+        QCOMPARE(AtomsRun(options, data("atoms/nife2o4_shared.cif")).output, first.output);
+        const AtomsRun other(
+            { "--configurations", "40", "--seed", "8" }, data("atoms/nife2o4_shared.cif"));
+        QVERIFY(other.inputs().first().text != first.inputs().first().text);
+
+        int nickel = 0, iron = 0;
+        for (const AtomsRun::Input &input : first.inputs())
+            for (const QString &line : input.text.split('\n')) {
+                nickel += line.contains(" Ni1 ");
+                iron += line.contains(" Fe1 ");
+            }
+        // Around the tetrahedral Fe_1_ the octahedral positions hold Fe(1) (tag Fe1) or Ni1.
+        const double share = double(nickel) / (nickel + iron);
+        QVERIFY2(nickel + iron > 1000 && std::fabs(share - 0.5) < 0.05,
+            qPrintable(QString("%1 Ni, %2 Fe").arg(nickel).arg(iron)));
     }
 
     // Same cluster, order and layout as the hand-made sample input.
@@ -172,6 +320,10 @@ private slots:
             << "atoms/cu_keywords.inp" << QStringList { "--radius", "4" }
             << "19 atoms within 4.00 A"
             << "";
+        QTest::newRow("FEFF 8.5L with SCF")
+            << "cif/PbTe.cif" << QStringList { "--feff", "8", "--scf", "4" }
+            << "\n RMAX 5.00\n SCF 4.00\n\n POTENTIALS\n"
+            << "self-consistent potentials (SCF) within 4.00 A: 7 atoms";
         QTest::newRow("rmax beyond the radius")
             << "cif/PbTe.cif" << QStringList { "--radius", "4" } << "RMAX 5.00"
             << "paths longer than the cluster radius will be missing";
@@ -225,6 +377,20 @@ private slots:
         QTest::newRow("more atoms than FEFF6 takes")
             << "cif/Cu_mp-30_conventional_standard.cif" << QStringList { "--radius", "12" }
             << "more than FEFF6 takes (500)" << 1;
+        QTest::newRow("more atoms than FEFF 8.5L takes")
+            << "cif/Cu_mp-30_conventional_standard.cif"
+            << QStringList { "--feff", "8", "--radius", "16" }
+            << "1481 atoms, more than FEFF 8.5L takes (1000)" << 1;
+        QTest::newRow("SCF sphere beyond FEFF 8.5L's 100 atoms")
+            << "cif/Cu_mp-30_conventional_standard.cif"
+            << QStringList { "--feff", "8", "--radius", "9", "--scf", "7.5" }
+            << "the --scf radius 7.5 A holds 141 atoms, more than FEFF 8.5L takes" << 1;
+        QTest::newRow("SCF sphere without neighbours")
+            << "cif/PbTe.cif" << QStringList { "--feff", "8", "--scf", "3" }
+            << "no atom within the --scf radius 3 A of the absorber; the first shell is at 3.231"
+            << 1;
+        QTest::newRow("SCF for FEFF 6L")
+            << "cif/PbTe.cif" << QStringList { "--scf", "4" } << "--scf needs --feff 8" << 2;
         QTest::newRow("edge without its shell")
             << "atoms/li_keywords.inp" << QStringList { "--edge", "L3" }
             << "the L3 edge needs an absorber from C (Z=6) on" << 1;
@@ -266,7 +432,7 @@ private slots:
         QVERIFY2(!failed.output.contains(" * This"), qPrintable(failed.output));
     }
 
-    void feff6Accepts_data()
+    void feffAccepts_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("options");
@@ -276,15 +442,24 @@ private slots:
         QTest::newRow("SiC, C absorber") << "cif/1011031.cif" << QStringList { "--absorber", "C" };
         QTest::newRow("In on the Sn site")
             << "cif/4003024.cif" << QStringList { "--absorber", "In" };
+        QTest::newRow("hydrate, Wat labels") << "atoms/hydrate_labels.cif" << QStringList();
+        QTest::newRow("hexagonal, 0.3333") << "atoms/hexagonal_thirds.cif" << QStringList();
+        QTest::newRow("split Tl site") << "atoms/split_site.cif" << QStringList();
+        // Self-consistent potentials from 7 atoms take feff8l about 4 s.
+        QTest::newRow("FEFF 8.5L, PbTe with SCF")
+            << "cif/PbTe.cif" << QStringList { "--feff", "8", "--scf", "4" };
     }
 
-    // Debian's FEFF6 reads every card, the marker line included, and writes 401 chi points.
-    void feff6Accepts()
+    // Debian's FEFF reads every card, the marker line included, without a line that Orbelin
+    // would log as trouble, and writes 401 chi points.
+    void feffAccepts()
     {
         QFETCH(QString, file);
         QFETCH(QStringList, options);
-        const QString feff = "/usr/bin/feff6";
-        QVERIFY2(QFile::exists(feff), "FEFF6 from Debian's ifeffit package is needed");
+        const bool feff8 = options.contains("--feff") && options.contains("8");
+        const QString feff = feff8 ? "/usr/bin/feff8l" : "/usr/bin/feff6";
+        QVERIFY2(
+            QFile::exists(feff), "Debian's ifeffit (feff6) and feff85exafs (feff8l) are needed");
         const AtomsRun run(options, data(file));
         QCOMPARE(run.exitCode, 0);
 
@@ -297,10 +472,13 @@ private slots:
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.setWorkingDirectory(dir.path());
         process.start(feff, QStringList());
-        QVERIFY(process.waitForFinished(30000));
+        QVERIFY(process.waitForFinished(60000));
         const QString log = QString::fromLocal8Bit(process.readAll());
-        // FEFF6 exits with 0 even when it stops on a card it cannot read.
-        QVERIFY2(!log.contains("Fatal Error") && log.contains("Feff done"), qPrintable(log));
+        // FEFF exits with 0 even when it stops on a card it cannot read.
+        QVERIFY2(
+            feffTroubleLines(log).isEmpty() && log.contains(feff8 ? "Feff85l done" : "Feff done"),
+            qPrintable(log));
+        QCOMPARE(log.contains("SCF ITERATION NUMBER"), options.contains("--scf"));
 
         ChiData chi;
         chi.read(dir.filePath("chi.dat"));

@@ -72,8 +72,20 @@ private slots:
         Crystal wurtzite = crystal(3.25, "P 63 m c", { { "Zn", 30, { 0.33333, 0.66667, 0 }, 1 } });
         wurtzite.cell.c = 5.2;
         wurtzite.cell.gamma = 120;
-        // 0.33333 for 1/3: the images of the special position differ by 1e-4 A and are one.
-        QTest::newRow("rounded special position") << wurtzite << 2 << QStringList { "Zn" } << "";
+        // 0.33333 for 1/3: taken as 1/3, so that its images fall on one another exactly.
+        QTest::newRow("rounded special position")
+            << wurtzite << 2 << QStringList { "Zn" }
+            << "2 coordinates of Zn within 0.0001 of a multiple of 1/12 (as 0.3333 of 1/3)";
+        // Four images 0.44 and 0.62 A apart, as a Tl split around a fourfold axis.
+        QTest::newRow("site split over four positions")
+            << crystal(4, "P 4/m m m", { { "Tl", 81, { 0.055, 0.055, 0 }, 0.25 } }) << 1
+            << QStringList { "Tl" } << "Tl (occupancy 0.25) is split: 3 of its 4 positions";
+        QTest::newRow("split site, two groups 2 A apart")
+            << crystal(4, "P 4/m m m", { { "Tl", 81, { 0.055, 0.055, 0.25 }, 0.125 } }) << 2
+            << QStringList { "Tl" } << "6 of its 8 positions in the unit cell dropped";
+        QTest::newRow("partly occupied, images far apart")
+            << crystal(4, "P 4/m m m", { { "Tl", 81, { 0.3, 0.3, 0 }, 0.25 } }) << 4
+            << QStringList { "Tl" } << "";
         QTest::newRow("site listed twice")
             << crystal(4, "P 1", { { "Cu1", 29, { 0, 0, 0 }, 1 }, { "Cu2", 29, { 0, 1, -2 }, 1 } })
             << 1 << QStringList { "Cu1" } << "merged 1 atom that";
@@ -127,6 +139,15 @@ private slots:
                 QVERIFY(x >= 0 && x < 1);
         }
         QCOMPARE(labels, kept);
+        // Every image's occupancy stays in the cell as one choice of one position, except the
+        // repeats of a site listed twice, which the multiplicities leave out as well.
+        double images = 0, choices = 0;
+        for (std::size_t s = 0; s < input.sites.size(); ++s)
+            images += filled.multiplicity[s] * std::min(1.0, input.sites[s].occupancy);
+        for (const CellAtom &atom : filled.atoms)
+            for (const Choice &choice : atom.choices)
+                choices += choice.probability;
+        QVERIFY2(std::fabs(images - choices) < 1e-9, qPrintable(QString::number(choices)));
         const QString notes = QString::fromStdString(joined(filled.notes, "\n"));
         QVERIFY2(note.isEmpty() ? notes.isEmpty() : notes.contains(note), qPrintable(notes));
         // A site merged away points at the atom now at its place (an absorber can go there).
@@ -175,7 +196,7 @@ private slots:
 
         // Near opposite faces, the case that needs one translation more than radius / spacing.
         const std::vector<CellAtom> atoms
-            = { { 0, { 0.02, 0.97, 0.01 } }, { 1, { 0.98, 0.03, 0.99 } } };
+            = { { 0, { 0.02, 0.97, 0.01 }, {} }, { 1, { 0.98, 0.03, 0.99 }, {} } };
         const double radius = 7;
         const std::vector<ClusterAtom> cluster = buildCluster(cell, atoms, 1, radius);
         std::vector<double> expected;

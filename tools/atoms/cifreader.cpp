@@ -9,6 +9,7 @@
 #include <gemmi/symmetry.hpp>
 
 #include <cmath>
+#include <map>
 
 namespace cif = gemmi::cif;
 
@@ -84,6 +85,42 @@ static Cell readCell(cif::Block &block, std::vector<std::string> &notes)
     return cell;
 }
 
+struct Formula
+{
+    std::string text;
+    std::string tag;
+    std::vector<int> elements;
+};
+
+static Formula readFormula(cif::Block &block)
+{
+    for (const char *tag :
+        { "_chemical_formula_sum", "_chemical_formula_structural", "_chemical_formula_moiety" }) {
+        const std::string text = valueOf(block, tag);
+        if (!text.empty())
+            return { asciiLine(text, 60), tag, formulaElements(text) };
+    }
+    return {};
+}
+
+// The element of a site without a type symbol, from its label checked against the formula.
+static int elementOfLabel(const std::string &label, const Formula &formula,
+    std::map<std::pair<int, std::string>, std::vector<std::string>> &readings)
+{
+    const LabelReading reading = elementFromLabel(label, formula.elements);
+    if (reading.z == 0) {
+        if (formula.elements.empty())
+            throw InputError("site " + label + ": unknown element '" + label + "'");
+        throw InputError("site " + label + ": the label names no element of the formula '"
+            + formula.text + "' (" + formula.tag
+            + ") and follows no labelling convention (Wat, Ow, OW, Oh, D); give "
+              "_atom_site_type_symbol");
+    }
+    if (!reading.why.empty())
+        readings[{ reading.z, reading.why }].push_back(label);
+    return reading.z;
+}
+
 static std::vector<Site> readSites(cif::Block &block, std::vector<std::string> &notes)
 {
     if (!block.find_values("_atom_site_label") && !block.find_values("_atom_site_type_symbol"))
@@ -94,15 +131,25 @@ static std::vector<Site> readSites(cif::Block &block, std::vector<std::string> &
                 + " is missing)");
 
     const gemmi::SmallStructure small = gemmi::make_small_structure_from_block(block);
+    const Formula formula = readFormula(block);
+    // (element, why) -> labels read so
+    std::map<std::pair<int, std::string>, std::vector<std::string>> readings;
+    bool byLabel = false;
+    // gemmi copies the label into the type symbol when the file has no type symbols.
+    const bool typeSymbols = bool(block.find_values("_atom_site_type_symbol"));
     std::vector<Site> sites;
     for (const gemmi::SmallStructure::Site &in : small.sites) {
         Site site;
         site.label = asciiLine(in.label, 20);
-        const std::string symbol = in.type_symbol.empty() ? in.label : in.type_symbol;
-        site.z = elementFromTypeSymbol(symbol);
-        if (site.z == 0)
-            throw InputError(
-                "site " + site.label + ": unknown element '" + asciiLine(symbol, 20) + "'");
+        if (!typeSymbols || in.type_symbol.empty()) {
+            site.z = elementOfLabel(site.label, formula, readings);
+            byLabel = true;
+        } else {
+            site.z = elementFromTypeSymbol(in.type_symbol);
+            if (site.z == 0)
+                throw InputError("site " + site.label + ": unknown element '"
+                    + asciiLine(in.type_symbol, 20) + "'");
+        }
         site.frac = { in.fract.x, in.fract.y, in.fract.z };
         for (double x : site.frac)
             if (!std::isfinite(x))
@@ -117,6 +164,12 @@ static std::vector<Site> readSites(cif::Block &block, std::vector<std::string> &
     }
     if (sites.empty())
         throw InputError("no atom sites");
+    if (byLabel && !formula.text.empty() && formula.elements.empty())
+        notes.push_back("the formula '" + formula.text + "' (" + formula.tag
+            + ") names no element that can be read; site elements from their labels alone");
+    for (const auto &[reading, labels] : readings)
+        notes.push_back(std::string(labels.size() == 1 ? "label " : "labels ") + listed(labels)
+            + " read as " + elementSymbol(reading.first) + " (" + reading.second + ")");
     return sites;
 }
 

@@ -14,12 +14,21 @@ struct ClusterAtom
     int site = 0;
     Vec3 xyz { 0, 0, 0 };
     double distance = 0;
+    // The atom of the filled cell this one is an image of.
+    int atom = 0;
 };
 
 // Every atom of the periodic structure within radius of atoms[centre]: the centre first, then
 // by distance and by x, y, z (all compared at 1e-5 Angstrom, the printed precision).
 std::vector<ClusterAtom> buildCluster(
     const Cell &cell, const std::vector<CellAtom> &atoms, int centre, double radius);
+
+// The order of buildCluster for atoms of which the first is the centre.
+void sortCluster(std::vector<ClusterAtom> &cluster);
+
+// A position or distance on the 1e-10 A grid of cluster coordinates.
+Vec3 onClusterGrid(const Vec3 &xyz);
+double onClusterGrid(double x);
 
 } // namespace atoms
 

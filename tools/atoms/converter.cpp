@@ -2,6 +2,7 @@
 
 #include "cifreader.h"
 #include "cluster.h"
+#include "configuration.h"
 #include "elements.h"
 #include "feffinput.h"
 #include "keywordinput.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -19,11 +21,6 @@
 #include <sstream>
 
 namespace atoms {
-
-// FEFF6 reads at most this many atoms and unique potentials besides the absorber's.
-constexpr std::size_t feffMaxAtoms = 500;
-constexpr std::size_t feffMaxPotentials = 7;
-constexpr int feffHeaviestElement = 94;
 
 // Orbelin takes everything from the first marker on as feff.inp, so no message may hold one,
 // whatever a file name or title contains.
@@ -73,14 +70,9 @@ static int findSite(const std::vector<Site> &sites, const std::string &name)
 static std::string siteList(const std::vector<Site> &sites)
 {
     std::vector<std::string> labels;
-    for (const Site &site : sites) {
-        if (labels.size() == 8) {
-            labels.push_back("...");
-            break;
-        }
+    for (const Site &site : sites)
         labels.push_back(site.label);
-    }
-    return joined(labels, ", ");
+    return listed(labels);
 }
 
 // "Pb4 Te4": the elements of the filled cell in the order of their first site.
@@ -150,25 +142,46 @@ static int centreAtom(const Crystal &crystal, const FilledCell &filled, int abso
 }
 
 static void checkFeffLimits(const std::vector<ClusterAtom> &cluster,
-    const std::vector<Potential> &potentials, double radius)
+    const std::vector<Potential> &potentials, double radius, const FeffProgram &feff)
 {
+    const std::string name = feff.name;
     if (cluster.size() < 2)
         throw InputError(
             "no atom within " + shortNumber(radius) + " A of the absorber; use a larger --radius");
-    if (cluster.size() > feffMaxAtoms)
+    if (cluster.size() > feff.atoms)
         throw InputError("the cluster of radius " + shortNumber(radius) + " A has "
-            + std::to_string(cluster.size()) + " atoms, more than FEFF6 takes ("
-            + std::to_string(feffMaxAtoms) + "); use a smaller --radius");
+            + std::to_string(cluster.size()) + " atoms, more than " + name + " takes ("
+            + std::to_string(feff.atoms) + "); use a smaller --radius");
     for (const Potential &potential : potentials)
-        if (potential.z > feffHeaviestElement)
+        if (potential.z > feff.heaviest)
             throw InputError(elementSymbol(potential.z) + " (Z=" + std::to_string(potential.z)
-                + ") is in the cluster; FEFF6 handles elements up to "
-                + elementSymbol(feffHeaviestElement) + " (Z=" + std::to_string(feffHeaviestElement)
-                + ")");
-    if (potentials.size() > feffMaxPotentials + 1)
+                + ") is in the cluster; " + name + " handles elements up to "
+                + elementSymbol(feff.heaviest) + " (Z=" + std::to_string(feff.heaviest) + ")");
+    if (potentials.size() > feff.potentials + 1)
         throw InputError("the cluster has " + std::to_string(potentials.size() - 1)
-            + " elements besides the absorber, more than FEFF6 takes ("
-            + std::to_string(feffMaxPotentials) + ")");
+            + " elements besides the absorber, more than " + name + " takes ("
+            + std::to_string(feff.potentials) + ")");
+}
+
+// "self-consistent potentials within 4.00 A: 19 atoms"; refuses a sphere without neighbours,
+// in which FEFF 8.5L iterates on the lone absorber without a word.
+static std::string scfSphere(
+    const std::vector<ClusterAtom> &cluster, double scf, double radius, const FeffProgram &feff)
+{
+    std::size_t atoms = 0;
+    while (atoms < cluster.size() && cluster[atoms].distance <= scf + 1e-9)
+        ++atoms;
+    if (atoms < 2)
+        throw InputError("no atom within the --scf radius " + shortNumber(scf)
+            + " A of the absorber; the first shell is at " + fixed(cluster[1].distance, 3) + " A");
+    if (atoms > feff.scfAtoms)
+        throw InputError("the --scf radius " + shortNumber(scf) + " A holds "
+            + std::to_string(atoms) + " atoms, more than " + feff.name
+            + " takes for self-consistent potentials (" + std::to_string(feff.scfAtoms)
+            + "); use a smaller --scf");
+    return "self-consistent potentials (SCF) within " + fixed(scf, 2)
+        + " A: " + std::to_string(atoms) + " atoms"
+        + (scf > radius ? "; atoms beyond the cluster radius are missing from it" : "");
 }
 
 static int convert(const Options &options, std::ostream &out)
@@ -176,6 +189,117 @@ static int convert(const Options &options, std::ostream &out)
     const std::string name = fileNameOf(options.input);
     convertCrystal(readStructure(readFile(options.input), name), name, options, out);
     return 0;
+}
+
+// The sites a run computes: the chosen absorber, or with --sites all every site of its
+// element that has positions of its own, with its weight (multiplicity x occupancy / total).
+static std::vector<std::pair<int, double>> absorberSites(const Crystal &crystal,
+    const FilledCell &filled, int chosen, bool allSites, std::vector<std::string> &messages)
+{
+    if (!allSites)
+        return { { chosen, 1.0 } };
+    std::vector<std::pair<int, double>> sites;
+    double total = 0;
+    for (std::size_t s = 0; s < crystal.sites.size(); ++s) {
+        const Site &site = crystal.sites[s];
+        if (site.z != crystal.sites[chosen].z)
+            continue;
+        const double amount = filled.multiplicity[s] * std::min(1.0, site.occupancy);
+        if (filled.multiplicity[s] == 0) {
+            messages.push_back("site " + site.label + " repeats the positions of another site of "
+                + elementSymbol(site.z) + "; left out of the sites");
+            continue;
+        }
+        sites.emplace_back(static_cast<int>(s), amount);
+        total += amount;
+    }
+    std::vector<std::string> parts;
+    for (auto &[site, weight] : sites) {
+        const Site &s = crystal.sites[site];
+        parts.push_back(s.label + " " + std::to_string(filled.multiplicity[site]) + " x "
+            + shortNumber(std::min(1.0, s.occupancy)));
+        weight /= total;
+    }
+    messages.push_back(std::to_string(sites.size()) + " site" + (sites.size() == 1 ? "" : "s")
+        + " of " + elementSymbol(crystal.sites[chosen].z)
+        + " (positions in the unit cell x occupancy): " + listed(parts));
+    return sites;
+}
+
+// A site label as part of a directory name: [A-Za-z0-9._-] only, and unlike the others.
+static std::string nameOfSite(const std::string &label, std::vector<std::string> &taken)
+{
+    std::string name;
+    for (char c : label)
+        name += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-'
+            ? c
+            : '_';
+    if (name.empty())
+        name = "_";
+    std::string unique = name;
+    for (int n = 2; std::find(taken.begin(), taken.end(), unique) != taken.end(); ++n)
+        unique = name + "_" + std::to_string(n);
+    taken.push_back(unique);
+    return unique;
+}
+
+// "conf-03" for 3 of 8, "conf-003" of 100.
+static std::string nameOfConfiguration(int number, int count)
+{
+    const int width = std::max(2, static_cast<int>(std::to_string(count).size()));
+    std::string digits = std::to_string(number);
+    return "conf-" + std::string(width - digits.size(), '0') + digits;
+}
+
+// "on disordered positions 5 Sn2, 1 In" for a drawn cluster.
+static std::string drawnSpecies(const std::vector<ClusterAtom> &cluster,
+    const std::vector<CellAtom> &atoms, const std::vector<Site> &sites)
+{
+    std::map<int, int> counts;
+    for (std::size_t i = 1; i < cluster.size(); ++i)
+        if (disordered(atoms[cluster[i].atom]))
+            ++counts[cluster[i].site];
+    std::vector<std::string> parts;
+    for (const auto &[site, count] : counts)
+        parts.push_back(std::to_string(count) + " " + sites[site].label);
+    return parts.empty() ? "none on disordered positions"
+                         : "on disordered positions " + joined(parts, ", ");
+}
+
+// Whether two clusters hold the same atoms at the same places (to the printed 1e-5 A): sites
+// related by a lattice translation.
+static bool sameSurroundings(const std::vector<ClusterAtom> &a, const std::vector<ClusterAtom> &b,
+    const std::vector<CellAtom> &atoms, const std::vector<Site> &sites)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const Site &p = sites[a[i].site], &q = sites[b[i].site];
+        if (p.z != q.z || p.occupancy != q.occupancy
+            || disordered(atoms[a[i].atom]) != disordered(atoms[b[i].atom]))
+            return false;
+        for (int k = 0; k < 3; ++k)
+            if (std::llround(a[i].xyz[k] * 1e5) != std::llround(b[i].xyz[k] * 1e5))
+                return false;
+    }
+    return true;
+}
+
+// One FEFF input of a run.
+struct Input
+{
+    std::string name;
+    double weight = 1;
+    int site = 0;
+    std::vector<ClusterAtom> cluster;
+};
+
+// "input site-Fe1 weight 0.33333333333333331"
+static std::string inputLine(const Input &input)
+{
+    char weight[40];
+    std::snprintf(weight, sizeof weight, "%.17g", input.weight);
+    return "input " + input.name + " weight " + weight;
 }
 
 void convertCrystal(
@@ -195,55 +319,142 @@ void convertCrystal(
     messages.push_back(
         std::to_string(filled.atoms.size()) + " atoms in the unit cell (" + contents + ")");
 
-    const int absorber = chooseAbsorber(options, crystal);
-    const Site &absorberSite = crystal.sites[absorber];
-    const int centre = centreAtom(crystal, filled, absorber, messages);
+    const int chosen = chooseAbsorber(options, crystal);
+    const int z = crystal.sites[chosen].z;
     std::string edge = !options.edge.empty()
         ? options.edge
-        : (!crystal.edge.empty() ? crystal.edge : defaultEdge(absorberSite.z));
+        : (!crystal.edge.empty() ? crystal.edge : defaultEdge(z));
     for (char &c : edge)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (absorberSite.z < lightestAbsorber(edge))
-        throw InputError("the " + edge + " edge needs an absorber from "
-            + elementSymbol(lightestAbsorber(edge))
-            + " (Z=" + std::to_string(lightestAbsorber(edge)) + ") on, not " + absorberSite.label
-            + " (Z=" + std::to_string(absorberSite.z) + ")");
-    messages.push_back("absorber " + absorberSite.label + " (" + elementSymbol(absorberSite.z)
-        + ", Z=" + std::to_string(absorberSite.z) + "), " + edge + " edge");
+    const FeffProgram &feff = feffProgram(options.feff);
+    const int lightest = lightestAbsorber(edge, feff);
+    if (z < lightest)
+        throw InputError("the " + edge + " edge needs an absorber from " + elementSymbol(lightest)
+            + " (Z=" + std::to_string(lightest) + ") on, not " + crystal.sites[chosen].label
+            + " (Z=" + std::to_string(z) + ")");
 
     // A keyword file's rmax is the cluster radius, as in Atoms; FEFF's RMAX is --rmax.
     const double radius = options.radius.value_or(
-        crystal.rmax > 0 ? std::min(crystal.rmax, largestRadius) : defaultRadius);
+        crystal.rmax > 0 ? std::min(crystal.rmax, feff.largestRadius) : defaultRadius);
     const double rmax = options.rmax.value_or(defaultRmax);
-    std::vector<ClusterAtom> cluster = buildCluster(crystal.cell, filled.atoms, centre, radius);
-    cluster.front().site = absorber;
-    std::vector<int> ipots;
-    checkFeffLimits(cluster, assignPotentials(cluster, crystal.sites, ipots), radius);
-    messages.push_back("cluster of " + std::to_string(cluster.size()) + " atoms within "
-        + fixed(radius, 2) + " A; first shell " + firstShell(cluster, crystal.sites));
+    const bool several = options.allSites || options.configurations > 0;
+    const double shift = largestShift(crystal.cell, filled.atoms);
+
+    std::vector<Input> inputs;
+    std::vector<std::string> taken;
+    std::vector<std::string> scfLines;
+    struct Computed
+    {
+        int site;
+        double weight;
+        int centre;
+        std::vector<ClusterAtom> cluster;
+    };
+    std::vector<Computed> computed;
+    for (const auto &[absorber, weight] :
+        absorberSites(crystal, filled, chosen, options.allSites, messages)) {
+        const Site &absorberSite = crystal.sites[absorber];
+        const int centre = centreAtom(crystal, filled, absorber, messages);
+        messages.push_back("absorber " + absorberSite.label + " (" + elementSymbol(absorberSite.z)
+            + ", Z=" + std::to_string(absorberSite.z) + "), " + edge + " edge"
+            + (options.allSites ? ", weight " + shortNumber(weight) : ""));
+        std::vector<ClusterAtom> cluster = buildCluster(crystal.cell, filled.atoms, centre, radius);
+        cluster.front().site = absorber;
+        std::vector<int> ipots;
+        checkFeffLimits(cluster, assignPotentials(cluster, crystal.sites, ipots), radius, feff);
+        messages.push_back("cluster of " + std::to_string(cluster.size()) + " atoms within "
+            + fixed(radius, 2) + " A; first shell " + firstShell(cluster, crystal.sites));
+        // Sites that a file lists apart but that are lattice translations of one another, as
+        // in a cell written out in P 1, need one input between them.
+        const auto alike = std::find_if(computed.begin(), computed.end(), [&](const Computed &c) {
+            return sameSurroundings(c.cluster, cluster, filled.atoms, crystal.sites);
+        });
+        if (alike != computed.end()) {
+            messages.push_back(absorberSite.label + " has the surroundings of "
+                + crystal.sites[alike->site].label + " (a lattice translation); its weight goes to "
+                + crystal.sites[alike->site].label);
+            alike->weight += weight;
+            continue;
+        }
+        computed.push_back({ absorber, weight, centre, std::move(cluster) });
+    }
+
+    for (std::size_t n = 0; n < computed.size(); ++n) {
+        Computed &site = computed[n];
+        const Site &absorberSite = crystal.sites[site.site];
+        if (options.scf)
+            scfLines.push_back((computed.size() > 1 ? absorberSite.label + ": " : std::string())
+                + scfSphere(site.cluster, *options.scf, radius, feff));
+        const std::string siteName
+            = options.allSites ? "site-" + nameOfSite(absorberSite.label, taken) : std::string();
+        const int count = options.configurations;
+        std::vector<ClusterAtom> wide;
+        if (count > 0) {
+            wide = buildCluster(crystal.cell, filled.atoms, site.centre, radius + shift);
+            wide.front().site = site.site;
+        }
+        if (count == 0 || !hasChoices(wide, filled.atoms)) {
+            if (count > 0)
+                messages.push_back("nothing to draw in the cluster of " + absorberSite.label
+                    + " (no partly occupied or shared position); one input");
+            inputs.push_back({ siteName.empty() ? nameOfConfiguration(1, 1) : siteName, site.weight,
+                site.site, std::move(site.cluster) });
+            continue;
+        }
+        // Each site draws from its own stream, so that its configurations do not depend on
+        // the clusters of the sites before it.
+        UniformDraws draws(options.seed ^ (0x9E3779B97F4A7C15ULL * n));
+        for (int k = 1; k <= count; ++k) {
+            Input input { (siteName.empty() ? "" : siteName + "-") + nameOfConfiguration(k, count),
+                site.weight / count, site.site,
+                drawConfiguration(crystal.cell, filled.atoms, wide, radius, draws) };
+            std::vector<int> ipots;
+            checkFeffLimits(
+                input.cluster, assignPotentials(input.cluster, crystal.sites, ipots), radius, feff);
+            messages.push_back("input " + input.name + ": " + std::to_string(input.cluster.size())
+                + " atoms (" + drawnSpecies(input.cluster, filled.atoms, crystal.sites)
+                + "); first shell " + firstShell(input.cluster, crystal.sites));
+            inputs.push_back(std::move(input));
+        }
+    }
+    if (options.configurations > 0 && inputs.size() > computed.size())
+        messages.push_back(std::to_string(options.configurations)
+            + " configurations per site drawn with seed " + std::to_string(options.seed)
+            + " from the occupancies of the partly occupied and shared positions");
     messages.push_back("FEFF RMAX " + fixed(rmax, 2) + " A"
         + (rmax > radius ? "; paths longer than the cluster radius will be missing" : ""));
-
-    FeffJob job;
-    job.sourceName = name;
-    for (std::size_t i = 0; i < crystal.titles.size() && i < 4; ++i)
-        job.titles.push_back(crystal.titles[i]);
-    if (crystal.titles.empty() && !crystal.name.empty())
-        job.titles.push_back(crystal.name);
-    job.titles.push_back("formula " + (crystal.formula.empty() ? contents : crystal.formula)
-        + ", space group " + crystal.spaceGroup);
-    job.titles.push_back(crystal.cell.text());
-    job.titles.push_back("absorber " + absorberSite.label + ", " + edge + " edge, "
-        + std::to_string(cluster.size()) + " atoms within " + fixed(radius, 2) + " A");
-    job.edge = edge;
-    job.rmax = rmax;
-    job.sites = crystal.sites;
-    job.cluster = std::move(cluster);
-    const std::string text = feffInputText(job);
+    if (feff.version != 6)
+        messages.push_back(std::string("input for ") + feff.name);
+    messages.insert(messages.end(), scfLines.begin(), scfLines.end());
+    if (inputs.size() == 1)
+        inputs.front().weight = 1;
 
     for (const std::string &message : messages)
         out << withoutMarker("orbelin-atoms: " + message) << '\n';
-    out << text;
+    FeffJob common;
+    common.sourceName = name;
+    for (std::size_t i = 0; i < crystal.titles.size() && i < 4; ++i)
+        common.titles.push_back(crystal.titles[i]);
+    if (crystal.titles.empty() && !crystal.name.empty())
+        common.titles.push_back(crystal.name);
+    common.titles.push_back("formula " + (crystal.formula.empty() ? contents : crystal.formula)
+        + ", space group " + crystal.spaceGroup);
+    common.titles.push_back(crystal.cell.text());
+    common.edge = edge;
+    common.rmax = rmax;
+    common.scf = options.scf.value_or(0);
+    common.sites = crystal.sites;
+    for (Input &input : inputs) {
+        FeffJob job = common;
+        job.titles.push_back("absorber " + crystal.sites[input.site].label + ", " + edge + " edge, "
+            + std::to_string(input.cluster.size()) + " atoms within " + fixed(radius, 2) + " A");
+        if (several) {
+            job.titles.push_back(inputLine(input));
+            out << "* orbelin-atoms " << inputLine(input) << '\n';
+        }
+        job.cluster = std::move(input.cluster);
+        out << feffInputText(job);
+    }
     out.flush();
 }
 

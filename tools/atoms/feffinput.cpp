@@ -26,9 +26,16 @@ int holeNumber(const std::string &edge)
 
 std::string defaultEdge(int z) { return z >= 57 ? "L3" : "K"; }
 
-int lightestAbsorber(const std::string &edge)
+const FeffProgram &feffProgram(int version)
 {
-    const int lightest[] = { 1, 1, 3, 5, 6 };
+    static const FeffProgram feff6 { 6, "FEFF6", 500, 7, 94, 6, 12, 0 };
+    static const FeffProgram feff8 { 8, "FEFF 8.5L", 1000, 10, 99, 7, 20, 100 };
+    return version == 8 ? feff8 : feff6;
+}
+
+int lightestAbsorber(const std::string &edge, const FeffProgram &program)
+{
+    const int lightest[] = { 1, 1, 3, 5, program.lightestL3 };
     return lightest[holeNumber(edge)];
 }
 
@@ -80,7 +87,10 @@ std::string feffInputText(const FeffJob &job)
     std::snprintf(line, sizeof line, "\n HOLE %d   1.0\n", holeNumber(job.edge));
     text += line;
     text += "\n CONTROL 1 1 1 1\n PRINT 0 0 0 0\n\n";
-    text += " RMAX " + fixed(job.rmax, 2) + "\n\n";
+    text += " RMAX " + fixed(job.rmax, 2) + "\n";
+    if (job.scf > 0)
+        text += " SCF " + fixed(job.scf, 2) + "\n";
+    text += "\n";
     text += " POTENTIALS\n*   ipot   Z  tag\n";
     for (const Potential &p : potentials) {
         std::snprintf(line, sizeof line, "     %d   %3d   %s\n", p.ipot, p.z, p.tag.c_str());

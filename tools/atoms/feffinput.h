@@ -4,6 +4,7 @@
 #include "cluster.h"
 #include "crystal.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,34 @@ extern const char *const feffMarker;
 int holeNumber(const std::string &edge);
 // K below lanthanum, L3 from Z = 57 on.
 std::string defaultEdge(int z);
-// The lightest absorber with the edge's shell that FEFF6 also accepts (it stops on B L3).
-int lightestAbsorber(const std::string &edge);
+// What one of Debian's FEFF programs takes, found by running feff6 and feff8l on inputs at
+// and beyond each limit.
+struct FeffProgram
+{
+    int version;
+    const char *name;
+    // feff8l says "Too many atoms, max is 1000"; feff6 takes 500.
+    std::size_t atoms;
+    // Unique potentials besides the absorber's: feff8l reads ipot 11 but then writes no path
+    // and no chi.dat, so 10; feff6 takes 7.
+    std::size_t potentials;
+    // feff8l: "Atomic number 100 not available."
+    int heaviest;
+    // feff8l stops in its atom solver on C L3, feff6 on B L3 (both on Be L2).
+    int lightestL3;
+    // feff6 cuts its path list beyond about 8 A anyway; feff8l has no distance limit of its
+    // own, and 1000 atoms lie within 20 A in any solid.
+    double largestRadius;
+    // feff8l: "This exceeds the hard wired limit of 100 atoms" for a larger SCF cluster, which
+    // it then cuts; 0 for a FEFF without self-consistent potentials.
+    std::size_t scfAtoms;
+};
+
+// FEFF 6L for 6, FEFF 8.5L for 8 (Options::feff).
+const FeffProgram &feffProgram(int version);
+
+// The lightest absorber with the edge's shell that the program also accepts.
+int lightestAbsorber(const std::string &edge, const FeffProgram &program);
 
 struct Potential
 {
@@ -40,11 +67,13 @@ struct FeffJob
     std::vector<std::string> titles;
     std::string edge;
     double rmax = 5;
+    // FEFF 8.5L's self-consistent potentials within this radius; none when 0.
+    double scf = 0;
     std::vector<Site> sites;
     std::vector<ClusterAtom> cluster;
 };
 
-// The FEFF6 input, starting with the marker line and ending with END.
+// The FEFF input, starting with the marker line and ending with END.
 std::string feffInputText(const FeffJob &job);
 
 } // namespace atoms

@@ -1,6 +1,7 @@
 #ifndef ATOMS_OPTIONS_H
 #define ATOMS_OPTIONS_H
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,7 +10,7 @@ namespace atoms {
 
 constexpr double defaultRadius = 6.0;
 constexpr double defaultRmax = 5.0;
-constexpr double largestRadius = 12.0;
+constexpr int maxConfigurations = 1000;
 
 // The command line: options in any order, "--name value" or "--name=value", and -c <input>.
 struct Options
@@ -18,6 +19,15 @@ struct Options
     std::string edge;
     std::optional<double> radius;
     std::optional<double> rmax;
+    // The FEFF the input is for: 6 (FEFF 6L) or 8 (FEFF 8.5L).
+    int feff = 6;
+    // FEFF 8.5L's self-consistent potentials within this radius.
+    std::optional<double> scf;
+    // One input per inequivalent site of the absorber's element (--sites all).
+    bool allSites = false;
+    // Inputs with disordered positions drawn at random; 0 for none.
+    int configurations = 0;
+    std::uint64_t seed = 1;
     std::string input;
     bool help = false;
 };

@@ -72,7 +72,17 @@ struct ImageCandidate
     int site;
     Vec3 frac;
     double occupancy;
+    std::vector<Choice> choices;
 };
+
+// The shortest fractional step from one position to another, over lattice translations.
+static Vec3 stepBetween(const Vec3 &from, const Vec3 &to)
+{
+    Vec3 d = to - from;
+    for (double &x : d)
+        x -= std::round(x);
+    return d;
+}
 
 static std::string keptBecause(const Site &lost, const Site &kept)
 {
@@ -133,16 +143,15 @@ double periodicDistance(const Cell &cell, const Vec3 &f1, const Vec3 &f2)
     return best;
 }
 
-FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
+// Whether two fractional positions are closer than a limit, and how close; a cheap lower bound
+// on the distance rules out most pairs before the exact search.
+struct Nearness
 {
-    const std::vector<SymOp> ops
-        = crystal.ops.empty() ? std::vector<SymOp> { SymOp() } : crystal.ops;
-    const Cell &cell = crystal.cell;
-    const Vec3 spacings = cell.planeSpacings();
-    const int siteCount = static_cast<int>(crystal.sites.size());
+    const Cell &cell;
+    Vec3 spacings;
 
-    // A cheap lower bound on the distance rules out most pairs before the exact search.
-    auto near = [&](const Vec3 &f1, const Vec3 &f2, double limit, double &distance) {
+    bool operator()(const Vec3 &f1, const Vec3 &f2, double limit, double &distance) const
+    {
         for (int i = 0; i < 3; ++i) {
             double d = f2[i] - f1[i];
             d -= std::round(d);
@@ -151,24 +160,138 @@ FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
         }
         distance = periodicDistance(cell, f1, f2);
         return distance < limit;
-    };
+    }
+};
 
+// Of the images of one partly occupied site, those all closer than limit to one another are
+// alternatives of one atom: keeps the one nearest to their mean position (the first of equals).
+static std::vector<ImageCandidate> oneOfEachSplitGroup(const std::vector<ImageCandidate> &images,
+    const Nearness &near, double limit, const Site &site, std::vector<std::string> &notes)
+{
+    const std::size_t n = images.size();
+    std::vector<bool> grouped(n, false);
+    std::vector<ImageCandidate> kept;
+    std::size_t largest = 0;
+    double distance = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (grouped[i])
+            continue;
+        std::vector<std::size_t> members { i };
+        for (std::size_t j = i + 1; j < n; ++j)
+            if (!grouped[j] && std::all_of(members.begin(), members.end(), [&](std::size_t m) {
+                    return near(images[m].frac, images[j].frac, limit, distance);
+                })) {
+                members.push_back(j);
+                grouped[j] = true;
+            }
+        Vec3 centre { 0, 0, 0 };
+        for (std::size_t m : members)
+            for (int k = 0; k < 3; ++k) {
+                double d = images[m].frac[k] - images[i].frac[k];
+                centre[k] += (d - std::round(d)) / members.size();
+            }
+        centre = images[i].frac + centre;
+        std::size_t best = i;
+        double bestDistance = std::numeric_limits<double>::max();
+        for (std::size_t m : members) {
+            const double d = periodicDistance(near.cell, centre, images[m].frac);
+            if (d < bestDistance - 1e-9) {
+                best = m;
+                bestDistance = d;
+            }
+        }
+        ImageCandidate keeper = images[best];
+        keeper.choices.clear();
+        for (std::size_t m : members)
+            keeper.choices.push_back(
+                { images[m].site, stepBetween(keeper.frac, images[m].frac), images[m].occupancy });
+        kept.push_back(keeper);
+        largest = std::max(largest, members.size());
+    }
+    if (kept.size() < n)
+        notes.push_back(site.label + " (occupancy " + shortNumber(site.occupancy)
+            + ") is split: " + std::to_string(n - kept.size()) + " of its " + std::to_string(n)
+            + " positions in the unit cell dropped, alternatives of one atom less than "
+            + shortNumber(limit) + " A from one another (kept " + std::to_string(kept.size())
+            + ", each the one nearest its group's centre; groups of up to "
+            + std::to_string(largest) + ")");
+    return kept;
+}
+
+// x as the nearest multiple of 1/n when it lies within tolerance of it, else x.
+static double onGrid(double x, int n, double tolerance)
+{
+    const double k = std::round(x * n);
+    return std::fabs(x - k / n) <= tolerance ? k / n : x;
+}
+
+// The sites' positions with coordinates near twelfths made exact, and a note if any were.
+static std::vector<Vec3> snappedPositions(
+    const std::vector<Site> &sites, double tolerance, std::vector<std::string> &notes)
+{
+    std::vector<Vec3> positions;
+    std::vector<std::string> labels;
+    int count = 0;
+    for (const Site &site : sites) {
+        Vec3 f = site.frac;
+        bool changed = false;
+        for (double &x : f) {
+            const double exact = onGrid(x, 12, tolerance);
+            if (exact != x) {
+                x = exact;
+                ++count;
+                changed = true;
+            }
+        }
+        if (changed)
+            labels.push_back(site.label);
+        positions.push_back(f);
+    }
+    if (count > 0)
+        notes.push_back(std::to_string(count) + (count == 1 ? " coordinate" : " coordinates")
+            + " of " + listed(labels) + " within " + shortNumber(tolerance)
+            + " of a multiple of 1/12 (as 0.3333 of 1/3) taken as exactly that multiple");
+    return positions;
+}
+
+FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
+{
+    const std::vector<SymOp> ops
+        = crystal.ops.empty() ? std::vector<SymOp> { SymOp() } : crystal.ops;
+    const Cell &cell = crystal.cell;
+    const int siteCount = static_cast<int>(crystal.sites.size());
+
+    const Nearness near { cell, cell.planeSpacings() };
+
+    FilledCell filled;
+    std::vector<int> &multiplicity = filled.multiplicity;
+    multiplicity.assign(siteCount, 0);
+    const std::vector<Vec3> positions = snappedPositions(crystal.sites, rules.snap, filled.notes);
+    const double full = 1 - 1e-6;
     std::vector<ImageCandidate> candidates;
     for (int s = 0; s < siteCount; ++s) {
         const Site &site = crystal.sites[s];
-        const std::size_t first = candidates.size();
+        std::vector<ImageCandidate> images;
         for (const SymOp &op : ops) {
-            Vec3 f = op.apply(site.frac);
+            Vec3 f = op.apply(positions[s]);
+            // The operators' translations are multiples of 1/24: images of a special position
+            // come out alike to the last bit, not only within rounding.
             for (double &x : f)
-                x = wrapFraction(x);
+                x = wrapFraction(onGrid(x, 24, 1e-9));
             double distance = 0;
-            const bool seen = std::any_of(
-                candidates.begin() + first, candidates.end(), [&](const ImageCandidate &other) {
-                    return near(other.frac, f, rules.samePosition, distance);
-                });
-            if (!seen)
-                candidates.push_back({ s, f, std::min(1.0, site.occupancy) });
+            const bool seen
+                = std::any_of(images.begin(), images.end(), [&](const ImageCandidate &other) {
+                      return near(other.frac, f, rules.samePosition, distance);
+                  });
+            if (!seen) {
+                const double occupancy = std::min(1.0, site.occupancy);
+                images.push_back({ s, f, occupancy, { { s, { 0, 0, 0 }, occupancy } } });
+            }
         }
+        multiplicity[s] = static_cast<int>(images.size());
+        if (site.occupancy < full)
+            images = oneOfEachSplitGroup(images, near, rules.splitSite, site, filled.notes);
+        candidates.insert(candidates.end(), images.begin(), images.end());
     }
 
     // Larger occupancy first; stable, so that among equals the file order decides.
@@ -179,7 +302,6 @@ FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
         return candidates[i].occupancy > candidates[j].occupancy;
     });
 
-    const double full = 1 - 1e-6;
     std::vector<std::size_t> accepted;
     // The candidate that took the place of each site's first lost image.
     std::vector<int> displacedBy(siteCount, -1);
@@ -203,13 +325,21 @@ FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
             accepted.push_back(index);
             continue;
         }
-        const ImageCandidate &keeper = candidates[closest];
+        ImageCandidate &keeper = candidates[closest];
         const Site &keeperSite = crystal.sites[keeper.site];
         const Site &site = crystal.sites[c.site];
         const bool bothFull = c.occupancy > full && keeper.occupancy > full;
-        if (closestDistance < rules.samePosition && bothFull && site.z == keeperSite.z)
+        const bool repeat
+            = closestDistance < rules.samePosition && bothFull && site.z == keeperSite.z;
+        if (!repeat) {
+            const Vec3 step = stepBetween(keeper.frac, c.frac);
+            for (const Choice &choice : c.choices)
+                keeper.choices.push_back({ choice.site, step + choice.offset, choice.probability });
+        }
+        if (repeat) {
             ++repeats;
-        else if (closestDistance < rules.samePosition)
+            --multiplicity[c.site];
+        } else if (closestDistance < rules.samePosition)
             shared.emplace(std::make_pair(c.site, keeper.site), closestDistance);
         else if (!bothFull)
             alternatives.emplace(std::make_pair(c.site, keeper.site), closestDistance);
@@ -223,11 +353,11 @@ FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
     }
     std::sort(accepted.begin(), accepted.end());
 
-    FilledCell filled;
     filled.replacedBy.assign(siteCount, -1);
     std::vector<bool> present(siteCount, false);
     for (std::size_t index : accepted) {
-        filled.atoms.push_back({ candidates[index].site, candidates[index].frac });
+        filled.atoms.push_back(
+            { candidates[index].site, candidates[index].frac, candidates[index].choices });
         present[candidates[index].site] = true;
     }
     for (int s = 0; s < siteCount; ++s) {

@@ -140,4 +140,11 @@ std::string joined(const std::vector<std::string> &parts, const std::string &sep
     return text;
 }
 
+std::string listed(const std::vector<std::string> &parts, std::size_t most)
+{
+    if (parts.size() <= most)
+        return joined(parts, ", ");
+    return joined(std::vector<std::string>(parts.begin(), parts.begin() + most), ", ") + ", ...";
+}
+
 } // namespace atoms

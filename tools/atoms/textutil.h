@@ -25,6 +25,8 @@ std::string fixed(double value, int decimals);
 std::string shortNumber(double value);
 
 std::string joined(const std::vector<std::string> &parts, const std::string &separator);
+// "a, b, c, ..." with at most the first `most` parts.
+std::string listed(const std::vector<std::string> &parts, std::size_t most = 8);
 
 } // namespace atoms
 
