@@ -8,27 +8,61 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <unistd.h>
 
-// Diagnostics go to a terminal, which reads UTF-8, whatever codec the files use.
-static void writeMessageAsUtf8(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+namespace {
+
+bool quietDebug = false;
+
+// Diagnostics go to a terminal, which reads UTF-8, whatever codec the files use. A batch
+// leaves out the debug lines unless -debug asks for them.
+void writeMessageAsUtf8(QtMsgType type, const QMessageLogContext &context, const QString &msg)
 {
+    if (type == QtDebugMsg && quietDebug)
+        return;
     std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, msg).toUtf8().constData());
     std::fflush(stderr);
     if (type == QtFatalMsg)
         std::abort();
 }
 
-// Exit status for an option whose value is not one it takes.
-static const int badOptionStatus = 2;
+const char *const usage =
+    "Usage: orbelin [options]\n"
+    "Runs the Atoms converter and FEFF on every input in the working directory's input\n"
+    "folders (00-Cif: CIF or Atoms inputs, 00-Inp: FEFF inputs), one job per file, and\n"
+    "plots the chi(k) curves. The configuration is read from config.cfg.\n"
+    "\n"
+    "  -c FILE, -config FILE  the configuration file (default config.cfg)\n"
+    "  -e                     English texts instead of Japanese\n"
+    "  -noGui                 the main window stays hidden; the run ends when the plot\n"
+    "                         window is closed\n"
+    "  -batch                 no window and no display: runs the jobs, prints one line per\n"
+    "                         job and ends (exit status 0 all good, 1 some job without chi\n"
+    "                         data, 2 no input or a run that cannot go as configured, 3 plot,\n"
+    "                         data or job log not saved, 4 results folder in use, 128+N\n"
+    "                         ended by signal N)\n"
+    "  -resume                jobs with a record of a good run of the same input, programs\n"
+    "                         and feff.inp take that run's chi.dat instead of running\n"
+    "  -joblog FILE           (-batch) one tab-separated line per finished job\n"
+    "  -plot FILE             (-batch) the curves as PNG, or SVG for FILE.svg\n"
+    "  -export FILE.csv       (-batch) the plotted data as CSV\n"
+    "  -kweight W, -space k|r, -ft kmin,kmax,dk,hanning|kaiser\n"
+    "                         the view of the plot (window and -plot)\n"
+    "  -debug                 (-batch) the debug lines too\n"
+    "  --help, -h             this text\n"
+    "  --version              the version\n";
+
+// Exit status for an option whose value is not one it takes, or a run that cannot go.
+const int cannotRunStatus = 2;
 
 // A batch makes no widget: it runs on an application that cannot make one, with the
 // painting of a plot only when a plot is asked for.
-static std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv, bool batch,
-                                                         bool plot)
+std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv, bool batch, bool plot)
 {
     if (!batch) {
         QApplication::setStyle("Fusion");
@@ -41,51 +75,90 @@ static std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv,
 
 // Jobs change the current directory; a path given on the command line is taken from
 // where the program started.
-static QString absoluteOption(const ParamStore &commandLine, const QString &option)
+QString absoluteOption(const ParamStore &commandLine, const QString &option)
 {
     const QString path = commandLine.value(option);
     return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
 }
 
+bool haveDisplay(const ParamStore &commandLine)
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || commandLine.contains("-platform");
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     qInstallMessageHandler(writeMessageAsUtf8);
     ParamStore commandLine(argc, argv);
+    if (commandLine.contains("--help") || commandLine.contains("-h")) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (commandLine.contains("--version")) {
+        std::printf("orbelin %s\n", ORBELIN_VERSION);
+        return 0;
+    }
     const bool batch = commandLine.contains("-batch");
-    const QString plotPath = absoluteOption(commandLine, "-plot");
-    const QString exportPath = absoluteOption(commandLine, "-export");
-    PlotView view;
+    if (!batch && !haveDisplay(commandLine)) {
+        std::fputs("orbelin: the windows need a display (none is set: DISPLAY, WAYLAND_DISPLAY); "
+                   "orbelin -batch runs without one\n",
+                   stderr);
+        return 1;
+    }
+    quietDebug = batch && !commandLine.contains("-debug");
+    BatchRun::Options options;
+    options.plotPath = absoluteOption(commandLine, "-plot");
+    options.exportPath = absoluteOption(commandLine, "-export");
+    options.jobLogPath = absoluteOption(commandLine, "-joblog");
+    options.progress = batch && isatty(STDERR_FILENO);
     QString badOption;
-    if (!viewFromOptions(commandLine, &view, &badOption)) {
+    if (!viewFromOptions(commandLine, &options.view, &badOption)) {
         std::fprintf(stderr, "%s\n", badOption.toUtf8().constData());
-        return badOptionStatus;
+        return cannotRunStatus;
     }
     // A batch shows no window, so it needs no display, also to paint its plot.
     if (batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !commandLine.contains("-platform"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv, batch, !plotPath.isEmpty());
+    std::unique_ptr<QCoreApplication> app =
+        makeApplication(argc, argv, batch, !options.plotPath.isEmpty());
     QTranslator translator;
     setupLanguage(app.get(), &translator, commandLine);
 
     Body body(&commandLine, nullptr);
+    if (!body.lockProblem().isEmpty()) {
+        std::fprintf(stderr, "%s\n", body.lockProblem().toUtf8().constData());
+        if (!batch)
+            QMessageBox::critical(nullptr, QStringLiteral("Orbelin"), body.lockProblem());
+        return BatchRun::FolderInUse;
+    }
+    body.setResume(commandLine.contains("-resume"));
     std::unique_ptr<BatchRun> batchRun;
     std::unique_ptr<Windows> windows;
     if (batch) {
+        if (!body.setupProblems().isEmpty()) {
+            for (const QString &problem : body.setupProblems())
+                std::fprintf(stderr, "%s\n", problem.toUtf8().constData());
+            return cannotRunStatus;
+        }
         batchRun = std::make_unique<BatchRun>(
-            &body, plotPath, exportPath, view,
-            [](const QString &path, const QVector<Job *> &jobs, const PlotView &plotView) {
-                return saveJobsPlot(path, jobs, plotView);
+            &body, options, [](const QString &path, const QVector<Job *> &jobs, const PlotView &view) {
+                return saveJobsPlot(path, jobs, view);
             });
         QObject::connect(batchRun.get(), &BatchRun::finished, app.get(), &QCoreApplication::exit);
     } else {
         windows = std::make_unique<Windows>(&body, !commandLine.contains("-noGui"));
-        if (view != PlotView())
-            windows->setPlotView(view);
+        if (options.view != PlotView())
+            windows->setPlotView(options.view);
         QObject::connect(&body, &Body::finishing, qApp, [] { QApplication::closeAllWindows(); });
     }
     body.scanInputDirs();
     const int status = app->exec();
+    // Programs still running end with the program, a hung FEFF too.
+    body.stopAll();
     windows.reset();
     return status;
 }

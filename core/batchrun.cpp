@@ -4,55 +4,152 @@
 #include "chiseries.h"
 #include "job.h"
 #include "plotexport.h"
+#include "signalwatcher.h"
 
 #include <QTextStream>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
 
 // Terminals and scripts on Linux read UTF-8, whatever the encoding of the input files.
-void writeLogLine(const QString &msg)
+void writeErr(const QString &text)
 {
-    std::fprintf(stderr, "%s\n", msg.toUtf8().constData());
+    std::fputs(text.toUtf8().constData(), stderr);
     std::fflush(stderr);
+}
+
+QString exitText(int code)
+{
+    return code < 0 ? QStringLiteral("-") : QString::number(code);
+}
+
+QString duration(qint64 seconds)
+{
+    return seconds >= 3600 ? QStringLiteral("%1:%2:%3")
+                                 .arg(seconds / 3600)
+                                 .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                                 .arg(seconds % 60, 2, 10, QLatin1Char('0'))
+                           : QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
 
-BatchRun::BatchRun(Body *manager, const QString &plot, const QString &csv, const PlotView &plotView,
-                   PlotSaver saver, QObject *parent)
+BatchRun::BatchRun(Body *manager, const Options &runOptions, PlotSaver saver, QObject *parent)
     : QObject(parent)
     , body(manager)
-    , plotPath(plot)
-    , exportPath(csv)
-    , view(plotView)
+    , options(runOptions)
     , savePlot(std::move(saver))
 {
+    clock.start();
     body->setKeepOutput(false);
-    connect(body, &Body::log, this, &writeLogLine);
+    connect(body, &Body::log, this, [this](const QString &msg) {
+        clearProgress();
+        writeErr(msg + '\n');
+    });
     connect(body, &Body::jobAdded, this, &BatchRun::watch);
     for (Job *job : body->jobs())
         watch(job);
     connect(body, &Body::idle, this, &BatchRun::finish);
+
+    auto *watcher = new SignalWatcher(this);
+    connect(watcher, &SignalWatcher::caught, this, &BatchRun::interrupt);
+
+    if (!options.jobLogPath.isEmpty()) {
+        jobLog.setFileName(options.jobLogPath);
+        const QByteArray header =
+            "Seq\tInput\tWorkdir\tStarttime\tJobRuntime\tAtomsExit\tFeffExit\tSignal\tPoints\tResult\n";
+        if (!jobLog.open(QIODevice::WriteOnly | QIODevice::Truncate) || jobLog.write(header) != header.size()
+            || !jobLog.flush()) {
+            jobLogFailed = true;
+            writeErr(QStringLiteral("Can not write %1 : %2\n").arg(options.jobLogPath, jobLog.errorString()));
+        }
+    }
+    if (options.progress) {
+        progressTimer = new QTimer(this);
+        connect(progressTimer, &QTimer::timeout, this, &BatchRun::showProgress);
+        progressTimer->start(1000);
+    }
 }
 
 void BatchRun::watch(Job *job)
 {
-    connect(job, &Job::log, this, &writeLogLine);
+    connect(job, &Job::log, this, [this](const QString &msg) {
+        clearProgress();
+        writeErr(msg + '\n');
+    });
+    connect(job, &Job::ended, this, [this, job] { jobEnded(job); });
+}
+
+QString BatchRun::escaped(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\'))
+            out += QLatin1String("\\\\");
+        else if (c == QLatin1Char('\t'))
+            out += QLatin1String("\\t");
+        else if (c == QLatin1Char('\n'))
+            out += QLatin1String("\\n");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString BatchRun::resultWord(const Job *job)
+{
+    switch (job->outcome()) {
+    case Job::Outcome::None: return QStringLiteral("unfinished");
+    case Job::Outcome::Ok: return QStringLiteral("ok");
+    case Job::Outcome::NoChi: return QStringLiteral("no-chi");
+    case Job::Outcome::Crashed: return QStringLiteral("crashed");
+    case Job::Outcome::ExitCode: {
+        const int code = job->exitCode(Job::Program::Feff) > 0 ? job->exitCode(Job::Program::Feff)
+                                                               : job->exitCode(Job::Program::Atoms);
+        return QStringLiteral("exit-%1").arg(code);
+    }
+    case Job::Outcome::Timeout: return QStringLiteral("timeout");
+    case Job::Outcome::CannotStart: return QStringLiteral("cannot-start");
+    case Job::Outcome::Stopped: return QStringLiteral("stopped");
+    case Job::Outcome::Skipped: return QStringLiteral("skipped");
+    case Job::Outcome::Resumed: return QStringLiteral("resumed");
+    }
+    return QString();
 }
 
 QString BatchRun::reportLine(const Job *job)
 {
-    return QStringList{job->inputPath(), job->statusText(Job::Program::Atoms),
-                       job->statusText(Job::Program::Feff),
-                       QString::number(job->chi().kValues.size()), job->workingDirectory()}
+    return QStringList{escaped(job->inputPath()), job->statusText(Job::Program::Atoms),
+                       job->statusText(Job::Program::Feff), QString::number(job->chi().kValues.size()),
+                       escaped(job->workingDirectory()), resultWord(job)}
         .join('\t');
 }
 
-BatchRun::Status BatchRun::status(const QVector<Job *> &jobs)
+QString BatchRun::jobLogLine(int sequence, const Job *job)
+{
+    const QDateTime start = job->startTime();
+    return QStringList{QString::number(sequence),
+                       escaped(job->inputPath()),
+                       escaped(job->workingDirectory()),
+                       start.isValid() ? QString::number(start.toMSecsSinceEpoch() / 1000.0, 'f', 3)
+                                       : QStringLiteral("-"),
+                       QString::number(job->runSeconds(), 'f', 3),
+                       exitText(job->exitCode(Job::Program::Atoms)),
+                       exitText(job->exitCode(Job::Program::Feff)),
+                       QString::number(job->endSignal()),
+                       QString::number(job->chi().kValues.size()),
+                       resultWord(job)}
+        .join('\t');
+}
+
+BatchRun::Status BatchRun::status(const QVector<Job *> &jobs, int skippedInputs)
 {
     if (jobs.isEmpty())
-        return NoJobs;
+        return skippedInputs > 0 ? SomeFailed : NoJobs;
+    if (skippedInputs > 0)
+        return SomeFailed;
     for (const Job *job : jobs)
         if (!job->chi().valid)
             return SomeFailed;
@@ -75,11 +172,77 @@ bool BatchRun::exportData(const QString &path, const QVector<Job *> &jobs, const
     return saveViewCsv(path, view.space, x0, x1, names, series);
 }
 
+void BatchRun::jobEnded(Job *job)
+{
+    if (jobLog.isOpen() && !jobLogFailed) {
+        const int sequence = int(body->jobs().indexOf(job)) + 1;
+        const QByteArray line = jobLogLine(sequence, job).toUtf8() + '\n';
+        if (jobLog.write(line) != line.size() || !jobLog.flush()) {
+            jobLogFailed = true;
+            writeErr(QStringLiteral("Can not write %1 : %2\n").arg(options.jobLogPath, jobLog.errorString()));
+        }
+    }
+    if (options.progress)
+        showProgress();
+}
+
+// The first signal ends the running programs and the run; the report follows once they
+// have ended (SIGKILL after 5 s at the latest).
+void BatchRun::interrupt(int signal)
+{
+    if (interruptedBy != 0)
+        return;
+    interruptedBy = signal;
+    clearProgress();
+    writeErr(QStringLiteral("Signal %1: ending the running programs and the run\n").arg(signal));
+    body->stopAll();
+    if (body->isIdle())
+        finish();
+}
+
+void BatchRun::showProgress()
+{
+    const QVector<Job *> &jobs = body->jobs();
+    int ended = 0, failed = 0, running = 0;
+    for (const Job *job : jobs) {
+        if (job->isRunning())
+            ++running;
+        else if (job->outcome() != Job::Outcome::None) {
+            ++ended;
+            failed += !job->chi().valid;
+        }
+    }
+    const qint64 elapsed = clock.elapsed() / 1000;
+    QString left = QStringLiteral("?");
+    if (ended > 0 && ended < jobs.size())
+        left = duration(qint64(double(clock.elapsed()) / ended * (jobs.size() - ended) / 1000.0));
+    else if (ended == jobs.size())
+        left = duration(0);
+    writeErr(QStringLiteral("\r%1/%2 done, %3 running, %4 failed, %5 elapsed, %6 left\x1b[K")
+                 .arg(ended)
+                 .arg(jobs.size())
+                 .arg(running)
+                 .arg(failed)
+                 .arg(duration(elapsed), left));
+    progressShown = true;
+}
+
+void BatchRun::clearProgress()
+{
+    if (!progressShown)
+        return;
+    writeErr(QStringLiteral("\r\x1b[K"));
+    progressShown = false;
+}
+
 void BatchRun::finish()
 {
     if (done)
         return;
     done = true;
+    delete progressTimer;
+    progressTimer = nullptr;
+    clearProgress();
     QTextStream out(stdout);
     out.setCodec("UTF-8");
     QTextStream err(stderr);
@@ -89,29 +252,39 @@ void BatchRun::finish()
         out << reportLine(job) << '\n';
     out.flush();
 
-    Status result = status(jobs);
-    int good = 0;
-    for (const Job *job : jobs)
+    Status result = status(jobs, body->skippedInputs().size());
+    int good = 0, resumed = 0;
+    for (const Job *job : jobs) {
         good += job->chi().valid;
-    err << good << " of " << jobs.size() << " jobs produced chi data\n";
-    if (!plotPath.isEmpty()) {
-        if (savePlot && savePlot(plotPath, jobs, view))
-            err << "Plot saved to " << plotPath << '\n';
+        resumed += job->outcome() == Job::Outcome::Resumed;
+    }
+    err << good << " of " << jobs.size() << " jobs produced chi data";
+    if (resumed > 0)
+        err << " (" << resumed << " resumed from earlier runs)";
+    if (!body->skippedInputs().isEmpty())
+        err << "; " << body->skippedInputs().size() << " inputs became no job";
+    err << '\n';
+    if (!options.plotPath.isEmpty()) {
+        if (savePlot && savePlot(options.plotPath, jobs, options.view))
+            err << "Plot saved to " << options.plotPath << '\n';
         else {
-            err << "Can not save the plot to " << plotPath << '\n';
+            err << "Can not save the plot to " << options.plotPath << '\n';
             if (result == AllGood)
                 result = PlotNotSaved;
         }
     }
-    if (!exportPath.isEmpty()) {
-        if (exportData(exportPath, jobs, view))
-            err << "Data saved to " << exportPath << '\n';
+    if (!options.exportPath.isEmpty()) {
+        if (exportData(options.exportPath, jobs, options.view))
+            err << "Data saved to " << options.exportPath << '\n';
         else {
-            err << "Can not save the data to " << exportPath << '\n';
+            err << "Can not save the data to " << options.exportPath << '\n';
             if (result == AllGood)
                 result = PlotNotSaved;
         }
     }
+    if (jobLogFailed && result == AllGood)
+        result = PlotNotSaved;
     err.flush();
-    emit finished(result);
+    jobLog.close();
+    emit finished(interruptedBy != 0 ? 128 + interruptedBy : int(result));
 }

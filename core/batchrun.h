@@ -3,6 +3,8 @@
 
 #include "plotview.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -11,29 +13,46 @@
 
 class Body;
 class Job;
+class QTimer;
 
-// A run without windows: writes the log to standard error as it comes; once the manager
-// has become idle, reports every job, saves the plot and its data when asked to, and ends
-// the program with a status a script can test.
+// A run without windows: writes the log to standard error as it comes, a progress line
+// on a terminal and, when asked to, a job log; once the manager has become idle, reports
+// every job, saves the plot and its data when asked to, and ends the program with a
+// status a script can test. SIGINT, SIGTERM and SIGHUP end the running programs and the
+// run, with its report.
 class BatchRun : public QObject
 {
     Q_OBJECT
 
 public:
-    // Exit status: every job gave chi data; some job gave none; there was no job (or the
-    // command line asks for what cannot be); the plot or its data could not be saved.
-    enum Status { AllGood = 0, SomeFailed = 1, NoJobs = 2, PlotNotSaved = 3 };
+    // Exit status: every job gave chi data; some job gave none (or an input became no
+    // job); there was no job (or the run cannot go as configured); the plot or its data
+    // could not be saved; another program holds the results folder.
+    enum Status { AllGood = 0, SomeFailed = 1, NoJobs = 2, PlotNotSaved = 3, FolderInUse = 4 };
     // Saves the plot of the jobs' curves to a file in the view; false when it could not.
     using PlotSaver =
         std::function<bool(const QString &path, const QVector<Job *> &jobs, const PlotView &view)>;
 
+    struct Options
+    {
+        QString plotPath;
+        QString exportPath;
+        QString jobLogPath;
+        PlotView view;
+        // The progress line on standard error; only for a terminal.
+        bool progress = false;
+    };
+
     // Construct before the manager makes its jobs, so that every line of theirs is seen.
-    // The plot and the CSV of its data go to their paths when they are not empty.
-    BatchRun(Body *body, const QString &plotPath, const QString &exportPath, const PlotView &view,
-             PlotSaver savePlot, QObject *parent = nullptr);
+    BatchRun(Body *body, const Options &options, PlotSaver savePlot, QObject *parent = nullptr);
 
     static QString reportLine(const Job *job);
-    static Status status(const QVector<Job *> &jobs);
+    // The untranslated word for how a job's run ended (ok, no-chi, exit-2, ...).
+    static QString resultWord(const Job *job);
+    static QString jobLogLine(int sequence, const Job *job);
+    // A tab, a line break or a backslash in a file name, written as \t, \n, \\.
+    static QString escaped(const QString &text);
+    static Status status(const QVector<Job *> &jobs, int skippedInputs = 0);
     // The data of the curves of the jobs with data, on the fitted view's grid, as CSV.
     static bool exportData(const QString &path, const QVector<Job *> &jobs, const PlotView &view);
 
@@ -45,12 +64,20 @@ private slots:
 
 private:
     void watch(Job *job);
+    void jobEnded(Job *job);
+    void interrupt(int signal);
+    void showProgress();
+    void clearProgress();
 
     Body *body;
-    QString plotPath;
-    QString exportPath;
-    PlotView view;
+    Options options;
     PlotSaver savePlot;
+    QFile jobLog;
+    bool jobLogFailed = false;
+    QElapsedTimer clock;
+    QTimer *progressTimer = nullptr;
+    bool progressShown = false;
+    int interruptedBy = 0;
     bool done = false;
 };
 

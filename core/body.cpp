@@ -1,47 +1,188 @@
 #include "body.h"
 
 #include "job.h"
+#include "jobfiles.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+// The manager's texts are the main window's, in its translation context.
+QString guiTr(const char *text)
+{
+    return QCoreApplication::translate("Gui", text);
+}
+
+const char *const lockFileName = ".orbelin.lock";
+// Open files a running program costs this process (its output pipe and its exit
+// notification, and the pipe's other end while it starts), and what the rest needs.
+const int filesPerProgram = 3;
+const int filesReserved = 64;
+
+} // namespace
 
 Body::Body(const ParamStore *commandLine, QObject *parent)
     : QObject(parent)
 {
     QString configPath = "config.cfg";
+    const bool named = !commandLine->value("-c").isEmpty() || commandLine->contains("-config");
     if (!commandLine->value("-c").isEmpty())
         configPath = commandLine->value("-c");
     else if (commandLine->contains("-config"))
         configPath = commandLine->value("-config");
-    params.readConfigFile(configPath);
+    // Without its configuration the run would use the defaults of a Windows installation.
+    if (!params.readConfigFile(configPath) && (named || QFileInfo::exists(configPath)))
+        problems << guiTr("Can not read the configuration file %1").arg(configPath);
 
-    maxProc = params.valueNoCase("MAX_PROC", "6").toInt(nullptr, 10);
+    readProcessLimit();
     setupRunSettings(params, &settings);
+    checkFolders();
+    lockResults();
+    // The log is wired once the manager is made; a batch stops at these before it runs.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            for (const QString &problem : qAsConst(problems))
+                emit log(problem);
+        },
+        Qt::QueuedConnection);
 }
 
 // The jobs go with the manager; programs still running go on.
-Body::~Body() = default;
+Body::~Body()
+{
+    if (lockFd >= 0)
+        ::close(lockFd);
+}
+
+void Body::readProcessLimit()
+{
+    const QString text = params.valueNoCase("MAX_PROC", "6");
+    bool whole = false;
+    maxProc = text.toInt(&whole, 10);
+    if (!whole || maxProc < 1) {
+        problems << guiTr("MAX_PROC '%1' is not a whole number of at least 1: no job will start").arg(text);
+        if (!whole)
+            maxProc = 0;
+        return;
+    }
+    // Every running program takes open files; past the process's limit, starts would fail.
+    struct rlimit files;
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
+        const int most = qMax(1, int((qMin<rlim_t>(files.rlim_cur, 1 << 20) - filesReserved)
+                                     / filesPerProgram));
+        if (maxProc > most) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, most] {
+                    emit log(guiTr("MAX_PROC %1 is more than the open-file limit allows: at most %2 "
+                                   "programs run at once")
+                                 .arg(maxProc)
+                                 .arg(most));
+                },
+                Qt::QueuedConnection);
+            maxProc = most;
+        }
+    }
+}
+
+void Body::checkFolders()
+{
+    for (const QString &dir : {settings.cifFiles, settings.inpFiles}) {
+        const QFileInfo info(dir);
+        if (!info.isDir())
+            problems << guiTr("Can not create the folder %1").arg(dir);
+        else if (!info.isReadable() || !info.isExecutable())
+            problems << guiTr("Can not list the folder %1").arg(dir);
+    }
+    const QFileInfo results(settings.resFiles);
+    if (!results.isDir())
+        problems << guiTr("Can not create the folder %1").arg(settings.resFiles);
+    else if (!results.isWritable())
+        problems << guiTr("Can not write into the results folder %1").arg(settings.resFiles);
+}
+
+// Two programs in one results folder would run the same jobs in the same directories.
+void Body::lockResults()
+{
+    if (!QFileInfo(settings.resFiles).isDir())
+        return;
+    const QByteArray path = QFile::encodeName(QDir(settings.resFiles).filePath(lockFileName));
+    lockFd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lockFd < 0) {
+        problems << guiTr("Can not write into the results folder %1").arg(settings.resFiles);
+        return;
+    }
+    if (flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+        char pid[32] = {};
+        const ssize_t n = pread(lockFd, pid, sizeof pid - 1, 0);
+        ::close(lockFd);
+        lockFd = -1;
+        lockMessage = guiTr("The results folder %1 is in use by another Orbelin (process %2); "
+                            "this one does not start")
+                          .arg(settings.resFiles, QString::fromLatin1(pid, n > 0 ? int(n) : 0).trimmed());
+        return;
+    }
+    const QByteArray own = QByteArray::number(qint64(getpid())) + "\n";
+    if (ftruncate(lockFd, 0) != 0 || pwrite(lockFd, own.constData(), size_t(own.size()), 0) < 0)
+        qDebug() << "Can not write the lock file" << path;
+}
 
 void Body::scanInputDirs()
 {
-    const QFileInfoList cifEntries
-        = QDir(settings.cifFiles).entryInfoList(QStringList { "*.cif", "*.inp" });
+    const QFileInfoList cifEntries =
+        QDir(settings.cifFiles).entryInfoList(QStringList{"*.cif", "*.inp"});
     for (const QFileInfo &entry : cifEntries)
         newJob(entry, Job::AtomsInput);
-    const QFileInfoList inpEntries = QDir(settings.inpFiles).entryInfoList(QStringList { "*.inp" });
+    const QFileInfoList inpEntries = QDir(settings.inpFiles).entryInfoList(QStringList{"*.inp"});
     for (const QFileInfo &entry : inpEntries)
         newJob(entry, Job::FeffInput);
     scheduleIdleCheck();
 }
 
+// Only regular files (after their symbolic links) become jobs: a FIFO or a device would
+// block or never end a read, and a huge file would sink the program.
+bool Body::acceptInput(const QFileInfo &file)
+{
+    const QFileInfo target(file.canonicalFilePath());
+    QString why;
+    if (!file.exists())
+        return true; // the job says that it is gone
+    if (!target.isFile())
+        why = guiTr("%1 is not a regular file: no job for it").arg(file.absoluteFilePath());
+    else if (target.size() > largestInputBytes)
+        why = guiTr("%1 is larger than 64 MB: no job for it").arg(file.absoluteFilePath());
+    if (why.isEmpty())
+        return true;
+    skipped << why;
+    emit log(why);
+    return false;
+}
+
 void Body::newJob(const QFileInfo &file, int kind)
 {
+    if (!acceptInput(file))
+        return;
     auto *job = new Job(&settings, file, kind, this);
     job->setKeepOutput(keepOutput);
+    job->setResume(resume);
     connect(job, &Job::procStarted, this, &Body::procStarted);
     connect(job, &Job::procStopped, this, &Body::procStopped);
     connect(job, &Job::startRequested, this, [this, job] { enqueue(job); });
+    connect(job, &Job::startDeferred, this, [this, job] { deferStart(job); });
+    connect(job, &Job::skipRequested, this, [this, job] {
+        jobQueue.removeAll(job);
+        scheduleIdleCheck();
+    });
     allJobs.append(job);
     emit jobAdded(job);
     enqueue(job);
@@ -51,6 +192,20 @@ void Body::enqueue(Job *job)
 {
     jobQueue.append(job);
     checkDemQue();
+}
+
+// A start that failed for lack of resources goes back to the front of the queue; the
+// queue waits for a program to end (or, with none running, a moment).
+void Body::deferStart(Job *job)
+{
+    jobQueue.prepend(job);
+    startsDeferred = true;
+    if (procCount == 0)
+        QTimer::singleShot(1000, this, [this] {
+            startsDeferred = false;
+            checkDemQue();
+            scheduleIdleCheck();
+        });
 }
 
 void Body::startNextJob()
@@ -69,6 +224,7 @@ void Body::procStopped()
 {
     --procCount;
     qDebug() << "Proc count" << procCount;
+    startsDeferred = false;
     checkDemQue();
     scheduleIdleCheck();
 }
@@ -77,8 +233,16 @@ void Body::checkDemQue()
 {
     // A job whose program cannot start takes no place and reports no stop, so the next
     // one is tried at once: with nothing else running, no later stop would start it.
-    while (!jobQueue.isEmpty() && procCount < maxProc)
+    while (!stopping && !startsDeferred && !jobQueue.isEmpty() && procCount < maxProc)
         startNextJob();
+}
+
+void Body::stopAll()
+{
+    stopping = true;
+    for (Job *job : qAsConst(allJobs))
+        if (job->isRunning())
+            job->stop();
 }
 
 void Body::droppedCifFiles(const QStringList &files)
@@ -95,14 +259,20 @@ void Body::droppedFeffFiles(const QStringList &files)
     scheduleIdleCheck();
 }
 
-bool Body::isIdle() const { return procCount == 0 && (jobQueue.isEmpty() || maxProc <= 0); }
+bool Body::isIdle() const
+{
+    return procCount == 0 && (jobQueue.isEmpty() || maxProc <= 0 || stopping);
+}
 
 // Checked from the event loop, not at once: a restart asked for from a job's own report
 // is queued right after it.
-void Body::scheduleIdleCheck() { QTimer::singleShot(0, this, &Body::checkIdle); }
+void Body::scheduleIdleCheck()
+{
+    QTimer::singleShot(0, this, &Body::checkIdle);
+}
 
 void Body::checkIdle()
 {
-    if (isIdle())
+    if (isIdle() && !startsDeferred)
         emit idle();
 }

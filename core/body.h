@@ -6,13 +6,15 @@
 
 #include <QFileInfo>
 #include <QObject>
+#include <QStringList>
 #include <QVector>
 
 class Job;
 
 // The job manager: makes a job of every input file, queues the jobs first in, first
 // out and starts them while fewer than MAX_PROC outside processes run. Every program
-// start goes through the queue: a job's first run and a FEFF restart alike.
+// start goes through the queue: a job's first run and a FEFF restart alike. One manager
+// at a time works in a results folder: it holds a lock on it.
 class Body : public QObject
 {
     Q_OBJECT
@@ -36,6 +38,18 @@ public:
     bool isIdle() const;
     // Jobs made from now on keep no program output beyond what they need.
     void setKeepOutput(bool keep) { keepOutput = keep; }
+    // Jobs made from now on take the result of an earlier good run of the same input.
+    void setResume(bool on) { resume = on; }
+
+    // What keeps the run from going as configured: a configuration file or a folder that
+    // cannot be read or written, a MAX_PROC that means nothing. Each names what it is about.
+    QStringList setupProblems() const { return problems; }
+    // Another program holds the results folder: the message that says so, else empty.
+    QString lockProblem() const { return lockMessage; }
+    // Inputs that became no job (not a regular file, too large), with why.
+    QStringList skippedInputs() const { return skipped; }
+    // Stops taking jobs from the queue, and ends every running program.
+    void stopAll();
 
 signals:
     void finishing();
@@ -57,7 +71,12 @@ private slots:
 
 private:
     void enqueue(Job *job);
+    void deferStart(Job *job);
     void scheduleIdleCheck();
+    void readProcessLimit();
+    void checkFolders();
+    void lockResults();
+    bool acceptInput(const QFileInfo &file);
 
     ParamStore params;
     RunSettings settings;
@@ -66,6 +85,14 @@ private:
     QVector<Job *> jobQueue;
     QVector<Job *> allJobs;
     bool keepOutput = true;
+    bool resume = false;
+    bool stopping = false;
+    // A start failed for lack of resources: the queue waits for a program to end.
+    bool startsDeferred = false;
+    QStringList problems;
+    QStringList skipped;
+    QString lockMessage;
+    int lockFd = -1;
 };
 
 #endif

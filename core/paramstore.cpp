@@ -46,22 +46,25 @@ QString ParamStore::valueNoCase(const QString &key, const QString &defaultValue)
     return foldedMap.value(key.toUpper(), defaultValue);
 }
 
-void ParamStore::readConfigFile(const QString &path)
+bool ParamStore::readConfigFile(const QString &path)
 {
     qDebug() << "Conifg File : " << path;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug() << "Can't open config file : " << path;
-        return;
+        return false;
     }
     readConfig(file);
+    const bool read = file.error() == QFile::NoError;
     file.close();
+    return read;
 }
 
 void ParamStore::readConfig(QIODevice &device)
 {
-    QTextStream in(&device);
-    in.setCodec(fileTextCodec());
+    const QByteArray bytes = device.readAll();
+    QTextStream in(bytes);
+    in.setCodec(codecOfUserText(bytes));
     while (!in.atEnd()) {
         const QString line = stripComment(in.readLine());
         if (isBlankLine(line))

@@ -19,8 +19,10 @@ public:
     QString value(const QString &key, const QString &defaultValue = QString()) const;
     QString valueNoCase(const QString &key, const QString &defaultValue = QString()) const;
 
-    void readConfigFile(const QString &path);
-    // The lines of an open text device, decoded with the locale's codec.
+    // False when the file could not be opened or read.
+    bool readConfigFile(const QString &path);
+    // The lines of an open text device: UTF-8 when valid UTF-8 with non-ASCII characters
+    // in it, Shift-JIS otherwise.
     void readConfig(QIODevice &device);
 
 private:

@@ -51,6 +51,8 @@ void setupRunSettings(const ParamStore &params, RunSettings *settings)
     settings->atomsExe = params.value("ATOMS_EXE", joinPath(settings->pathPerlBin, "perl.exe"));
     settings->feffArgs = splitArgs(params.value("FEFF_ARG", ""));
     settings->feffExe = params.value("FEFF_EXE", joinPath(settings->pathCBin, "feff6.exe"));
+    settings->atomsTimeout = qMax(0, params.value("ATOMS_TIMEOUT", "0").toInt());
+    settings->feffTimeout = qMax(0, params.value("FEFF_TIMEOUT", "0").toInt());
 }
 
 void setupEnvironment(RunSettings *settings, const QString &ifeffitDir, const QString &pathCBin,

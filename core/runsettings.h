@@ -23,6 +23,9 @@ struct RunSettings
     QStringList atomsArgs;
     QString feffExe;
     QStringList feffArgs;
+    // Seconds a run of either program may take before it is ended; 0: no limit.
+    int atomsTimeout = 0;
+    int feffTimeout = 0;
 };
 
 // Joins with exactly one "/" between a and b.

@@ -9,6 +9,7 @@ namespace {
 const char *const startingStyle = "background-color: rgb(255, 255, 128);";
 const char *const runningStyle = "background-color: rgb(96, 255, 181);";
 const char *const stoppedStyle = "background-color: rgb(213, 230, 255);";
+const char *const failedStyle = "background-color: rgb(255, 204, 204);";
 
 const char *styleOf(Job::Status status)
 {
@@ -17,6 +18,8 @@ const char *styleOf(Job::Status status)
         return startingStyle;
     case Job::Status::Running:
         return runningStyle;
+    case Job::Status::Failed:
+        return failedStyle;
     case Job::Status::NotRunning:
     case Job::Status::Finished:
         break;
@@ -215,6 +218,9 @@ void Demeter::showStatus()
     const Job::Status feff = shownJob->status(Job::Program::Feff);
     setStatus(AtomsStat, Job::statusText(Job::Program::Atoms, atoms), styleOf(atoms));
     setStatus(FeffStat, Job::statusText(Job::Program::Feff, feff), styleOf(feff));
+    // A failed program's field tells why, as the log said it.
+    AtomsStat->setToolTip(atoms == Job::Status::Failed ? shownJob->failureReason() : QString());
+    FeffStat->setToolTip(feff == Job::Status::Failed ? shownJob->failureReason() : QString());
 }
 
 void Demeter::showColor()

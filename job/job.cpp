@@ -1,5 +1,6 @@
 #include "job.h"
 
+#include "jobfiles.h"
 #include "textcodec.h"
 
 #include <QCoreApplication>
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QSet>
-#include <QTextStream>
 
 namespace {
 
@@ -15,7 +15,18 @@ const int feffOutputLinesKept = 10000;
 const int feffOutputWidthKept = 1000;
 
 // The job's texts belong to the row's translation context, where the catalogue has them.
-QString demeterTr(const char *text) { return QCoreApplication::translate("Demeter", text); }
+QString demeterTr(const char *text)
+{
+    return QCoreApplication::translate("Demeter", text);
+}
+
+// Text for the Atoms area: the line ends of a Windows file read as line ends.
+QString displayText(const QByteArray &bytes, QTextCodec *codec)
+{
+    QString text = codec->toUnicode(bytes);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return text;
+}
 
 } // namespace
 
@@ -42,45 +53,37 @@ void Job::configurePrograms()
         QStringList args = settings.atomsArgs;
         args << "-c" << nativePath(inputFile.canonicalFilePath());
         atomsRun.configure(nativePath(settings.atomsExe), args, settings.environment, workDir);
-        connect(&atomsRun, &ProgramRun::starting, this, [this] {
-            jobState = AtomsStarting;
-            setStatus(Program::Atoms, Status::Starting);
-        });
-        connect(&atomsRun, &ProgramRun::running, this, [this] {
-            takePlace();
-            jobState = AtomsRunning;
-            setStatus(Program::Atoms, Status::Running);
-        });
+        atomsRun.setTimeLimit(settings.atomsTimeout);
+        connectProgram(&atomsRun, Program::Atoms);
         connect(&atomsRun, &ProgramRun::output, this, [this](const QByteArray &bytes) {
             const QString text = decodeOutputLines(bytes);
             atomsOutputText += text;
+            atomsOutputBytes += bytes;
             emit atomsOutput(text);
-        });
-        connect(&atomsRun, &ProgramRun::failedToStart, this, [this](const QString &reason) {
-            setStatus(Program::Atoms, Status::NotRunning);
-            emit log(demeterTr("Can not start %1 : %2").arg(atomsRun.program(), reason));
         });
         connect(&atomsRun, &ProgramRun::ended, this, &Job::atomsEnded);
     }
-
-    feffRun.configure(
-        nativePath(settings.feffExe), settings.feffArgs, settings.environment, workDir);
-    connect(&feffRun, &ProgramRun::starting, this, [this] {
-        jobState = FeffStarting;
-        setStatus(Program::Feff, Status::Starting);
-    });
-    connect(&feffRun, &ProgramRun::running, this, [this] {
-        takePlace();
-        jobState = FeffRunning;
-        setStatus(Program::Feff, Status::Running);
-    });
+    feffRun.configure(nativePath(settings.feffExe), settings.feffArgs, settings.environment, workDir);
+    feffRun.setTimeLimit(settings.feffTimeout);
+    connectProgram(&feffRun, Program::Feff);
     connect(&feffRun, &ProgramRun::output, this, &Job::takeFeffOutput);
-    connect(&feffRun, &ProgramRun::failedToStart, this, [this](const QString &reason) {
-        setStatus(Program::Feff, Status::NotRunning);
-        emit log(demeterTr("Can not start %1 : %2").arg(feffRun.program(), reason));
-        releasePlace();
-    });
     connect(&feffRun, &ProgramRun::ended, this, &Job::feffEnded);
+}
+
+void Job::connectProgram(ProgramRun *run, Program program)
+{
+    const bool atoms = program == Program::Atoms;
+    connect(run, &ProgramRun::starting, this, [this, atoms, program] {
+        jobState = atoms ? AtomsStarting : FeffStarting;
+        setStatus(program, Status::Starting);
+    });
+    connect(run, &ProgramRun::running, this, [this, atoms, program] {
+        takePlace();
+        jobState = atoms ? AtomsRunning : FeffRunning;
+        setStatus(program, Status::Running);
+    });
+    connect(run, &ProgramRun::failedToStart, this,
+            [this, program](const QString &why, bool transient) { startFailed(program, why, transient); });
 }
 
 // Jobs of one run never share a working directory: a second input with the same base
@@ -110,25 +113,19 @@ QString Job::statusText(Program program, Status status)
 {
     if (program == Program::Atoms) {
         switch (status) {
-        case Status::NotRunning:
-            return demeterTr("A. Not Running");
-        case Status::Starting:
-            return demeterTr("A. Starting");
-        case Status::Running:
-            return demeterTr("A. Running");
-        case Status::Finished:
-            return demeterTr("A. Finished");
+        case Status::NotRunning: return demeterTr("A. Not Running");
+        case Status::Starting: return demeterTr("A. Starting");
+        case Status::Running: return demeterTr("A. Running");
+        case Status::Finished: return demeterTr("A. Finished");
+        case Status::Failed: return demeterTr("A. Failed");
         }
     }
     switch (status) {
-    case Status::NotRunning:
-        return demeterTr("F. Not Running");
-    case Status::Starting:
-        return demeterTr("F. Starting");
-    case Status::Running:
-        return demeterTr("F. Running");
-    case Status::Finished:
-        return demeterTr("F. Finished");
+    case Status::NotRunning: return demeterTr("F. Not Running");
+    case Status::Starting: return demeterTr("F. Starting");
+    case Status::Running: return demeterTr("F. Running");
+    case Status::Finished: return demeterTr("F. Finished");
+    case Status::Failed: return demeterTr("F. Failed");
     }
     return QString();
 }
@@ -139,6 +136,11 @@ void Job::setStatus(Program program, Status status)
     emit statusChanged();
 }
 
+int Job::feffLinesKept()
+{
+    return feffOutputLinesKept;
+}
+
 void Job::setKeepOutput(bool keep)
 {
     keepOutput = keep;
@@ -146,9 +148,10 @@ void Job::setKeepOutput(bool keep)
         atomsOutputText = QString();
 }
 
-int Job::feffLinesKept() { return feffOutputLinesKept; }
-
-QString Job::atomsText() const { return hasAtomsEdit ? atomsEdit : atomsOutputText; }
+QString Job::atomsText() const
+{
+    return hasAtomsEdit ? atomsEdit : atomsOutputText;
+}
 
 void Job::setAtomsEdit(const QString &text)
 {
@@ -174,31 +177,123 @@ void Job::setCurveColor(quint32 argb)
 
 void Job::start()
 {
+    if (jobState != AtomsWaiting && jobState != FeffPending)
+        return;
+    waitingForPlace = false;
+    if (resume && startsFromResume())
+        return;
+    started = QDateTime::currentDateTime();
+    clock.start();
+    atomsExit = feffExit = -1;
+    lastSignal = 0;
+    reason.clear();
+    // The record tells of a good run; what runs now is not that run any more.
+    RunRecord::remove(workDir);
+    inputSha = fileSha256(inputFile.absoluteFilePath());
     if (jobState == AtomsWaiting) {
         jobState = AtomsRequested;
+        atomsOutputText.clear();
+        atomsOutputBytes.clear();
+        hasAtomsEdit = false;
         atomsRun.start();
-    } else if (jobState == FeffPending) {
+    } else {
         runFeff();
     }
 }
 
 void Job::reStartFeff()
 {
-    if (jobState != Finished)
+    if (jobState != Finished || isRunning())
         return;
     feffTail.clear();
     feffOutputColumn = 0;
     emit feffOutputCleared();
     jobState = FeffPending;
+    waitingForPlace = true;
     emit startRequested();
+}
+
+void Job::stop()
+{
+    if (atomsRun.isActive()) {
+        emit log(demeterTr("%1 stopped by the user in %2").arg("Atoms", workDir));
+        atomsRun.stop();
+    } else if (feffRun.isActive()) {
+        emit log(demeterTr("%1 stopped by the user in %2").arg("FeFF", workDir));
+        feffRun.stop();
+    } else if (waitingForPlace && (jobState == AtomsWaiting || jobState == FeffPending)) {
+        waitingForPlace = false;
+        emit skipRequested();
+        jobState = Finished;
+        finish(Outcome::Skipped, demeterTr("Skipped by the user: %1").arg(inputPath()));
+        emit log(reason);
+    }
+}
+
+// The chi.dat of an earlier good run stands for this one when nothing it came from has
+// changed: the input, the programs and their arguments, feff.inp and chi.dat itself.
+bool Job::startsFromResume()
+{
+    RunRecord record;
+    if (!record.read(workDir) || !record.sameRunAs(currentRun()))
+        return false;
+    const QString feffInp = joinPath(workDir, "feff.inp");
+    const QString chiPath = joinPath(workDir, "chi.dat");
+    if (fileSha256(feffInp) != record.feffInpSha256 || fileSha256(chiPath) != record.chiSha256)
+        return false;
+    chiData.read(chiPath);
+    if (!chiData.valid || chiData.kValues.size() != record.chiPoints) {
+        chiData.reset();
+        return false;
+    }
+    started = record.started;
+    seconds = record.seconds;
+    atomsExit = jobKind == AtomsInput ? 0 : -1;
+    feffExit = record.exitCode;
+    jobState = Finished;
+    if (jobKind == AtomsInput)
+        atomsStatus = Status::Finished;
+    feffStatus = Status::Finished;
+    emit statusChanged();
+    finish(Outcome::Resumed, QString());
+    emit newChi();
+    return true;
+}
+
+RunRecord Job::currentRun() const
+{
+    RunRecord run;
+    run.inputPath = inputPath();
+    run.inputSha256 = fileSha256(inputFile.absoluteFilePath());
+    if (jobKind == AtomsInput) {
+        run.atomsProgram = atomsRun.program();
+        run.atomsArguments = atomsRun.arguments();
+    }
+    run.feffProgram = feffRun.program();
+    run.feffArguments = feffRun.arguments();
+    return run;
 }
 
 void Job::runFeff()
 {
     jobState = FeffRequested;
+    // A feff.inp left by an earlier run, or by another input of the same name, is not
+    // this job's: FEFF would compute something else and call it this input's result.
+    if (!feffInpWritten) {
+        setStatus(Program::Feff, Status::NotRunning);
+        const QString why =
+            demeterTr("FeFF not started in %1 : no feff.inp was written for it in this run").arg(workDir);
+        emit log(why);
+        jobState = Finished;
+        releasePlace();
+        finish(Outcome::CannotStart, why);
+        return;
+    }
     removeFeffDatFiles(workDir);
     QDir::setCurrent(workDir);
-    chiBeforeRun = FileStamp::of(joinPath(workDir, "chi.dat"));
+    const QString chiPath = joinPath(workDir, "chi.dat");
+    chiBeforeRun = FileStamp::of(chiPath);
+    feffInpSha = fileSha256(joinPath(workDir, "feff.inp"));
     feffRun.start();
 }
 
@@ -218,11 +313,66 @@ void Job::releasePlace()
     emit procStopped();
 }
 
+void Job::finish(Outcome outcome, const QString &why)
+{
+    lastOutcome = outcome;
+    reason = why;
+    if (outcome != Outcome::Resumed && clock.isValid())
+        seconds = clock.elapsed() / 1000.0;
+    emit ended();
+}
+
+void Job::startFailed(Program program, const QString &why, bool transient)
+{
+    const bool atoms = program == Program::Atoms;
+    const QString name = atoms ? atomsRun.program() : feffRun.program();
+    setStatus(program, Status::NotRunning);
+    if (transient) {
+        // No file descriptors or processes to spare now: the job waits for a place again.
+        emit log(demeterTr("Can not start %1 now (%2) : tried again when a program ends").arg(name, why));
+        jobState = atoms ? AtomsWaiting : FeffPending;
+        waitingForPlace = true;
+        releasePlace();
+        emit startDeferred();
+        return;
+    }
+    const QString line = demeterTr("Can not start %1 : %2").arg(name, why);
+    emit log(line);
+    releasePlace();
+    // A converter or FEFF that cannot start leaves the job where it was, as it always did.
+    jobState = atoms ? AtomsStarting : FeffStarting;
+    finish(Outcome::CannotStart, line);
+}
+
 void Job::atomsEnded(const ProgramRun::End &end)
 {
+    atomsExit = end.crashed ? -1 : end.exitCode;
+    lastSignal = end.signal;
     jobState = FeffPending;
-    reportAbnormalEnd(end, "Atoms");
-    writeFeffInp(atomsText());
+    QString why = reportAbnormalEnd(end, "Atoms");
+    const int marker = atomsOutputBytes.indexOf(feffInpMarker.toLatin1());
+    if (why.isEmpty() && marker < 0) {
+        why = demeterTr("Atoms printed no FEFF input (no line with the marker \" * This\") in %1")
+                  .arg(workDir);
+        emit log(why);
+    }
+    // A converter that failed leaves the previous feff.inp alone, and FEFF does not run.
+    if (!why.isEmpty()) {
+        setStatus(Program::Atoms, Status::Failed);
+        jobState = Finished;
+        releasePlace();
+        const Outcome outcome = end.timedOut  ? Outcome::Timeout
+            : end.stopped                     ? Outcome::Stopped
+            : end.crashed                     ? Outcome::Crashed
+            : end.exitCode != 0               ? Outcome::ExitCode
+                                              : Outcome::NoChi;
+        finish(outcome, why);
+        return;
+    }
+    // feff.inp keeps the converter's bytes from the marker on.
+    feffInpCodec = QTextCodec::codecForName("UTF-8");
+    replaceFeffInp(atomsOutputBytes.mid(marker), demeterTr("Can not open feff.inp for %1"));
+    atomsOutputBytes.clear();
     if (!keepOutput)
         atomsOutputText = QString();
     setStatus(Program::Atoms, Status::Finished);
@@ -245,11 +395,26 @@ void Job::takeFeffOutput(const QByteArray &bytes)
 void Job::feffEnded(const ProgramRun::End &end)
 {
     releasePlace();
+    feffExit = end.crashed ? -1 : end.exitCode;
+    lastSignal = end.signal;
     jobState = Finished;
-    setStatus(Program::Feff, Status::Finished);
-    reportAbnormalEnd(end, "FeFF");
+    const QString why = reportAbnormalEnd(end, "FeFF");
     for (const QString &line : feffTrouble.finish())
         emit log(demeterTr("FeFF in %1 : %2").arg(workDir, line));
+    if (!why.isEmpty()) {
+        // Whatever a crashed, stopped or failing FEFF left in chi.dat is no result.
+        const bool hadCurve = chiData.valid;
+        chiData.reset();
+        setStatus(Program::Feff, Status::Failed);
+        if (hadCurve)
+            emit chiCleared();
+        finish(end.timedOut  ? Outcome::Timeout
+               : end.stopped ? Outcome::Stopped
+               : end.crashed ? Outcome::Crashed
+                             : Outcome::ExitCode,
+               why);
+        return;
+    }
     readFeffResult();
 }
 
@@ -259,81 +424,167 @@ void Job::readFeffResult()
 {
     const bool hadCurve = chiData.valid;
     const QString chiPath = joinPath(workDir, "chi.dat");
+    QString why;
     if (FileStamp::of(chiPath) == chiBeforeRun) {
         chiData.reset();
-        emit log(demeterTr("FeFF wrote no new chi.dat in %1").arg(workDir));
+        why = demeterTr("FeFF wrote no new chi.dat in %1").arg(workDir);
     } else {
         chiData.read(chiPath);
         if (!chiData.valid)
-            emit log(demeterTr("chi.dat in %1 holds no data").arg(workDir));
+            why = demeterTr("chi.dat in %1 holds no data").arg(workDir);
     }
-    if (chiData.valid)
-        emit newChi();
-    else if (hadCurve)
-        emit chiCleared();
+    if (!why.isEmpty()) {
+        emit log(why);
+        setStatus(Program::Feff, Status::Failed);
+        if (hadCurve)
+            emit chiCleared();
+        finish(Outcome::NoChi, why);
+        return;
+    }
+    setStatus(Program::Feff, Status::Finished);
+    writeRecord();
+    finish(Outcome::Ok, QString());
+    emit newChi();
 }
 
-void Job::reportAbnormalEnd(const ProgramRun::End &end, const QString &programName)
+void Job::writeRecord()
 {
-    if (end.crashed)
-        emit log(demeterTr("%1 crashed in %2").arg(programName, workDir));
+    RunRecord record = currentRun();
+    record.inputSha256 = inputSha;
+    record.exitCode = feffExit;
+    record.started = started;
+    record.seconds = clock.elapsed() / 1000.0;
+    record.feffInpSha256 = feffInpSha;
+    record.chiSha256 = fileSha256(joinPath(workDir, "chi.dat"));
+    record.chiPoints = chiData.kValues.size();
+    QString error;
+    if (!record.write(workDir, &error))
+        emit log(demeterTr("Can not write %1 : %2")
+                     .arg(joinPath(workDir, RunRecord::fileName()), error));
+}
+
+QString Job::reportAbnormalEnd(const ProgramRun::End &end, const QString &programName)
+{
+    QString line;
+    if (end.timedOut)
+        line = demeterTr("%1 stopped after its time limit of %2 s in %3")
+                   .arg(programName)
+                   .arg(programName == "Atoms" ? settings.atomsTimeout : settings.feffTimeout)
+                   .arg(workDir);
+    else if (end.stopped)
+        line = demeterTr("%1 stopped by the user in %2").arg(programName, workDir);
+    else if (end.crashed)
+        line = demeterTr("%1 crashed in %2").arg(programName, workDir);
     else if (end.exitCode != 0)
-        emit log(demeterTr("%1 ended with exit code %2 in %3")
-                     .arg(programName, QString::number(end.exitCode), workDir));
+        line = demeterTr("%1 ended with exit code %2 in %3")
+                   .arg(programName, QString::number(end.exitCode), workDir);
+    // A stop was logged when it was asked for.
+    if (!line.isEmpty() && !end.stopped)
+        emit log(line);
+    return line;
+}
+
+// Writes feff.inp in place of the one there. A feff.inp that is not the one the last good
+// run recorded (the user edited it) is kept as feff.inp.~N~, with its chi.dat; one whose
+// owner took away the write permissions is not replaced.
+bool Job::replaceFeffInp(const QByteArray &bytes, const QString &openFailure)
+{
+    const QString path = joinPath(workDir, "feff.inp");
+    const QFileInfo existing(path);
+    if (existing.exists()) {
+        if (!existing.isFile() || isWriteProtected(path)) {
+            emit log(openFailure.arg(path));
+            return false;
+        }
+        QFile old(path);
+        const QByteArray oldBytes =
+            existing.size() <= largestInputBytes && old.open(QIODevice::ReadOnly) ? old.readAll() : QByteArray();
+        if (oldBytes == bytes && existing.size() == bytes.size()) {
+            feffInpWritten = true;
+            return true;
+        }
+        RunRecord record;
+        const bool recorded = record.read(workDir) && record.feffInpSha256 == sha256Hex(oldBytes);
+        if (!recorded && !oldBytes.isEmpty()) {
+            int number = 0;
+            const QString backup = numberedBackupName(path, &number);
+            if (!QFile::copy(path, backup)) {
+                emit log(demeterTr("Can not write %1 : %2").arg(backup, old.errorString()));
+                return false;
+            }
+            const QString chiPath = joinPath(workDir, "chi.dat");
+            if (QFileInfo::exists(chiPath))
+                QFile::copy(chiPath, QStringLiteral("%1.~%2~").arg(chiPath).arg(number));
+            emit log(demeterTr("Kept the edited feff.inp of %1 as %2").arg(workDir, backup));
+        }
+    }
+    QString error;
+    bool opened = false;
+    if (!writeFileAtomically(path, bytes, &error, &opened)) {
+        emit log(opened ? demeterTr("Can not write %1 : %2").arg(path, error) : openFailure.arg(path));
+        return false;
+    }
+    feffInpWritten = true;
+    return true;
 }
 
 void Job::writeFeffInp(const QString &atomsAreaText)
 {
     const QString text = textFromMarker(atomsAreaText);
-    QFile file(joinPath(workDir, "feff.inp"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        emit log(demeterTr("Can not open feff.inp for %1").arg(file.fileName()));
+    QTextCodec *codec = feffInpCodec ? feffInpCodec : fileTextCodec();
+    const QString path = joinPath(workDir, "feff.inp");
+    if (QFileInfo(path).isDir() || isWriteProtected(path)) {
+        emit log(demeterTr("Can not open feff.inp for %1").arg(path));
         return;
     }
-    QTextStream out(&file);
-    out.setCodec(fileTextCodec());
-    out << text;
-    out.flush();
-    file.close();
+    QString error;
+    bool opened = false;
+    if (!writeFileAtomically(path, codec->fromUnicode(text), &error, &opened)) {
+        emit log(opened ? demeterTr("Can not write %1 : %2").arg(path, error)
+                        : demeterTr("Can not open feff.inp for %1").arg(path));
+        return;
+    }
+    feffInpWritten = true;
 }
 
 // For messages from inside the constructor, before anything listens to log(): they are
 // delivered from the event loop, once the job has been wired up.
 void Job::logLater(const QString &msg)
 {
-    QMetaObject::invokeMethod(
-        this, [this, msg] { emit log(msg); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, msg] { emit log(msg); }, Qt::QueuedConnection);
 }
 
+// The FEFF input is copied byte for byte; the Atoms area shows it decoded (UTF-8 when it
+// is valid UTF-8, Shift-JIS otherwise) under its header line.
 void Job::prepareFeffInpFile()
 {
-    QFile source(inputFile.canonicalFilePath());
-    if (source.fileName().isEmpty() || !source.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    const QString sourcePath = inputFile.canonicalFilePath();
+    QFile source(sourcePath);
+    const QFileInfo sourceInfo(sourcePath);
+    if (sourcePath.isEmpty() || !sourceInfo.isFile() || sourceInfo.size() > largestInputBytes
+        || !source.open(QIODevice::ReadOnly)) {
         // A file that is gone has no canonical path; name the one the user gave.
         logLater(demeterTr("Can not open feff input file : %1 to read.")
-                     .arg(source.fileName().isEmpty() ? inputFile.absoluteFilePath()
-                                                      : source.fileName()));
+                     .arg(sourcePath.isEmpty() ? inputFile.absoluteFilePath() : sourcePath));
         return;
     }
-    // Read before the target is opened: the input may itself be this job's feff.inp,
-    // which opening for writing would empty.
-    QTextStream in(&source);
-    in.setCodec(fileTextCodec());
-    const QString text = in.readAll();
-
-    QFile target(joinPath(workDir, "feff.inp"));
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        source.close();
-        logLater(demeterTr("Can not open feff input file : %1 to write.").arg(target.fileName()));
+    // Read before the target is written: the input may itself be this job's feff.inp.
+    const QByteArray bytes = source.readAll();
+    if (source.error() != QFile::NoError) {
+        logLater(demeterTr("Can not open feff input file : %1 to read.").arg(sourcePath));
         return;
     }
-    QTextStream out(&target);
-    out.setCodec(fileTextCodec());
-    out << text;
-    out.flush();
-    target.close();
     source.close();
-    atomsOutputText = copiedHeaderLine + text;
+    feffInpCodec = codecOfUserText(bytes);
+    // Messages of the copy wait for the job to be wired, as any from the constructor.
+    QStringList messages;
+    const QMetaObject::Connection collect =
+        connect(this, &Job::log, this, [&messages](const QString &msg) { messages << msg; });
+    replaceFeffInp(bytes, demeterTr("Can not open feff input file : %1 to write."));
+    disconnect(collect);
+    for (const QString &msg : qAsConst(messages))
+        logLater(msg);
+    atomsOutputText = copiedHeaderLine + displayText(bytes, feffInpCodec);
 }
 
 void Job::showProcs() const

@@ -6,13 +6,21 @@
 #include "filestamp.h"
 #include "outputtail.h"
 #include "programrun.h"
+#include "runrecord.h"
 #include "runsettings.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QObject>
 
+class QTextCodec;
+
 // One input file's job: runs Atoms (for a CIF input) and FEFF in its own working
-// directory and reads chi.dat. It has no widgets; a row of the main window shows it.
+// directory and reads chi.dat. Only a run that ended well gives a result: FEFF ran on a
+// feff.inp this run wrote, ended with status 0 and wrote a new chi.dat. Such a run leaves
+// a record in the working directory. The job has no widgets; a row of the main window
+// shows it.
 class Job : public QObject
 {
     Q_OBJECT
@@ -34,7 +42,9 @@ public:
     };
     enum class Program { Atoms, Feff };
     // What a status field shows of one program.
-    enum class Status { NotRunning, Starting, Running, Finished };
+    enum class Status { NotRunning, Starting, Running, Finished, Failed };
+    // How the job's last run ended, in the words of a job log.
+    enum class Outcome { None, Ok, NoChi, Crashed, ExitCode, Timeout, CannotStart, Stopped, Skipped, Resumed };
 
     Job(const RunSettings *settings, const QFileInfo &file, int kind, QObject *parent = nullptr);
 
@@ -44,6 +54,8 @@ public:
     // The text of a status field ("A. Running", ...), translated.
     QString statusText(Program program) const { return statusText(program, status(program)); }
     static QString statusText(Program program, Status status);
+    // Why the last run gave no result: the log line that says so; empty after a good run.
+    QString failureReason() const { return reason; }
 
     const ChiData &chi() const { return chiData; }
     QString workingDirectory() const { return workDir; }
@@ -60,12 +72,24 @@ public:
     static int feffLinesKept();
     // A batch never shows output: it then keeps none beyond what feff.inp needs.
     void setKeepOutput(bool keep);
+    // With resume on, a job whose record tells of a good run of the same input, programs
+    // and feff.inp takes that run's chi.dat instead of running again.
+    void setResume(bool on) { resume = on; }
 
     bool isShown() const { return shown; }
     void setShown(bool show);
     // The curve's colour as 0xAARRGGBB; 0 until the plot gives the job one.
     quint32 curveColor() const { return curveRgb; }
     void setCurveColor(quint32 argb);
+
+    // The last run, for a job log.
+    Outcome outcome() const { return lastOutcome; }
+    QDateTime startTime() const { return started; }
+    double runSeconds() const { return seconds; }
+    int exitCode(Program program) const { return program == Program::Atoms ? atomsExit : feffExit; }
+    int endSignal() const { return lastSignal; }
+    bool isWaiting() const { return waitingForPlace; }
+    bool isRunning() const { return atomsRun.isActive() || feffRun.isActive(); }
 
     // Writes feff.inp from the Atoms area's text, from the marker on.
     void writeFeffInp(const QString &atomsAreaText);
@@ -74,6 +98,9 @@ public slots:
     void start();
     // A finished job runs FEFF again once the manager gives it a place.
     void reStartFeff();
+    // Ends the running program (SIGTERM, SIGKILL 5 s later), or takes a waiting job out
+    // of the queue.
+    void stop();
     void showProcs() const;
 
 signals:
@@ -93,20 +120,33 @@ signals:
     void feffOutputCleared();
     // The job waits for a place: the manager queues it and calls start().
     void startRequested();
+    // A start failed for lack of resources: the manager tries the job again later.
+    void startDeferred();
+    // The waiting job leaves the manager's queue.
+    void skipRequested();
+    // The job's run has come to its end, good or not (outcome() says how).
+    void ended();
 
 private:
     void configurePrograms();
+    void connectProgram(ProgramRun *run, Program program);
+    bool startsFromResume();
     void runFeff();
     void takePlace();
     void releasePlace();
     void setStatus(Program program, Status status);
-    void reportAbnormalEnd(const ProgramRun::End &end, const QString &programName);
+    void finish(Outcome outcome, const QString &why);
+    QString reportAbnormalEnd(const ProgramRun::End &end, const QString &programName);
     void readFeffResult();
+    void writeRecord();
+    RunRecord currentRun() const;
     void prepareFeffInpFile();
+    bool replaceFeffInp(const QByteArray &bytes, const QString &openFailure);
     void logLater(const QString &msg);
     void atomsEnded(const ProgramRun::End &end);
     void feffEnded(const ProgramRun::End &end);
     void takeFeffOutput(const QByteArray &bytes);
+    void startFailed(Program program, const QString &reason, bool transient);
     static QString claimWorkDir(const QString &resFiles, const QString &baseName);
 
     RunSettings settings;
@@ -120,11 +160,18 @@ private:
     Status atomsStatus = Status::NotRunning;
     Status feffStatus = Status::NotRunning;
     bool holdingPlace = false;
+    bool waitingForPlace = true;
     bool keepOutput = true;
+    bool resume = false;
 
     QString atomsOutputText;
+    QByteArray atomsOutputBytes;
     QString atomsEdit;
     bool hasAtomsEdit = false;
+    // The encoding of the FEFF input text, for writing edits of it back.
+    QTextCodec *feffInpCodec = nullptr;
+    // feff.inp was written by this run of the program (copied, converted or updated).
+    bool feffInpWritten = false;
     OutputTail feffTail;
     int feffOutputColumn = 0;
     TroubleLines feffTrouble;
@@ -132,8 +179,19 @@ private:
     ChiData chiData;
     // chi.dat as it was when FEFF was last started
     FileStamp chiBeforeRun;
+    QString inputSha;
+    QString feffInpSha;
     bool shown = false;
     quint32 curveRgb = 0;
+
+    Outcome lastOutcome = Outcome::None;
+    QString reason;
+    QDateTime started;
+    QElapsedTimer clock;
+    double seconds = 0;
+    int atomsExit = -1;
+    int feffExit = -1;
+    int lastSignal = 0;
 };
 
 #endif

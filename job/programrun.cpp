@@ -1,5 +1,14 @@
 #include "programrun.h"
 
+#include <QTimer>
+
+#include <csignal>
+
+namespace {
+// How long a program asked to end may take before it is killed.
+const int killDelayMs = 5000;
+} // namespace
+
 ProgramRun::ProgramRun(QObject *parent)
     : QObject(parent)
 {
@@ -18,6 +27,8 @@ void ProgramRun::start()
 {
     if (isActive())
         return;
+    timedOut = false;
+    stopped = false;
     emit starting();
     process = new ChildProcess(this);
     ChildProcess *child = process;
@@ -25,19 +36,56 @@ void ProgramRun::start()
     if (!child->start(programPath, programArguments, programEnvironment, workDir, &error)) {
         process = nullptr;
         child->deleteLater();
-        emit failedToStart(error.text);
+        emit failedToStart(error.text, error.transient());
         return;
     }
     connect(child, &ChildProcess::output, this, &ProgramRun::output);
     connect(child, &ChildProcess::finished, this, [this, child](int exitCode, bool crashed, int signal) {
+        delete limitTimer;
+        limitTimer = nullptr;
+        delete killTimer;
+        killTimer = nullptr;
         End end;
         end.crashed = crashed;
         end.signal = signal;
         end.exitCode = crashed ? -1 : exitCode;
+        end.timedOut = timedOut;
+        end.stopped = stopped;
         process = nullptr;
         // Deleted from the event loop: this runs inside its own signal.
         child->deleteLater();
         emit ended(end);
     });
+    if (limitSeconds > 0) {
+        limitTimer = new QTimer(this);
+        limitTimer->setSingleShot(true);
+        connect(limitTimer, &QTimer::timeout, this, [this] {
+            timedOut = true;
+            terminate();
+        });
+        limitTimer->start(limitSeconds * 1000);
+    }
     emit running();
+}
+
+void ProgramRun::stop()
+{
+    if (!process || timedOut)
+        return;
+    stopped = true;
+    terminate();
+}
+
+void ProgramRun::terminate()
+{
+    if (!process || killTimer)
+        return;
+    process->signalGroup(SIGTERM);
+    killTimer = new QTimer(this);
+    killTimer->setSingleShot(true);
+    connect(killTimer, &QTimer::timeout, this, [this] {
+        if (process)
+            process->signalGroup(SIGKILL);
+    });
+    killTimer->start(killDelayMs);
 }

@@ -7,8 +7,11 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 
+class QTimer;
+
 // One outside program as a job runs it: started in the job's working directory with
-// merged output, watched until it ends. A waiting or finished job holds no process.
+// merged output, watched until it ends, ended when it outlives its time limit or is
+// stopped. A waiting or finished job holds no process.
 class ProgramRun : public QObject
 {
     Q_OBJECT
@@ -20,19 +23,25 @@ public:
         bool crashed = false;
         int signal = 0;
         int exitCode = 0;
-        bool normal() const { return !crashed && exitCode == 0; }
+        bool timedOut = false; // ended because it outlived its time limit
+        bool stopped = false;  // ended because it was asked to stop
+        bool normal() const { return !crashed && exitCode == 0 && !timedOut && !stopped; }
     };
 
     explicit ProgramRun(QObject *parent = nullptr);
 
     void configure(const QString &program, const QStringList &arguments,
                    const QProcessEnvironment &environment, const QString &workingDirectory);
+    // Seconds a run may take before it is ended; 0: no limit.
+    void setTimeLimit(int seconds) { limitSeconds = seconds; }
     QString program() const { return programPath; }
     QStringList arguments() const { return programArguments; }
 
     // Returns once the program runs or has failed to start: a started program has
     // reported running() before this returns, which the manager's count relies on.
     void start();
+    // Ends a running program: its process group gets SIGTERM, and SIGKILL 5 s later.
+    void stop();
     // Starting or running.
     bool isActive() const { return process != nullptr; }
 
@@ -40,17 +49,25 @@ signals:
     void starting();
     void running();
     void output(const QByteArray &bytes);
-    // The program could not be started (missing, not executable, no working directory).
-    void failedToStart(const QString &reason);
+    // The program could not be started (missing, not executable, no working directory);
+    // transient: for lack of resources, so that a later try may work.
+    void failedToStart(const QString &reason, bool transient);
     // The program ran and has ended; all its output has been delivered.
     void ended(const ProgramRun::End &end);
 
 private:
+    void terminate();
+
     QString programPath;
     QStringList programArguments;
     QProcessEnvironment programEnvironment;
     QString workDir;
+    int limitSeconds = 0;
     ChildProcess *process = nullptr;
+    QTimer *limitTimer = nullptr;
+    QTimer *killTimer = nullptr;
+    bool timedOut = false;
+    bool stopped = false;
 };
 
 #endif

@@ -4,6 +4,46 @@
 <context>
     <name>Demeter</name>
     <message>
+        <source>A. Failed</source>
+        <translation>Atoms失敗</translation>
+    </message>
+    <message>
+        <source>F. Failed</source>
+        <translation>FeFF失敗</translation>
+    </message>
+    <message>
+        <source>Can not write %1 : %2</source>
+        <translation>%1 を書き込めません : %2</translation>
+    </message>
+    <message>
+        <source>Atoms printed no FEFF input (no line with the marker &quot; * This&quot;) in %1</source>
+        <translation>%1 で Atoms が FeFF 入力を出力しませんでした (&quot; * This&quot; の行がありません)</translation>
+    </message>
+    <message>
+        <source>FeFF not started in %1 : no feff.inp was written for it in this run</source>
+        <translation>%1 の FeFF を起動しません : この実行で feff.inp が書かれていません</translation>
+    </message>
+    <message>
+        <source>Kept the edited feff.inp of %1 as %2</source>
+        <translation>%1 の編集された feff.inp を %2 として残しました</translation>
+    </message>
+    <message>
+        <source>%1 stopped after its time limit of %2 s in %3</source>
+        <translation>%3 の %1 は制限時間 %2 秒を超えたので停止しました</translation>
+    </message>
+    <message>
+        <source>%1 stopped by the user in %2</source>
+        <translation>%2 の %1 をユーザーが停止しました</translation>
+    </message>
+    <message>
+        <source>Can not start %1 now (%2) : tried again when a program ends</source>
+        <translation>今は %1 を起動できません (%2) : プログラムが終わったら再度試します</translation>
+    </message>
+    <message>
+        <source>Skipped by the user: %1</source>
+        <translation>ユーザーがスキップしました: %1</translation>
+    </message>
+    <message>
         <source>%1 crashed in %2</source>
         <translation>%2 で %1 が異常終了しました</translation>
     </message>
@@ -94,6 +134,42 @@
 </context>
 <context>
     <name>Gui</name>
+    <message>
+        <source>Can not read the configuration file %1</source>
+        <translation>設定ファイル %1 を読めません</translation>
+    </message>
+    <message>
+        <source>MAX_PROC '%1' is not a whole number of at least 1: no job will start</source>
+        <translation>MAX_PROC '%1' は 1 以上の整数ではありません: ジョブは起動しません</translation>
+    </message>
+    <message>
+        <source>MAX_PROC %1 is more than the open-file limit allows: at most %2 programs run at once</source>
+        <translation>MAX_PROC %1 はファイルディスクリプタ数の上限を超えます: 同時に実行するのは最大 %2 個です</translation>
+    </message>
+    <message>
+        <source>Can not create the folder %1</source>
+        <translation>フォルダ %1 を作成できません</translation>
+    </message>
+    <message>
+        <source>Can not list the folder %1</source>
+        <translation>フォルダ %1 の中身を読めません</translation>
+    </message>
+    <message>
+        <source>Can not write into the results folder %1</source>
+        <translation>結果フォルダ %1 に書き込めません</translation>
+    </message>
+    <message>
+        <source>The results folder %1 is in use by another Orbelin (process %2); this one does not start</source>
+        <translation>結果フォルダ %1 は別の Orbelin (プロセス %2) が使用中です; 起動しません</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file: no job for it</source>
+        <translation>%1 は通常のファイルではありません: ジョブにしません</translation>
+    </message>
+    <message>
+        <source>%1 is larger than 64 MB: no job for it</source>
+        <translation>%1 は 64 MB を超えています: ジョブにしません</translation>
+    </message>
     <message>
         <source>CIF FIles</source>
         <translation>CIFファイル</translation>

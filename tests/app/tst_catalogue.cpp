@@ -35,6 +35,8 @@ private slots:
 
         const QList<QStringList> table = {
             {"Demeter", "A. Finished", "Atoms完了"},
+            {"Demeter", "A. Failed", "Atoms失敗"},
+            {"Demeter", "F. Failed", "FeFF失敗"},
             {"Demeter", "A. Not Running", "Atoms未実行"},
             {"Demeter", "A. Running", "Atoms実行中"},
             {"Demeter", "A. Starting", "Atoms起動中"},

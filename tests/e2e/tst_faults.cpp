@@ -63,9 +63,10 @@ private:
         return dir;
     }
 
-    static BatchResult runIn(const QString &dir, const QString &config = "my.cfg")
+    static BatchResult runIn(const QString &dir, const QString &config = "my.cfg",
+                             const QStringList &more = {})
     {
-        return runBatch(dir, {"-batch", "-c", config, "-e"}, 300000);
+        return runBatch(dir, QStringList{"-batch", "-c", config, "-e"} + more, 300000);
     }
 
     QString chiFile(const QString &name) const { return tmp.filePath("chi/" + name); }
@@ -145,8 +146,11 @@ private slots:
         QTest::newRow("crash in the middle of its output")
             << "--lines 100 --crash-mid" << "FeFF crashed in %JOB%" << 0;
         QTest::newRow("killed by a signal") << "--lines 10 --kill" << "FeFF crashed in %JOB%" << 0;
+        // A result counts only from a run that ended well.
         QTest::newRow("non-zero exit after its results")
-            << "--exit 3" << "FeFF ended with exit code 3 in %JOB%" << 401;
+            << "--exit 3" << "FeFF ended with exit code 3 in %JOB%" << 0;
+        QTest::newRow("killed after 150 rows of chi.dat")
+            << "--cut-chi 150" << "FeFF crashed in %JOB%" << 0;
         QTest::newRow("100 MB of output") << "--lines 1250000" << QString() << 401;
         QTest::newRow("binary garbage and invalid UTF-8")
             << "--garbage 300000" << QString() << 401;
@@ -180,7 +184,7 @@ private slots:
         const BatchResult r = runIn(dir);
         QCOMPARE(r.exitCode, points > 0 ? 0 : 1);
         const QStringList bad = reportOf(r, dir, "00-Inp/bad.inp");
-        QCOMPARE(bad.value(2), QString("F. Finished"));
+        QCOMPARE(bad.value(2), QString(points > 0 ? "F. Finished" : "F. Failed"));
         QCOMPARE(bad.value(3), QString::number(points));
         for (const char *other : {"00-Inp/good.inp", "00-Inp/later.inp"})
             QCOMPARE(reportOf(r, dir, other).value(3), QString("401"));
@@ -199,7 +203,7 @@ private slots:
         QTest::addColumn<int>("points");
 
         QTest::newRow("results directory is a file")
-            << "RES_FILES /results\n" << "results" << "Can not create the working directory %DIR%/results/a" << 0;
+            << "RES_FILES /results\n" << "results" << "Can not create the folder %DIR%/results" << -1;
         QTest::newRow("a file has the job's name")
             << QString() << "00-Res/a" << QString() << 401;
     }
@@ -215,8 +219,11 @@ private slots:
         QVERIFY(writeFile(dir + "/00-Inp/a.inp", "inp\n"));
 
         const BatchResult r = runIn(dir);
-        QCOMPARE(r.lines.size(), 1);
-        QCOMPARE(reportOf(r, dir, "00-Inp/a.inp").value(3), QString::number(points));
+        // A results folder that cannot be made stops the run before any job (status 2).
+        QCOMPARE(r.exitCode, points < 0 ? 2 : 0);
+        QCOMPARE(r.lines.size(), points < 0 ? 0 : 1);
+        if (points >= 0)
+            QCOMPARE(reportOf(r, dir, "00-Inp/a.inp").value(3), QString::number(points));
         QVERIFY2(r.errors.contains(QString(logged).replace("%DIR%", dir)), qPrintable(r.errors));
         QCOMPARE(readFile(dir + "/" + blocker), QByteArray("the user's own file\n"));
     }
@@ -232,8 +239,8 @@ private slots:
         const BatchResult r = runIn(dir);
         QFile::setPermissions(dir + "/00-Res", QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                    | QFileDevice::ExeOwner);
-        QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.errors.contains("Can not create the working directory " + dir + "/00-Res/a"),
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.errors.contains("Can not write into the results folder " + dir + "/00-Res"),
                  qPrintable(r.errors));
     }
 
@@ -263,10 +270,10 @@ private slots:
             QVERIFY(QDir().mkpath(dir + "/00-Cif/b.cif"));
         const BatchResult r = finishBatch(orbelin, 60000);
 
-        // b's FEFF run gets the converter's messages as feff.inp, which real FEFF refuses
-        // and the stand-in takes; either way the user is told about the converter.
-        QVERIFY2(r.exitCode == 0 || r.exitCode == 1, qPrintable(r.errors));
+        // b's converter fails, so no FEFF runs for b.
+        QVERIFY2(r.exitCode == 1, qPrintable(r.errors));
         QCOMPARE(r.lines.size(), 3);
+        QCOMPARE(reportOf(r, dir, "00-Cif/b.cif").mid(1, 3), QStringList({"A. Failed", "F. Not Running", "0"}));
         QCOMPARE(reportOf(r, dir, "00-Cif/a.cif").value(3), QString("401"));
         QCOMPARE(reportOf(r, dir, "00-Inp/c.inp").value(3), QString("401"));
         QVERIFY2(r.errors.contains("Atoms ended with exit code 2 in " + dir + "/00-Res/b"),
@@ -278,7 +285,8 @@ private slots:
     {
         const QString dir = freshRun();
         const QStringList names = {"a b.inp", QString::fromUtf8("銅 Cu.inp"), "-dash.inp", "it's.inp",
-                                   "q\"uote.inp", "Cu.inp"};
+                                   "q\"uote.inp", "Cu.inp", "tab\there.inp", "new\nline.inp",
+                                   "back\\slash.inp"};
         for (const QString &name : names)
             QVERIFY(writeFile(dir + "/00-Inp/" + name, "inp\n"));
         const QStringList cifs = {"-dash.cif", "a b.cif", "Cu.cif"};
@@ -293,10 +301,16 @@ private slots:
         for (const QString &line : r.lines) {
             const QStringList fields = line.split('\t');
             QCOMPARE(fields.value(3), QString("401"));
-            workDirs.insert(fields.value(4));
-            QVERIFY(QFile::exists(fields.value(4) + "/chi.dat"));
+            QString workDir = fields.value(4);
+            workDir.replace("\\t", "\t").replace("\\n", "\n").replace("\\\\", "\\");
+            workDirs.insert(workDir);
+            QVERIFY2(QFile::exists(workDir + "/chi.dat"), qPrintable(workDir));
         }
         QCOMPARE(workDirs.size(), r.lines.size()); // Cu.cif and Cu.inp each have their own
+        // One line per job, whatever the name: a tab, a line break, a backslash written out.
+        QVERIFY(r.lines.filter(dir + "/00-Inp/tab\\there.inp\t").size() == 1);
+        QVERIFY(r.lines.filter(dir + "/00-Inp/new\\nline.inp\t").size() == 1);
+        QVERIFY(r.lines.filter(dir + "/00-Inp/back\\\\slash.inp\t").size() == 1);
         QVERIFY(workDirs.contains(dir + "/00-Res/Cu") && workDirs.contains(dir + "/00-Res/Cu_2"));
         for (auto it = before.begin(); it != before.end(); ++it)
             QCOMPARE(readFile(dir + "/" + it.key()), it.value());
@@ -307,7 +321,7 @@ private slots:
         const QString dir = freshRun(QString(), 6);
         for (int i = 0; i < 1000; ++i)
             QVERIFY(writeFile(dir + QString("/00-Inp/s%1.inp").arg(i, 4, 10, QChar('0')), "inp\n"));
-        const BatchResult r = runIn(dir);
+        const BatchResult r = runIn(dir, "my.cfg", {"-debug"});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.lines.size(), 1000);
         QSet<QString> workDirs;
@@ -320,13 +334,13 @@ private slots:
         QVERIFY(!r.errors.contains("Proc count 7") && !r.errors.contains("Proc count -1"));
     }
 
-    // A configuration file that is no configuration: the program reads what it can, says
-    // what it cannot, and runs.
+    // A configuration file that is no configuration: the program reads what it can and
+    // runs; one it cannot read at all stops the batch before it runs on the defaults.
     void unusableConfiguration_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("logged");
-        QTest::newRow("a directory") << "directory" << "Can't open config file";
+        QTest::newRow("a directory") << "directory" << "Can not read the configuration file odd.cfg";
         QTest::newRow("binary, then settings") << "binary" << "Conifg File";
         QTest::newRow("10 MB long, then settings") << "long" << "Conifg File";
     }
@@ -351,12 +365,13 @@ private slots:
             QVERIFY(writeFile(dir + "/odd.cfg", bytes + "\n" + settings));
         }
 
-        const BatchResult r = runIn(dir, "odd.cfg");
+        const BatchResult r = runIn(dir, "odd.cfg", {"-debug"});
         QVERIFY2(r.errors.contains(logged), qPrintable(r.errors.left(2000)));
-        QCOMPARE(r.lines.size(), 1);
-        // Without its settings the run finds no programs; with them it works.
-        QCOMPARE(reportOf(r, dir, "00-Inp/a.inp").value(3), QString(kind == "directory" ? "0" : "401"));
-        QCOMPARE(r.exitCode, kind == "directory" ? 1 : 0);
+        const bool unreadable = kind == "directory";
+        QCOMPARE(r.exitCode, unreadable ? 2 : 0);
+        QCOMPARE(r.lines.size(), unreadable ? 0 : 1);
+        if (!unreadable)
+            QCOMPARE(reportOf(r, dir, "00-Inp/a.inp").value(3), QString("401"));
     }
 };
 

@@ -5,6 +5,7 @@
 //   --no-marker    leave out the marker line
 //   --delay-ms N   wait before printing
 //   --crash        abort after the messages
+//   --kill-mid     print 60 % of the FEFF input, then end by SIGKILL
 //   --exit N       exit code (default 0)
 //   --log FILE     append start and end events to FILE
 #include "fakeoptions.h"
@@ -47,6 +48,11 @@ int main(int argc, char **argv)
         std::cout << out.substr(0, out.find(" * This")) << std::flush;
         logEvent(opt.text("log"), "end");
         std::raise(SIGABRT);
+    }
+    if (opt.has("kill-mid")) {
+        std::cout << out.substr(0, out.size() * 6 / 10) << std::flush;
+        logEvent(opt.text("log"), "end");
+        std::raise(SIGKILL);
     }
     if (opt.has("pieces")) {
         for (size_t at = 0; at < out.size(); at += 7) {

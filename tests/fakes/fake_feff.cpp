@@ -14,6 +14,7 @@
 //   --crash          abort before writing anything
 //   --crash-mid      abort after the output lines, before the results
 //   --kill           end by SIGKILL after the output lines, before the results
+//   --cut-chi N      write only the first N rows of chi.dat, then end by SIGKILL
 //   --hang           print a line and then wait for ever
 //   --garbage N      print N bytes of binary garbage (NUL, invalid UTF-8, lone CRs)
 //   --unbroken N     print N characters without any line break
@@ -39,7 +40,7 @@ static void writeChi(const FakeOptions &opt)
            "      k          chi          mag           phase @#\n";
     if (opt.has("empty-chi"))
         return;
-    const long points = opt.number("points", 401);
+    const long points = opt.has("cut-chi") ? opt.number("cut-chi", 0) : opt.number("points", 401);
     const double amp = std::strtod(opt.text("amp", "1").c_str(), nullptr);
     for (long i = 0; i < points; ++i) {
         const double k = 0.05 * double(i);
@@ -128,6 +129,10 @@ int main(int argc, char **argv)
     }
     if (!opt.has("no-chi"))
         writeChi(opt);
+    if (opt.has("cut-chi")) {
+        logEvent(opt.text("log"), "end");
+        std::raise(SIGKILL);
+    }
     std::cout << " feff done\n" << std::flush;
     logEvent(opt.text("log"), "end");
     return int(opt.number("exit", 0));

@@ -1,4 +1,4 @@
-// Arbitrary bytes as a configuration file, decoded as the program decodes it (Shift-JIS),
+// Arbitrary bytes as a configuration file, decoded as the program decodes it (UTF-8 or Shift-JIS),
 // then turned into run settings.
 #include "paramstore.h"
 #include "runsettings.h"

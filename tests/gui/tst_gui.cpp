@@ -215,11 +215,11 @@ private slots:
         QCoreApplication::processEvents();
         // The row of the clicked curve's job is in view, and marked.
         auto marked = [&gui] {
-            QVector<const Job *> jobs;
+            QVector<const Job *> markedJobs;
             for (Demeter *row : gui.jobList()->rowsInUse())
                 if (row->autoFillBackground())
-                    jobs << row->job();
-            return jobs;
+                    markedJobs << row->job();
+            return markedJobs;
         };
         Demeter *row = rowOf(gui, added[1]);
         const QRect shown(QPoint(0, scroll->verticalScrollBar()->value()), scroll->viewport()->size());

@@ -196,7 +196,8 @@ private slots:
         Demeter *row = &shown.row;
         const QString feffInp = job.workingDirectory() + "/feff.inp";
 
-        QCOMPARE(readFile(feffInp), QByteArray("TITLE FeO\nfake: --points 7\nEND\n"));
+        // feff.inp holds the input's bytes, line ends and all; the area shows lines.
+        QCOMPARE(readFile(feffInp), QByteArray("TITLE FeO\r\nfake: --points 7\r\nEND\r\n"));
         QCOMPARE(text(row, "ResAtoms"),
                  QString(" * This file was copied by Orbelin\nTITLE FeO\nfake: --points 7\nEND\n"));
 
@@ -464,26 +465,41 @@ private slots:
         QVERIFY(!job.chi().valid);
     }
 
+    // A run that goes wrong gives no result and says why: the status fields show the
+    // failed program, the log names the cause, and a converter that failed leaves the
+    // feff.inp there alone and starts no FEFF.
     void abnormalEndsAreLogged_data()
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("directive");
         QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("feffRan");
+        QTest::addColumn<QString>("statuses");
+        QTest::addColumn<bool>("chi");
         QTest::newRow("feff exit code") << 6 << "fake: --exit 3" << "FeFF ended with exit code 3 in %1"
-                                        << true;
-        QTest::newRow("feff crash") << 6 << "fake: --crash" << "FeFF crashed in %1" << true;
-        QTest::newRow("atoms exit code") << 1 << "fake: --exit 2 --no-marker"
-                                         << "Atoms ended with exit code 2 in %1" << true;
-        QTest::newRow("atoms crash") << 1 << "fake: --crash" << "Atoms crashed in %1" << true;
+                                        << "A. Not Running|F. Failed" << false;
+        QTest::newRow("feff crash") << 6 << "fake: --crash" << "FeFF crashed in %1"
+                                    << "A. Not Running|F. Failed" << false;
+        QTest::newRow("feff killed after 150 rows of chi.dat")
+            << 6 << "fake: --cut-chi 150" << "FeFF crashed in %1" << "A. Not Running|F. Failed" << false;
+        QTest::newRow("atoms exit code") << 1 << "fake: --exit 2" << "Atoms ended with exit code 2 in %1"
+                                         << "A. Failed|F. Not Running" << false;
+        QTest::newRow("atoms crash") << 1 << "fake: --crash" << "Atoms crashed in %1"
+                                     << "A. Failed|F. Not Running" << false;
+        QTest::newRow("atoms killed after 60 % of its output")
+            << 1 << "fake: --kill-mid\nATOMS\n 0 0 0 0\n 1 1 1 1\nEND" << "Atoms crashed in %1"
+            << "A. Failed|F. Not Running" << false;
+        QTest::newRow("atoms without marker")
+            << 1 << "fake: --no-marker" << "Atoms printed no FEFF input (no line with the marker \" * This\") in %1"
+            << "A. Failed|F. Not Running" << false;
         QTest::newRow("empty chi.dat") << 6 << "fake: --empty-chi" << "chi.dat in %1 holds no data"
-                                       << true;
+                                       << "A. Not Running|F. Failed" << false;
         QTest::newRow("fatal error, exit 0")
             << 6 << "fake: --no-chi --say Fatal_Error:_at_RDINP." << "FeFF in %1 : Fatal Error: at RDINP."
-            << true;
+            << "A. Not Running|F. Failed" << false;
         QTest::newRow("path list cut")
             << 6 << "fake: --say Internal_path_finder_limit_exceeded_--_path_list_may_be_incomplete."
-            << "FeFF in %1 : Internal path finder limit exceeded -- path list may be incomplete." << true;
+            << "FeFF in %1 : Internal path finder limit exceeded -- path list may be incomplete."
+            << "A. Not Running|F. Finished" << true;
     }
 
     void troubleLines_data()
@@ -591,19 +607,26 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, directive);
         QFETCH(QString, message);
-        QFETCH(bool, feffRan);
+        QFETCH(QString, statuses);
+        QFETCH(bool, chi);
         const QString dir = freshDir();
         QVERIFY(writeFile(dir + "/Cu.inp", directive.toUtf8() + "\n"));
         const RunSettings settings = fakeSettings(dir + "/res");
+        QVERIFY(writeFile(dir + "/res/Cu/feff.inp", "the user's own\n"));
         ShownJob shown(&settings, QFileInfo(dir + "/Cu.inp"), kind);
         Job &job = shown.job;
         Demeter *row = &shown.row;
         QSignalSpy log(&job, &Job::log);
         job.start();
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
-        QCOMPARE(text(row, "FeffStat"), QString(feffRan ? "F. Finished" : "F. Not Running"));
+        QCOMPARE(text(row, "AtomsStat") + "|" + text(row, "FeffStat"), statuses);
+        QCOMPARE(job.chi().valid, chi);
         const QStringList lines = spiedTexts(log);
         QVERIFY2(lines.contains(message.arg(job.workingDirectory())), qPrintable(lines.join('|')));
+        QCOMPARE(job.failureReason().isEmpty(), chi);
+        if (kind == 1 && !chi)
+            QCOMPARE(readFile(dir + "/res/Cu/feff.inp"), QByteArray("the user's own\n"));
+        QCOMPARE(QFileInfo::exists(job.workingDirectory() + "/orbelin-run.json"), chi);
     }
 
     void sameBaseNameGetsItsOwnDirectory()

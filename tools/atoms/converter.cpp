@@ -37,11 +37,22 @@ static std::string fileNameOf(const std::string &path)
     return std::filesystem::path(path).filename().string();
 }
 
+// The largest input read; a structure file is a few kilobytes, and a device or a runaway
+// file must not exhaust the memory.
+static const std::uintmax_t largestInput = 64u << 20;
+
 static std::string readFile(const std::string &path)
 {
     std::error_code error;
     if (std::filesystem::is_directory(path, error))
         throw InputError("is a directory, not a file");
+    // A FIFO or a device would block the read or never end it.
+    const auto status = std::filesystem::status(path, error);
+    if (!error && !std::filesystem::is_regular_file(status))
+        throw InputError("is not a regular file");
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > largestInput)
+        throw InputError("is larger than 64 MB (" + std::to_string(size >> 20) + " MB)");
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw InputError(std::string("cannot open the file: ") + std::strerror(errno));

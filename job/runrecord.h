@@ -1,0 +1,36 @@
+#ifndef RUNRECORD_H
+#define RUNRECORD_H
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// What a good run of a job was, kept in its working directory: which input (and its
+// SHA-256), which programs with which arguments, when and how long, and the SHA-256 of
+// the feff.inp that was run and of the chi.dat it gave. A later run of the program can
+// tell from it whether a job's result is still the one its input gives.
+struct RunRecord
+{
+    QString inputPath;
+    QString inputSha256;
+    QString atomsProgram; // empty for a FEFF input
+    QStringList atomsArguments;
+    QString feffProgram;
+    QStringList feffArguments;
+    int exitCode = 0;
+    QDateTime started;
+    double seconds = 0;
+    QString feffInpSha256;
+    QString chiSha256;
+    int chiPoints = 0;
+
+    static QString fileName() { return QStringLiteral("orbelin-run.json"); }
+    // False when the directory holds no record it can read.
+    bool read(const QString &dir);
+    bool write(const QString &dir, QString *error) const;
+    static void remove(const QString &dir);
+    // The same input, programs and arguments.
+    bool sameRunAs(const RunRecord &other) const;
+};
+
+#endif
