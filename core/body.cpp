@@ -139,11 +139,13 @@ void Body::lockResults()
 
 void Body::scanInputDirs()
 {
+    // FIFOs, devices and broken links are listed too, to be named as no input.
+    const QDir::Filters entries = QDir::AllEntries | QDir::System;
     const QFileInfoList cifEntries =
-        QDir(settings.cifFiles).entryInfoList(QStringList{"*.cif", "*.inp"});
+        QDir(settings.cifFiles).entryInfoList(QStringList{"*.cif", "*.inp"}, entries);
     for (const QFileInfo &entry : cifEntries)
         newJob(entry, Job::AtomsInput);
-    const QFileInfoList inpEntries = QDir(settings.inpFiles).entryInfoList(QStringList{"*.inp"});
+    const QFileInfoList inpEntries = QDir(settings.inpFiles).entryInfoList(QStringList{"*.inp"}, entries);
     for (const QFileInfo &entry : inpEntries)
         newJob(entry, Job::FeffInput);
     scheduleIdleCheck();
@@ -155,9 +157,11 @@ bool Body::acceptInput(const QFileInfo &file)
 {
     const QFileInfo target(file.canonicalFilePath());
     QString why;
-    if (!file.exists())
+    if (!file.exists() && !file.isSymLink())
         return true; // the job says that it is gone
-    if (!target.isFile())
+    if (file.isSymLink() && !target.exists())
+        why = guiTr("%1 is a link to nothing: no job for it").arg(file.absoluteFilePath());
+    else if (!target.isFile())
         why = guiTr("%1 is not a regular file: no job for it").arg(file.absoluteFilePath());
     else if (target.size() > largestInputBytes)
         why = guiTr("%1 is larger than 64 MB: no job for it").arg(file.absoluteFilePath());

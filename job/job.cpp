@@ -179,6 +179,7 @@ void Job::start()
 {
     if (jobState != AtomsWaiting && jobState != FeffPending)
         return;
+    flushPendingLog();
     waitingForPlace = false;
     if (resume && startsFromResume())
         return;
@@ -548,10 +549,21 @@ void Job::writeFeffInp(const QString &atomsAreaText)
 }
 
 // For messages from inside the constructor, before anything listens to log(): they are
-// delivered from the event loop, once the job has been wired up.
+// delivered from the event loop once the job has been wired up, or when it starts,
+// whichever comes first.
 void Job::logLater(const QString &msg)
 {
-    QMetaObject::invokeMethod(this, [this, msg] { emit log(msg); }, Qt::QueuedConnection);
+    if (pendingLog.isEmpty())
+        QMetaObject::invokeMethod(this, &Job::flushPendingLog, Qt::QueuedConnection);
+    pendingLog << msg;
+}
+
+void Job::flushPendingLog()
+{
+    const QStringList messages = pendingLog;
+    pendingLog.clear();
+    for (const QString &msg : messages)
+        emit log(msg);
 }
 
 // The FEFF input is copied byte for byte; the Atoms area shows it decoded (UTF-8 when it

@@ -143,6 +143,7 @@ private:
     void prepareFeffInpFile();
     bool replaceFeffInp(const QByteArray &bytes, const QString &openFailure);
     void logLater(const QString &msg);
+    void flushPendingLog();
     void atomsEnded(const ProgramRun::End &end);
     void feffEnded(const ProgramRun::End &end);
     void takeFeffOutput(const QByteArray &bytes);
@@ -192,6 +193,8 @@ private:
     int atomsExit = -1;
     int feffExit = -1;
     int lastSignal = 0;
+    // Messages of the constructor, for the log once the job is wired.
+    QStringList pendingLog;
 };
 
 #endif

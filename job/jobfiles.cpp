@@ -3,30 +3,66 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+} // namespace
+
+// By hand rather than with QSaveFile, which reports a full disk as "Unknown error".
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error, bool *opened)
 {
-    QSaveFile file(path);
     if (opened)
         *opened = false;
-    if (!file.open(QIODevice::WriteOnly)) {
+    auto fail = [error](int code) {
         if (error)
-            *error = file.errorString();
+            *error = systemError(code);
         return false;
-    }
+    };
+    QByteArray temporary = QFile::encodeName(path) + ".orbelin-XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return fail(errno);
     if (opened)
         *opened = true;
-    if (file.write(bytes) != bytes.size()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
+    // The new file takes the permissions a plain new file would have.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    const char *data = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int code = n < 0 ? errno : ENOSPC;
+            ::close(fd);
+            ::unlink(temporary.constData());
+            return fail(code);
+        }
+        data += n;
+        left -= n;
     }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
+    if (::close(fd) != 0) {
+        const int code = errno;
+        ::unlink(temporary.constData());
+        return fail(code);
+    }
+    if (::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0) {
+        const int code = errno;
+        ::unlink(temporary.constData());
+        return fail(code);
     }
     return true;
 }

@@ -10,8 +10,8 @@ constexpr qint64 largestInputBytes = qint64(64) << 20;
 
 // Writes bytes to path through a temporary file renamed into place, so that a reader
 // never sees half a file; false and the cause (as "No space left on device") when
-// creating, writing or committing fails. opened tells whether the temporary file could
-// be made at all.
+// creating, writing, closing or renaming fails. opened tells whether the temporary file
+// could be made at all.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error,
                          bool *opened = nullptr);
 // A file whose owner took away every write permission: the program does not replace it.

@@ -167,6 +167,10 @@
         <translation>%1 は通常のファイルではありません: ジョブにしません</translation>
     </message>
     <message>
+        <source>%1 is a link to nothing: no job for it</source>
+        <translation>%1 はリンク先のないリンクです: ジョブにしません</translation>
+    </message>
+    <message>
         <source>%1 is larger than 64 MB: no job for it</source>
         <translation>%1 は 64 MB を超えています: ジョブにしません</translation>
     </message>

@@ -6,6 +6,7 @@
 
 #include <QDirIterator>
 #include <QMap>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -372,6 +373,125 @@ private slots:
         QCOMPARE(r.lines.size(), unreadable ? 0 : 1);
         if (!unreadable)
             QCOMPARE(reportOf(r, dir, "00-Inp/a.inp").value(3), QString("401"));
+    }
+
+    // A second run in the same folders after the user or the world changed something: no
+    // result of another input is reported for this one, and no file of the user's is lost.
+    void secondRunAfter_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("logged"); // %DIR%: the run, %JOB%: a's working directory
+        QTest::addColumn<int>("points");     // of a's job; -1: no job for a
+        QTest::newRow("input replaced by a directory")
+            << "directory" << 1 << "%DIR%/00-Inp/a.inp is not a regular file: no job for it" << -1;
+        QTest::newRow("input a dangling link")
+            << "dangling" << 1 << "%DIR%/00-Inp/a.inp is a link to nothing: no job for it" << -1;
+        QTest::newRow("feff.inp read-only, input changed")
+            << "read-only" << 1 << "Can not open feff input file : %JOB%/feff.inp to write." << 0;
+        QTest::newRow("feff.inp edited by the user")
+            << "edited" << 0 << "Kept the edited feff.inp of %JOB% as %JOB%/feff.inp.~1~" << 401;
+        QTest::newRow("a FIFO, a device and a huge file beside it")
+            << "specials" << 1 << "%DIR%/00-Inp/fifo.inp is not a regular file: no job for it" << 401;
+    }
+
+    void secondRunAfter()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, exitCode);
+        QFETCH(QString, logged);
+        QFETCH(int, points);
+        const QString dir = freshRun();
+        const QString input = dir + "/00-Inp/a.inp";
+        const QString job = dir + "/00-Res/a";
+        QVERIFY(writeFile(input, "fake: --points 401\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/b.inp", "fine\n"));
+        QCOMPARE(runIn(dir).exitCode, 0);
+        const QByteArray firstInp = readFile(job + "/feff.inp");
+        const QByteArray firstChi = readFile(job + "/chi.dat");
+        const QByteArray edited = firstInp + "* the user's edit\n";
+
+        if (change == "directory") {
+            QVERIFY(QFile::remove(input) && QDir().mkpath(input));
+        } else if (change == "dangling") {
+            QVERIFY(QFile::remove(input) && QFile::link(dir + "/nowhere.inp", input));
+        } else if (change == "read-only") {
+            QVERIFY(writeFile(input, "fake: --points 50\n"));
+            QVERIFY(QFile::setPermissions(job + "/feff.inp", QFile::ReadOwner | QFile::ReadGroup));
+        } else if (change == "edited") {
+            QVERIFY(writeFile(job + "/feff.inp", edited));
+        } else if (change == "specials") {
+            QVERIFY(QProcess::execute("mkfifo", {dir + "/00-Inp/fifo.inp"}) == 0);
+            QVERIFY(QFile::link("/dev/zero", dir + "/00-Inp/zero.inp"));
+            QFile huge(dir + "/00-Inp/huge.inp");
+            QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(1) << 30));
+        }
+        const BatchResult r = runIn(dir);
+        QFile::setPermissions(job + "/feff.inp", QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.errors.contains(QString(logged).replace("%DIR%", dir).replace("%JOB%", job)),
+                 qPrintable(r.errors));
+        QCOMPARE(reportOf(r, dir, "00-Inp/a.inp").value(3), points < 0 ? QString() : QString::number(points));
+        QCOMPARE(reportOf(r, dir, "00-Inp/b.inp").value(3), QString("401"));
+        if (change == "edited") {
+            QCOMPARE(readFile(job + "/feff.inp.~1~"), edited);
+            QCOMPARE(readFile(job + "/chi.dat.~1~"), firstChi);
+            QCOMPARE(readFile(job + "/feff.inp"), readFile(input));
+        } else if (change == "specials") {
+            for (const char *name : {"zero.inp is not a regular file", "huge.inp is larger than 64 MB"})
+                QVERIFY2(r.errors.contains(name), name);
+        } else {
+            // Nothing ran for a: its earlier files are as they were.
+            QCOMPARE(readFile(job + "/feff.inp"), firstInp);
+            QCOMPARE(readFile(job + "/chi.dat"), firstChi);
+        }
+    }
+
+    // A full disk: the feff.inp that does not fit is not cut short and run, it is named
+    // with its cause; what fits runs.
+    void fullDisk()
+    {
+        if (geteuid() != 0)
+            QSKIP("mounting a small file system needs root");
+        const QString dir = freshRun("RES_FILES /small\n");
+        const QString small = dir + "/small";
+        QVERIFY(QDir().mkpath(small));
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=1m", "tmpfs", small}) != 0)
+            QSKIP("no tmpfs could be mounted here");
+        QByteArray big = "fake: --points 401\n";
+        while (big.size() < 1500 * 1024)
+            big += "* padding that makes this input larger than the file system\n";
+        QVERIFY(writeFile(dir + "/00-Inp/big.inp", big));
+        QVERIFY(writeFile(dir + "/00-Inp/small.inp", "fine\n"));
+        const BatchResult r = runIn(dir);
+        QProcess::execute("umount", {small});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.errors.contains("Can not write " + small + "/big/feff.inp : No space left on device"),
+                 qPrintable(r.errors));
+        QCOMPARE(reportOf(r, dir, "00-Inp/big.inp").value(3), QString("0"));
+        QCOMPARE(reportOf(r, dir, "00-Inp/small.inp").value(3), QString("401"));
+    }
+
+    // One program per results folder: a second refuses, naming the first, which goes on.
+    void secondInstanceRefused()
+    {
+        const QString dir = freshRun();
+        const QString events = dir + "/events.log";
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "fake: --delay-ms 1500 --log " + events.toUtf8() + "\n"));
+        QProcess first;
+        startBatch(first, dir, {"-batch", "-c", "my.cfg", "-e"});
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(events).startsWith("start"), 20000);
+        const BatchResult second = runIn(dir);
+        QCOMPARE(second.exitCode, 4);
+        QVERIFY2(second.errors.contains(QString("The results folder %1/00-Res is in use by another "
+                                                "Orbelin (process %2)")
+                                            .arg(dir)
+                                            .arg(first.processId())),
+                 qPrintable(second.errors));
+        QVERIFY(second.lines.isEmpty());
+        const BatchResult r = finishBatch(first, 60000);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(reportOf(r, dir, "00-Inp/a.inp").value(3), QString("401"));
     }
 };
 
