@@ -9,6 +9,8 @@ Windows::Windows(Body *body, bool showMainWindow)
     : gui(new Gui(nullptr))
 {
     QObject::connect(gui, &Gui::finishing, body, &Body::finishing);
+    // Closing the main window ends the program: no outside program may outlive it.
+    QObject::connect(gui, &Gui::finishing, body, &Body::stopAll);
     QObject::connect(body, &Body::log, gui, &Gui::log);
     QObject::connect(gui, &Gui::droppedCifFiles, body, &Body::droppedCifFiles);
     QObject::connect(gui, &Gui::droppedFeffFiles, body, &Body::droppedFeffFiles);
@@ -19,10 +21,7 @@ Windows::Windows(Body *body, bool showMainWindow)
         gui->show();
 }
 
-void Windows::setPlotView(const PlotView &view)
-{
-    gui->plotWindow()->setView(view);
-}
+void Windows::setPlotView(const PlotView &view) { gui->plotWindow()->setView(view); }
 
 Windows::~Windows()
 {

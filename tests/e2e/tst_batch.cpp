@@ -2,9 +2,13 @@
 #include "batchprocess.h"
 #include "testutil.h"
 
+#include <QDateTime>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <csignal>
 
 using namespace testutil;
 
@@ -20,9 +24,10 @@ private:
     {
         const QString dir = tmp.filePath(QString("run%1").arg(++runCount));
         QDir().mkpath(dir);
-        writeFile(dir + "/my.cfg", QString("MAX_PROC 2\nATOMS_EXE %1\nFEFF_EXE %2\n%3")
-                                       .arg(FAKE_ATOMS, FAKE_FEFF, extraConfig)
-                                       .toUtf8());
+        writeFile(dir + "/my.cfg",
+            QString("MAX_PROC 2\nATOMS_EXE %1\nFEFF_EXE %2\n%3")
+                .arg(FAKE_ATOMS, FAKE_FEFF, extraConfig)
+                .toUtf8());
         return dir;
     }
 
@@ -32,18 +37,19 @@ private slots:
     void batchRunsEveryJobFirstInFirstOut()
     {
         // One process at a time, so that the stand-ins' own start times show the order.
-        const QString dir = freshRun("MAX_PROC 1\nATOMS_ARG \"--delay-ms 50\"\nFEFF_ARG \"--delay-ms 20 --log "
-                                     + tmp.filePath("fifo.log") + "\"\n");
-        for (const char *name : {"z.cif", "m.inp"})
+        const QString dir
+            = freshRun("MAX_PROC 1\nATOMS_ARG \"--delay-ms 50\"\nFEFF_ARG \"--delay-ms 20 --log "
+                + tmp.filePath("fifo.log") + "\"\n");
+        for (const char *name : { "z.cif", "m.inp" })
             QVERIFY(writeFile(dir + "/00-Cif/" + name, "x\n"));
-        for (const char *name : {"B.inp", "a.inp", "c.INP"})
+        for (const char *name : { "B.inp", "a.inp", "c.INP" })
             QVERIFY(writeFile(dir + "/00-Inp/" + name, "x\n"));
 
-        const BatchResult r = runBatch(dir, {"-batch", "-c", "my.cfg", "-e"});
+        const BatchResult r = runBatch(dir, { "-batch", "-c", "my.cfg", "-e" });
         QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
         QCOMPARE(r.lines.size(), 5);
-        const QStringList expected = {"00-Cif/m.inp", "00-Cif/z.cif", "00-Inp/a.inp", "00-Inp/B.inp",
-                                      "00-Inp/c.INP"};
+        const QStringList expected
+            = { "00-Cif/m.inp", "00-Cif/z.cif", "00-Inp/a.inp", "00-Inp/B.inp", "00-Inp/c.INP" };
         for (int i = 0; i < 5; ++i) {
             const QStringList fields = r.lines.at(i).split('\t');
             QCOMPARE(fields.size(), 6);
@@ -64,18 +70,18 @@ private slots:
                 starts << QFileInfo(QString::fromUtf8(line.split(' ').value(3))).fileName();
         QCOMPARE(starts.size(), 5);
         QCOMPARE(starts.at(0), QString("m"));
-        QCOMPARE(QSet<QString>({starts.at(1), starts.at(2)}), QSet<QString>({"a", "z"}));
-        QCOMPARE(starts.mid(3), QStringList({"B", "c"}));
+        QCOMPARE(QSet<QString>({ starts.at(1), starts.at(2) }), QSet<QString>({ "a", "z" }));
+        QCOMPARE(starts.mid(3), QStringList({ "B", "c" }));
     }
 
     void translatedUnlessEnglishAsked()
     {
         const QString dir = freshRun();
         QVERIFY(writeFile(dir + "/00-Inp/Cu.inp", "x\n"));
-        const BatchResult japanese = runBatch(dir, {"-batch", "-c", "my.cfg"});
+        const BatchResult japanese = runBatch(dir, { "-batch", "-c", "my.cfg" });
         QCOMPARE(japanese.exitCode, 0);
         QCOMPARE(japanese.lines.value(0).split('\t').value(2), QString::fromUtf8("FeFF完了"));
-        const BatchResult english = runBatch(dir, {"-batch", "-c", "my.cfg", "-e"});
+        const BatchResult english = runBatch(dir, { "-batch", "-c", "my.cfg", "-e" });
         QCOMPARE(english.lines.value(0).split('\t').value(2), QString("F. Finished"));
     }
 
@@ -87,13 +93,14 @@ private slots:
         QTest::addColumn<QString>("logged");
 
         QTest::newRow("one job writes no chi.dat")
-            << QString() << QStringList{"good.inp=x", "bad.inp=fake: --no-chi"} << 1
+            << QString() << QStringList { "good.inp=x", "bad.inp=fake: --no-chi" } << 1
             << "FeFF wrote no new chi.dat in ";
-        QTest::newRow("FEFF cannot start") << QString("FEFF_EXE /nonexistent/feff\n")
-                                           << QStringList{"a.inp=x"} << 1
-                                           << "Can not start /nonexistent/feff";
-        QTest::newRow("nothing may start") << QString("MAX_PROC 0\n") << QStringList{"a.inp=x"} << 2
-                                           << "MAX_PROC '0' is not a whole number of at least 1";
+        QTest::newRow("FEFF cannot start")
+            << QString("FEFF_EXE /nonexistent/feff\n") << QStringList { "a.inp=x" } << 1
+            << "Can not start /nonexistent/feff";
+        QTest::newRow("nothing may start")
+            << QString("MAX_PROC 0\n") << QStringList { "a.inp=x" } << 2
+            << "MAX_PROC '0' is not a whole number of at least 1";
         QTest::newRow("no input at all") << QString() << QStringList() << 2 << "0 of 0 jobs";
     }
 
@@ -106,8 +113,8 @@ private slots:
         const QString dir = freshRun(config);
         for (const QString &input : inputs)
             QVERIFY(writeFile(dir + "/00-Inp/" + input.section('=', 0, 0),
-                              input.section('=', 1).toUtf8() + "\n"));
-        const BatchResult r = runBatch(dir, {"-batch", "-c", "my.cfg", "-e"});
+                input.section('=', 1).toUtf8() + "\n"));
+        const BatchResult r = runBatch(dir, { "-batch", "-c", "my.cfg", "-e" });
         QCOMPARE(r.exitCode, exitCode);
         // A run that cannot go as configured (status 2) makes no job.
         QCOMPARE(r.lines.size(), exitCode == 2 ? 0 : inputs.size());
@@ -127,7 +134,7 @@ private slots:
         const QString dir = freshRun();
         QVERIFY(writeFile(dir + "/00-Inp/a.inp", "fake: --amp 1\n"));
         QVERIFY(writeFile(dir + "/00-Inp/b.inp", "fake: --amp 0.5\n"));
-        const BatchResult r = runBatch(dir, {"-batch", "-c", "my.cfg", "-plot", name});
+        const BatchResult r = runBatch(dir, { "-batch", "-c", "my.cfg", "-plot", name });
         QCOMPARE(r.exitCode, 0);
         QVERIFY(QFileInfo(dir + "/" + name).size() > 0);
         if (name.endsWith(".png")) {
@@ -191,9 +198,160 @@ private slots:
     {
         const QString dir = freshRun();
         QVERIFY(writeFile(dir + "/00-Inp/a.inp", "x\n"));
-        const BatchResult r = runBatch(dir, {"-batch", "-c", "my.cfg", "-plot", "/nonexistent/dir/plot.png"});
+        const BatchResult r
+            = runBatch(dir, { "-batch", "-c", "my.cfg", "-plot", "/nonexistent/dir/plot.png" });
         QCOMPARE(r.exitCode, 3);
         QVERIFY(r.errors.contains("Can not save the plot"));
+    }
+    // The job log of a run, one case per way a job ends; the report's last field is the
+    // same word, and a tab, newline or backslash in a name is written escaped in both.
+    void jobLogWords_data()
+    {
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<QString>("input"); // file name in the INP directory
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("feffExit");
+        QTest::addColumn<int>("signal");
+
+        QTest::newRow("ok, odd name") << QString() << "a\tb\nc\\d.inp"
+                                      << "x"
+                                      << "ok"
+                                      << "0" << 0;
+        QTest::newRow("no chi.dat") << QString() << "n.inp"
+                                    << "fake: --no-chi"
+                                    << "no-chi"
+                                    << "0" << 0;
+        QTest::newRow("crash") << QString() << "c.inp"
+                               << "fake: --crash"
+                               << "crashed"
+                               << "-" << 6;
+        QTest::newRow("exit status") << QString() << "e.inp"
+                                     << "fake: --exit 3"
+                                     << "exit-3"
+                                     << "3" << 0;
+        QTest::newRow("time limit") << QString("FEFF_TIMEOUT 1\n") << "h.inp"
+                                    << "fake: --hang"
+                                    << "timeout"
+                                    << "-" << 15;
+        QTest::newRow("cannot start") << QString("FEFF_EXE /nonexistent/feff\n") << "s.inp"
+                                      << "x"
+                                      << "cannot-start"
+                                      << "-" << 0;
+    }
+
+    void jobLogWords()
+    {
+        QFETCH(QString, config);
+        QFETCH(QString, input);
+        QFETCH(QString, content);
+        QFETCH(QString, word);
+        QFETCH(QString, feffExit);
+        QFETCH(int, signal);
+        const QString dir = freshRun(config);
+        QVERIFY(writeFile(dir + "/00-Inp/" + input, content.toUtf8() + "\n"));
+        const BatchResult r
+            = runBatch(dir, { "-batch", "-c", "my.cfg", "-e", "-joblog", "jobs.log" }, 30000);
+        QCOMPARE(r.exitCode, word == "ok" ? 0 : 1);
+
+        const auto escaped = [](QString text) {
+            return text.replace('\\', "\\\\").replace('\t', "\\t").replace('\n', "\\n");
+        };
+        const QString inputPath = escaped(dir + "/00-Inp/" + input);
+        const QString workDir = escaped(dir + "/00-Res/" + QFileInfo(input).completeBaseName());
+        QCOMPARE(r.lines.size(), 1);
+        const QStringList report = r.lines.at(0).split('\t');
+        QCOMPARE(report.size(), 6);
+        QCOMPARE(report.at(0), inputPath);
+        QCOMPARE(report.at(4), workDir);
+        QCOMPARE(report.at(5), word);
+
+        const QStringList log
+            = QString::fromUtf8(readFile(dir + "/jobs.log")).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(log.size(), 2);
+        QCOMPARE(log.at(0),
+            QString("Seq\tInput\tWorkdir\tStarttime\tJobRuntime\tAtomsExit\tFeffExit\tSignal\tPoint"
+                    "s\tResult"));
+        const QStringList fields = log.at(1).split('\t');
+        QCOMPARE(fields.size(), 10);
+        QCOMPARE(fields.mid(0, 3), QStringList({ "1", inputPath, workDir }));
+        const double start = fields.at(3).toDouble();
+        QVERIFY2(qAbs(start - QDateTime::currentMSecsSinceEpoch() / 1000.0) < 60,
+            qPrintable(fields.at(3)));
+        const double seconds = fields.at(4).toDouble();
+        QVERIFY(seconds >= (word == "timeout" ? 1.0 : 0.0) && seconds < 20);
+        QCOMPARE(fields.mid(5),
+            QStringList(
+                { "-", feffExit, QString::number(signal), word == "ok" ? "401" : "0", word }));
+    }
+
+    // SIGTERM ends the running programs, whole process groups, prints every job's line and
+    // ends the run with 128 + 15; the job that never started is marked so.
+    void terminatedRunEndsItsPrograms()
+    {
+        const QString events = tmp.filePath("term.log");
+        const QString dir = freshRun("FEFF_ARG \"--hang --log " + events + "\"\n");
+        for (const char *name : { "a.inp", "b.inp", "c.inp" })
+            QVERIFY(writeFile(dir + "/00-Inp/" + name, "x\n"));
+        QProcess orbelin;
+        startBatch(orbelin, dir, { "-batch", "-c", "my.cfg", "-e" });
+        QTRY_COMPARE_WITH_TIMEOUT(readFile(events).count("start"), 2, 20000);
+        QTest::qWait(100);
+        QCOMPARE(readFile(events).count("start"), 2); // MAX_PROC 2: the third waits
+        orbelin.terminate();
+        const BatchResult r = finishBatch(orbelin, 20000);
+        QCOMPARE(r.exitCode, 143);
+        QVERIFY2(r.errors.contains("Signal 15"), qPrintable(r.errors));
+        QCOMPARE(r.lines.size(), 3);
+        QStringList words;
+        for (const QString &line : r.lines)
+            words << line.section('\t', 5);
+        QCOMPARE(words, QStringList({ "stopped", "stopped", "unfinished" }));
+        for (const QByteArray &line : readFile(events).split('\n')) {
+            const pid_t pid = pid_t(line.split(' ').value(1).toInt());
+            if (pid > 0)
+                QTRY_VERIFY_WITH_TIMEOUT(::kill(pid, 0) == -1 && errno == ESRCH, 5000);
+        }
+    }
+
+    // A rerun with -resume after an interrupted run starts only the jobs that had not ended
+    // well; the others are read from their earlier run.
+    void resumeRunsOnlyWhatIsLeft()
+    {
+        const QString first = tmp.filePath("first.log");
+        const QString second = tmp.filePath("second.log");
+        const QString dir = freshRun(
+            "MAX_PROC 1\nFEFF_ARG \"--delay-ms 300 --log " + tmp.filePath("events.log") + "\"\n");
+        for (const char *name : { "a.inp", "b.inp", "c.inp", "d.inp" })
+            QVERIFY(writeFile(dir + "/00-Inp/" + name, "x\n"));
+        QProcess orbelin;
+        startBatch(orbelin, dir, { "-batch", "-c", "my.cfg", "-e" });
+        QTRY_COMPARE_WITH_TIMEOUT(readFile(tmp.filePath("events.log")).count("end"), 2, 20000);
+        orbelin.terminate();
+        QCOMPARE(finishBatch(orbelin, 20000).exitCode, 143);
+        QVERIFY(QFile::rename(tmp.filePath("events.log"), first));
+
+        const BatchResult r = runBatch(dir, { "-batch", "-c", "my.cfg", "-e", "-resume" });
+        QVERIFY(QFile::rename(tmp.filePath("events.log"), second));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
+        const auto startedIn = [](const QString &log) {
+            QStringList names;
+            for (const QByteArray &line : readFile(log).split('\n'))
+                if (line.startsWith("start"))
+                    names << QFileInfo(QString::fromUtf8(line.split(' ').value(3))).fileName();
+            return names;
+        };
+        const QStringList before = startedIn(first);
+        QVERIFY(before.size() >= 2 && before.mid(0, 2) == QStringList({ "a", "b" }));
+        QCOMPARE(startedIn(second), QStringList({ "c", "d" }));
+        QCOMPARE(r.lines.size(), 4);
+        QStringList words;
+        for (const QString &line : r.lines) {
+            QCOMPARE(line.section('\t', 3, 3), QString("401"));
+            QCOMPARE(line.section('\t', 2, 2), QString("F. Finished"));
+            words << line.section('\t', 5);
+        }
+        QCOMPARE(words, QStringList({ "resumed", "resumed", "ok", "ok" }));
     }
 };
 
