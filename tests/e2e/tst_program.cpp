@@ -1,5 +1,6 @@
 // The whole program in this process, wired as its entry wires it: start-up scan,
 // drops on the main window, and the end of a run when the windows close.
+#include "batchrun.h"
 #include "body.h"
 #include "demeter.h"
 #include "dragdrop.h"
@@ -153,6 +154,30 @@ private slots:
         QCOMPARE(body.jobs().at(0)->state(), 0);
         for (const Job *job : body.jobs())
             QVERIFY(job->chi().valid);
+    }
+
+    // A batch run of many jobs makes no widget at all, even in a program that could.
+    void batchMakesNoWidget()
+    {
+        const QString dir = freshRun(2);
+        for (int i = 0; i < 200; ++i)
+            QVERIFY(writeFile(dir + QString("/00-Inp/j%1.inp").arg(i), "x\n"));
+        QVERIFY(QApplication::allWidgets().isEmpty());
+
+        const ParamStore args = commandLine({});
+        Body body(&args);
+        BatchRun batch(&body, BatchRun::Options(),
+            [](const QString &, const QVector<Job *> &, const PlotView &) { return true; });
+        int widgetsSeen = 0;
+        connect(&body, &Body::jobAdded, this,
+            [&] { widgetsSeen += QApplication::allWidgets().size(); });
+        connect(&batch, &BatchRun::finished, qApp, &QCoreApplication::exit);
+        body.scanInputDirs();
+        QTimer::singleShot(60000, qApp, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QApplication::exec(), int(BatchRun::AllGood));
+        QCOMPARE(body.jobs().size(), 200);
+        QCOMPARE(widgetsSeen, 0);
+        QVERIFY(QApplication::allWidgets().isEmpty());
     }
 
     // A FEFF run that never ends holds nothing up: the other job finishes, and closing the
