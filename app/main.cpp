@@ -145,8 +145,9 @@ int main(int argc, char *argv[])
             return cannotRunStatus;
         }
         batchRun = std::make_unique<BatchRun>(
-            &body, options, [](const QString &path, const QVector<Job *> &jobs, const PlotView &view) {
-                return saveJobsPlot(path, jobs, view);
+            &body, options,
+            [](const QString &path, const QVector<Job *> &jobs, const PlotView &view, QString *error) {
+                return saveJobsPlot(path, jobs, view, error);
             });
         QObject::connect(batchRun.get(), &BatchRun::finished, app.get(), &QCoreApplication::exit);
     } else {

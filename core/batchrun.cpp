@@ -156,7 +156,8 @@ BatchRun::Status BatchRun::status(const QVector<Job *> &jobs, int skippedInputs)
     return AllGood;
 }
 
-bool BatchRun::exportData(const QString &path, const QVector<Job *> &jobs, const PlotView &view)
+bool BatchRun::exportData(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
+                          QString *error)
 {
     SeriesCache cache;
     QVector<QString> names;
@@ -169,7 +170,7 @@ bool BatchRun::exportData(const QString &path, const QVector<Job *> &jobs, const
     }
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     fitView(view.space, series, x0, y0, x1, y1);
-    return saveViewCsv(path, view.space, x0, x1, names, series);
+    return saveViewCsv(path, view.space, x0, x1, names, series, error);
 }
 
 void BatchRun::jobEnded(Job *job)
@@ -265,19 +266,21 @@ void BatchRun::finish()
         err << "; " << body->skippedInputs().size() << " inputs became no job";
     err << '\n';
     if (!options.plotPath.isEmpty()) {
-        if (savePlot && savePlot(options.plotPath, jobs, options.view))
+        QString cause = QStringLiteral("no way to draw it");
+        if (savePlot && savePlot(options.plotPath, jobs, options.view, &cause))
             err << "Plot saved to " << options.plotPath << '\n';
         else {
-            err << "Can not save the plot to " << options.plotPath << '\n';
+            err << "Can not save the plot to " << options.plotPath << " : " << cause << '\n';
             if (result == AllGood)
                 result = PlotNotSaved;
         }
     }
     if (!options.exportPath.isEmpty()) {
-        if (exportData(options.exportPath, jobs, options.view))
+        QString cause;
+        if (exportData(options.exportPath, jobs, options.view, &cause))
             err << "Data saved to " << options.exportPath << '\n';
         else {
-            err << "Can not save the data to " << options.exportPath << '\n';
+            err << "Can not save the data to " << options.exportPath << " : " << cause << '\n';
             if (result == AllGood)
                 result = PlotNotSaved;
         }

@@ -29,9 +29,10 @@ public:
     // job); there was no job (or the run cannot go as configured); the plot or its data
     // could not be saved; another program holds the results folder.
     enum Status { AllGood = 0, SomeFailed = 1, NoJobs = 2, PlotNotSaved = 3, FolderInUse = 4 };
-    // Saves the plot of the jobs' curves to a file in the view; false when it could not.
-    using PlotSaver =
-        std::function<bool(const QString &path, const QVector<Job *> &jobs, const PlotView &view)>;
+    // Saves the plot of the jobs' curves to a file in the view; false and the cause in
+    // error when it could not.
+    using PlotSaver = std::function<bool(const QString &path, const QVector<Job *> &jobs,
+                                         const PlotView &view, QString *error)>;
 
     struct Options
     {
@@ -54,7 +55,8 @@ public:
     static QString escaped(const QString &text);
     static Status status(const QVector<Job *> &jobs, int skippedInputs = 0);
     // The data of the curves of the jobs with data, on the fitted view's grid, as CSV.
-    static bool exportData(const QString &path, const QVector<Job *> &jobs, const PlotView &view);
+    static bool exportData(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
+                           QString *error = nullptr);
 
 signals:
     void finished(int status);

@@ -4,10 +4,11 @@
 #include "chcoord.h"
 #include "drawtext.h"
 #include "job.h"
+#include "jobfiles.h"
 #include "ticks.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
@@ -264,31 +265,39 @@ void paintPicture(QPainter *p, const QSize &size, const ChCoord &view,
 } // namespace
 
 bool savePlotPicture(const QString &path, const QSize &size, const ChCoord &view,
-    const QVector<PlotCurve> &curves, const PlotDecor &decor)
+    const QVector<PlotCurve> &curves, const PlotDecor &decor, QString *error)
 {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     if (path.endsWith(".svg", Qt::CaseInsensitive)) {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
         QSvgGenerator svg;
-        svg.setOutputDevice(&file);
+        svg.setOutputDevice(&buffer);
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setTitle(decor.yTitle.isEmpty() ? QStringLiteral("chi(k)") : decor.yTitle);
         QPainter p(&svg);
         paintPicture(&p, size, view, curves, decor);
         p.end();
-        return file.error() == QFile::NoError;
+    } else {
+        QImage image(size, QImage::Format_ARGB32);
+        QPainter p(&image);
+        paintPicture(&p, size, view, curves, decor);
+        p.end();
+        image.save(&buffer, "PNG");
     }
-    QImage image(size, QImage::Format_ARGB32);
-    QPainter p(&image);
-    paintPicture(&p, size, view, curves, decor);
-    p.end();
-    return image.save(path, "PNG");
+    QString cause;
+    if (bytes.isEmpty())
+        cause = QStringLiteral("the picture could not be drawn");
+    else if (writeFileAtomically(path, bytes, &cause))
+        return true;
+    if (error)
+        *error = cause;
+    return false;
 }
 
 bool saveFittedPlot(const QString &path, const QSize &size, PlotSpace space,
-    const QVector<PlotCurve> &curves, const PlotDecor &decor)
+    const QVector<PlotCurve> &curves, const PlotDecor &decor, QString *error)
 {
     QVector<Series> shown;
     for (const PlotCurve &curve : curves)
@@ -297,7 +306,7 @@ bool saveFittedPlot(const QString &path, const QSize &size, PlotSpace space,
     double x0 = 0, y0 = -1, x1 = 20, y1 = 1;
     fitView(space, shown, x0, y0, x1, y1);
     view.setDataRange(x0, y0, x1, y1);
-    return savePlotPicture(path, size, view, curves, decor);
+    return savePlotPicture(path, size, view, curves, decor, error);
 }
 
 int nearestSeries(
@@ -351,15 +360,15 @@ QVector<PlotCurve> jobCurves(const QVector<Job *> &jobs, const PlotView &view, S
             continue;
         const QColor colour = job->curveColor() != 0 ? QColor::fromRgba(job->curveColor())
                                                      : palette.color(i % palette.count());
-        curves.append(PlotCurve{cache.series(job->chi(), view), colour, job->inputName()});
+        curves.append(PlotCurve { cache.series(job->chi(), view), colour, job->inputName() });
     }
     return curves;
 }
 
 bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
-                  const QSize &size)
+    QString *error, const QSize &size)
 {
     SeriesCache cache;
     return saveFittedPlot(path, size, view.space, jobCurves(jobs, view, cache),
-                          PlotDecor{xTitle(view), yTitle(view), false});
+        PlotDecor { xTitle(view), yTitle(view), false }, error);
 }

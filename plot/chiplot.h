@@ -39,14 +39,14 @@ void drawChiPlot(
     QPainter *p, const ChCoord &coord, const QVector<PlotCurve> &curves, const PlotDecor &decor);
 
 // Draws the plot as drawChiPlot does onto a white picture of the given size with the data
-// range of view, as PNG, or as SVG when the path ends in ".svg". False when the file could
-// not be written.
+// range of view, as PNG, or as SVG when the path ends in ".svg". The file is replaced
+// whole or not at all; false and the cause in error when it could not be written.
 bool savePlotPicture(const QString &path, const QSize &size, const ChCoord &view,
-    const QVector<PlotCurve> &curves, const PlotDecor &decor);
+    const QVector<PlotCurve> &curves, const PlotDecor &decor, QString *error = nullptr);
 
 // The same, with the data range fitted to the curves in the given space.
 bool saveFittedPlot(const QString &path, const QSize &size, PlotSpace space,
-    const QVector<PlotCurve> &curves, const PlotDecor &decor);
+    const QVector<PlotCurve> &curves, const PlotDecor &decor, QString *error = nullptr);
 
 // The index of the series whose line passes nearest to the pixel (px, py) under the
 // mapping of coord, if within maxPixels of it; -1 for none.
@@ -58,6 +58,6 @@ int nearestSeries(
 QVector<PlotCurve> jobCurves(const QVector<Job *> &jobs, const PlotView &view, SeriesCache &cache);
 // Those curves, fitted, on a white picture of the given size (PNG, or SVG for ".svg").
 bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
-                  const QSize &size = QSize(800, 500));
+    QString *error = nullptr, const QSize &size = QSize(800, 500));
 
 #endif

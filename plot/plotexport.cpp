@@ -1,6 +1,7 @@
 #include "plotexport.h"
 
-#include <QFile>
+#include "jobfiles.h"
+
 #include <cmath>
 
 namespace {
@@ -59,12 +60,14 @@ QString viewCsv(PlotSpace space, const QVector<double> &grid, const QVector<QStr
 }
 
 bool saveViewCsv(const QString &path, PlotSpace space, double x0, double x1,
-    const QVector<QString> &names, const QVector<Series> &series)
+    const QVector<QString> &names, const QVector<Series> &series, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
     const QByteArray bytes
         = viewCsv(space, viewGrid(space, x0, x1, series), names, series).toUtf8();
-    return file.write(bytes) == bytes.size() && file.flush();
+    QString cause;
+    if (writeFileAtomically(path, bytes, &cause))
+        return true;
+    if (error)
+        *error = cause;
+    return false;
 }

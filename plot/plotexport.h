@@ -16,8 +16,9 @@ QVector<double> viewGrid(PlotSpace space, double x0, double x1, const QVector<Se
 QString viewCsv(PlotSpace space, const QVector<double> &grid, const QVector<QString> &names,
     const QVector<Series> &series);
 
-// Writes viewCsv() on the grid of x0..x1 as UTF-8; false when the file could not be written.
+// Writes viewCsv() on the grid of x0..x1 as UTF-8, replacing the file whole or not at all;
+// false and the cause in error when it could not be written.
 bool saveViewCsv(const QString &path, PlotSpace space, double x0, double x1,
-    const QVector<QString> &names, const QVector<Series> &series);
+    const QVector<QString> &names, const QVector<Series> &series, QString *error = nullptr);
 
 #endif

@@ -211,12 +211,12 @@ void ShowChi::mouseReleased()
     }
 }
 
-bool ShowChi::saveView(const QString &path)
+bool ShowChi::saveView(const QString &path, QString *error)
 {
     const QVector<PlotCurve> curves = shownCurves(nullptr);
     const ChCoord &coord = DispChi->coord;
     if (!path.endsWith(".csv", Qt::CaseInsensitive))
-        return savePlotPicture(path, DispChi->size(), coord, curves, decor());
+        return savePlotPicture(path, DispChi->size(), coord, curves, decor(), error);
     QVector<QString> names;
     QVector<Series> series;
     for (const PlotCurve &curve : curves)
@@ -224,7 +224,7 @@ bool ShowChi::saveView(const QString &path)
             names.append(curve.name);
             series.append(curve.series);
         }
-    return saveViewCsv(path, plotView.space, coord.dataX0, coord.dataX1, names, series);
+    return saveViewCsv(path, plotView.space, coord.dataX0, coord.dataX1, names, series, error);
 }
 
 void ShowChi::chooseFileAndSave()
@@ -240,8 +240,10 @@ void ShowChi::chooseFileAndSave()
     if (QFileInfo(path).suffix().isEmpty())
         path += filter == svg ? ".svg" : filter == csv ? ".csv" : ".png";
     saveDir = QFileInfo(path).absolutePath();
-    if (!saveView(path))
-        QMessageBox::warning(this, windowTitle(), tr("Can not save the plot to %1").arg(path));
+    QString cause;
+    if (!saveView(path, &cause))
+        QMessageBox::warning(this, windowTitle(),
+            tr("Can not save the plot to %1").arg(path) + QStringLiteral(" : ") + cause);
 }
 
 void ShowChi::showFtDialog()

@@ -31,8 +31,9 @@ public:
     // Shows the given view, fitted as Reset Scale fits it.
     void setView(const PlotView &view);
     // The view as the window shows it: a PNG or SVG picture of the drawing area's size, or
-    // (for a name ending in ".csv") its data. False when the file could not be written.
-    bool saveView(const QString &path);
+    // (for a name ending in ".csv") its data. False and the cause in error when the file
+    // could not be written.
+    bool saveView(const QString &path, QString *error = nullptr);
 
     // What the plot reads of a job at every paint (curvesource.cpp holds all code that
     // touches jobs).

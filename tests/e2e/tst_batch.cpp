@@ -198,11 +198,14 @@ private slots:
     {
         const QString dir = freshRun();
         QVERIFY(writeFile(dir + "/00-Inp/a.inp", "x\n"));
-        const BatchResult r
-            = runBatch(dir, { "-batch", "-c", "my.cfg", "-plot", "/nonexistent/dir/plot.png" });
+        const BatchResult r = runBatch(dir, { "-batch", "-c", "my.cfg", "-plot", "/nonexistent/dir/plot.png",
+                                              "-export", "/nonexistent/dir/data.csv" });
         QCOMPARE(r.exitCode, 3);
-        QVERIFY(r.errors.contains("Can not save the plot"));
+        for (const char *what : { "plot to /nonexistent/dir/plot.png", "data to /nonexistent/dir/data.csv" })
+            QVERIFY2(r.errors.contains(QString("Can not save the ") + what + " : No such file or directory"),
+                qPrintable(r.errors));
     }
+
     // The job log of a run, one case per way a job ends; the report's last field is the
     // same word, and a tab, newline or backslash in a name is written escaped in both.
     void jobLogWords_data()

@@ -167,7 +167,9 @@ private slots:
         const ParamStore args = commandLine({});
         Body body(&args);
         BatchRun batch(&body, BatchRun::Options(),
-            [](const QString &, const QVector<Job *> &, const PlotView &) { return true; });
+            [](const QString &, const QVector<Job *> &, const PlotView &, QString *) {
+                return true;
+            });
         int widgetsSeen = 0;
         connect(&body, &Body::jobAdded, this,
             [&] { widgetsSeen += QApplication::allWidgets().size(); });
