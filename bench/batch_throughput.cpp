@@ -110,9 +110,9 @@ double runOrbelin(const Options &opt, int count, int maxProc, const std::string 
                                    root + "/stdout.txt", root + "/stderr.txt",
                                    {"QT_QPA_PLATFORM=offscreen"});
     const int lines = countLines(readText(root + "/stdout.txt"));
-    // Status 0: every job produced chi data; with MAX_PROC 0 none runs (status 1, or 2
-    // when there is no job at all).
-    const bool ok = expectChi ? r.status == 0 && lines == count : lines == count;
+    // Status 0: every job produced chi data. MAX_PROC 0 is refused before any job is made
+    // (status 2, no line), as is a run without input.
+    const bool ok = expectChi ? r.status == 0 && lines == count : r.status == 2 && lines == 0;
     if (!ok) {
         std::fprintf(stderr, "orbelin run in %s failed: status %d, %d report lines of %d\n",
                      root.c_str(), r.status, lines, count);
@@ -316,8 +316,8 @@ int main(int argc, char **argv)
             std::printf("    of which start-up (orbelin with no input - bare loop with no job): "
                         "%.1f ms in all, %.3f ms/job\n",
                         1e3 * median(startDiff), 1e3 * median(startDiff) / opt.n);
-            std::printf("    of which making the job rows (MAX_PROC 0 with N inputs - no input): "
-                        "%.3f ms/job\n",
+            std::printf("    (MAX_PROC 0 with N inputs - no input, both refused before any job: "
+                        "%.3f ms/job)\n",
                         1e3 * median(rows));
             std::printf("    of which running (after the rows exist, above the bare loop's run): "
                         "%.3f ms/job\n",
