@@ -59,6 +59,8 @@ void ProgramRun::start()
     if (limitSeconds > 0) {
         limitTimer = new QTimer(this);
         limitTimer->setSingleShot(true);
+        // A limit is a promise to the user: it must not end a program early, as a coarse timer may.
+        limitTimer->setTimerType(Qt::PreciseTimer);
         connect(limitTimer, &QTimer::timeout, this, [this] {
             timedOut = true;
             terminate();
