@@ -12,6 +12,29 @@
 
 using namespace testutil;
 
+namespace {
+
+// The working directories of the stand-ins' runs, by name, in the order they started.
+QStringList startedIn(const QString &eventLog)
+{
+    QStringList names;
+    for (const QByteArray &line : readFile(eventLog).split('\n'))
+        if (line.startsWith("start"))
+            names << QFileInfo(QString::fromUtf8(line.split(' ').value(3))).fileName();
+    return names;
+}
+
+// The result word of every report line.
+QStringList resultWords(const BatchResult &r)
+{
+    QStringList words;
+    for (const QString &line : r.lines)
+        words << line.section('\t', 5);
+    return words;
+}
+
+} // namespace
+
 class TestBatch : public QObject
 {
     Q_OBJECT
@@ -64,10 +87,7 @@ private slots:
 
         // A CIF job starts its FEFF run right after its Atoms run has let the queue start
         // the next job, so z's FEFF run and a's start together; the rest follow in order.
-        QStringList starts;
-        for (const QByteArray &line : readFile(tmp.filePath("fifo.log")).split('\n'))
-            if (line.startsWith("start"))
-                starts << QFileInfo(QString::fromUtf8(line.split(' ').value(3))).fileName();
+        const QStringList starts = startedIn(tmp.filePath("fifo.log"));
         QCOMPARE(starts.size(), 5);
         QCOMPARE(starts.at(0), QString("m"));
         QCOMPARE(QSet<QString>({ starts.at(1), starts.at(2) }), QSet<QString>({ "a", "z" }));
@@ -306,10 +326,7 @@ private slots:
         QCOMPARE(r.exitCode, 143);
         QVERIFY2(r.errors.contains("Signal 15"), qPrintable(r.errors));
         QCOMPARE(r.lines.size(), 3);
-        QStringList words;
-        for (const QString &line : r.lines)
-            words << line.section('\t', 5);
-        QCOMPARE(words, QStringList({ "stopped", "stopped", "unfinished" }));
+        QCOMPARE(resultWords(r), QStringList({ "stopped", "stopped", "unfinished" }));
         for (const QByteArray &line : readFile(events).split('\n')) {
             const pid_t pid = pid_t(line.split(' ').value(1).toInt());
             if (pid > 0)
@@ -337,24 +354,15 @@ private slots:
         const BatchResult r = runBatch(dir, { "-batch", "-c", "my.cfg", "-e", "-resume" });
         QVERIFY(QFile::rename(tmp.filePath("events.log"), second));
         QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
-        const auto startedIn = [](const QString &log) {
-            QStringList names;
-            for (const QByteArray &line : readFile(log).split('\n'))
-                if (line.startsWith("start"))
-                    names << QFileInfo(QString::fromUtf8(line.split(' ').value(3))).fileName();
-            return names;
-        };
         const QStringList before = startedIn(first);
         QVERIFY(before.size() >= 2 && before.mid(0, 2) == QStringList({ "a", "b" }));
         QCOMPARE(startedIn(second), QStringList({ "c", "d" }));
         QCOMPARE(r.lines.size(), 4);
-        QStringList words;
         for (const QString &line : r.lines) {
             QCOMPARE(line.section('\t', 3, 3), QString("401"));
             QCOMPARE(line.section('\t', 2, 2), QString("F. Finished"));
-            words << line.section('\t', 5);
         }
-        QCOMPARE(words, QStringList({ "resumed", "resumed", "ok", "ok" }));
+        QCOMPARE(resultWords(r), QStringList({ "resumed", "resumed", "ok", "ok" }));
     }
 };
 
