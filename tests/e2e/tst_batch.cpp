@@ -1,10 +1,13 @@
 // The built program run as a user runs it, with the stand-in programs.
 #include "batchprocess.h"
+#include "chidata.h"
 #include "testutil.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
 
 using namespace testutil;
 
@@ -20,9 +23,10 @@ private:
     {
         const QString dir = tmp.filePath(QString("run%1").arg(++runCount));
         QDir().mkpath(dir);
-        writeFile(dir + "/my.cfg", QString("MAX_PROC 2\nATOMS_EXE %1\nFEFF_EXE %2\n%3")
-                                       .arg(FAKE_ATOMS, FAKE_FEFF, extraConfig)
-                                       .toUtf8());
+        writeFile(dir + "/my.cfg",
+            QString("MAX_PROC 2\nATOMS_EXE %1\nFEFF_EXE %2\n%3")
+                .arg(FAKE_ATOMS, FAKE_FEFF, extraConfig)
+                .toUtf8());
         return dir;
     }
 
@@ -32,18 +36,19 @@ private slots:
     void batchRunsEveryJobFirstInFirstOut()
     {
         // One process at a time, so that the stand-ins' own start times show the order.
-        const QString dir = freshRun("MAX_PROC 1\nATOMS_ARG \"--delay-ms 50\"\nFEFF_ARG \"--delay-ms 20 --log "
-                                     + tmp.filePath("fifo.log") + "\"\n");
-        for (const char *name : {"z.cif", "m.inp"})
+        const QString dir
+            = freshRun("MAX_PROC 1\nATOMS_ARG \"--delay-ms 50\"\nFEFF_ARG \"--delay-ms 20 --log "
+                + tmp.filePath("fifo.log") + "\"\n");
+        for (const char *name : { "z.cif", "m.inp" })
             QVERIFY(writeFile(dir + "/00-Cif/" + name, "x\n"));
-        for (const char *name : {"B.inp", "a.inp", "c.INP"})
+        for (const char *name : { "B.inp", "a.inp", "c.INP" })
             QVERIFY(writeFile(dir + "/00-Inp/" + name, "x\n"));
 
-        const BatchResult r = runBatch(dir, {"-batch", "-c", "my.cfg", "-e"});
+        const BatchResult r = runBatch(dir, { "-batch", "-c", "my.cfg", "-e" });
         QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
         QCOMPARE(r.lines.size(), 5);
-        const QStringList expected = {"00-Cif/m.inp", "00-Cif/z.cif", "00-Inp/a.inp", "00-Inp/B.inp",
-                                      "00-Inp/c.INP"};
+        const QStringList expected
+            = { "00-Cif/m.inp", "00-Cif/z.cif", "00-Inp/a.inp", "00-Inp/B.inp", "00-Inp/c.INP" };
         for (int i = 0; i < 5; ++i) {
             const QStringList fields = r.lines.at(i).split('\t');
             QCOMPARE(fields.size(), 6);
@@ -64,18 +69,18 @@ private slots:
                 starts << QFileInfo(QString::fromUtf8(line.split(' ').value(3))).fileName();
         QCOMPARE(starts.size(), 5);
         QCOMPARE(starts.at(0), QString("m"));
-        QCOMPARE(QSet<QString>({starts.at(1), starts.at(2)}), QSet<QString>({"a", "z"}));
-        QCOMPARE(starts.mid(3), QStringList({"B", "c"}));
+        QCOMPARE(QSet<QString>({ starts.at(1), starts.at(2) }), QSet<QString>({ "a", "z" }));
+        QCOMPARE(starts.mid(3), QStringList({ "B", "c" }));
     }
 
     void translatedUnlessEnglishAsked()
     {
         const QString dir = freshRun();
         QVERIFY(writeFile(dir + "/00-Inp/Cu.inp", "x\n"));
-        const BatchResult japanese = runBatch(dir, {"-batch", "-c", "my.cfg"});
+        const BatchResult japanese = runBatch(dir, { "-batch", "-c", "my.cfg" });
         QCOMPARE(japanese.exitCode, 0);
         QCOMPARE(japanese.lines.value(0).split('\t').value(2), QString::fromUtf8("FeFF完了"));
-        const BatchResult english = runBatch(dir, {"-batch", "-c", "my.cfg", "-e"});
+        const BatchResult english = runBatch(dir, { "-batch", "-c", "my.cfg", "-e" });
         QCOMPARE(english.lines.value(0).split('\t').value(2), QString("F. Finished"));
     }
 
@@ -87,13 +92,14 @@ private slots:
         QTest::addColumn<QString>("logged");
 
         QTest::newRow("one job writes no chi.dat")
-            << QString() << QStringList{"good.inp=x", "bad.inp=fake: --no-chi"} << 1
+            << QString() << QStringList { "good.inp=x", "bad.inp=fake: --no-chi" } << 1
             << "FeFF wrote no new chi.dat in ";
-        QTest::newRow("FEFF cannot start") << QString("FEFF_EXE /nonexistent/feff\n")
-                                           << QStringList{"a.inp=x"} << 1
-                                           << "Can not start /nonexistent/feff";
-        QTest::newRow("nothing may start") << QString("MAX_PROC 0\n") << QStringList{"a.inp=x"} << 2
-                                           << "MAX_PROC '0' is not a whole number of at least 1";
+        QTest::newRow("FEFF cannot start")
+            << QString("FEFF_EXE /nonexistent/feff\n") << QStringList { "a.inp=x" } << 1
+            << "Can not start /nonexistent/feff";
+        QTest::newRow("nothing may start")
+            << QString("MAX_PROC 0\n") << QStringList { "a.inp=x" } << 2
+            << "MAX_PROC '0' is not a whole number of at least 1";
         QTest::newRow("no input at all") << QString() << QStringList() << 2 << "0 of 0 jobs";
     }
 
@@ -106,12 +112,96 @@ private slots:
         const QString dir = freshRun(config);
         for (const QString &input : inputs)
             QVERIFY(writeFile(dir + "/00-Inp/" + input.section('=', 0, 0),
-                              input.section('=', 1).toUtf8() + "\n"));
-        const BatchResult r = runBatch(dir, {"-batch", "-c", "my.cfg", "-e"});
+                input.section('=', 1).toUtf8() + "\n"));
+        const BatchResult r = runBatch(dir, { "-batch", "-c", "my.cfg", "-e" });
         QCOMPARE(r.exitCode, exitCode);
         // A run that cannot go as configured (status 2) makes no job.
         QCOMPARE(r.lines.size(), exitCode == 2 ? 0 : inputs.size());
         QVERIFY2(r.errors.contains(logged), qPrintable(r.errors));
+    }
+
+    // A job of several inputs ends well only when every run gave chi(k), unless a partial
+    // average is allowed; the log names the run that failed and why.
+    void jobOfSeveralInputs_data()
+    {
+        QTest::addColumn<bool>("partial");
+        QTest::addColumn<QStringList>("inputs"); // name=weight=text
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("report"); // the statuses, points, result, runs
+        QTest::addColumn<double>("scale"); // of the stand-in's curve in the average
+        QTest::addColumn<QStringList>("logged"); // %1: the working directory
+
+        const QStringList crashing
+            = { "site-a=1=fake: --amp 1", "site-b=1=fake: --crash-mid", "site-c=2=fake: --amp 2" };
+        QTest::newRow("every run good, weights over their sum")
+            << false << QStringList { "site-a=1=fake: --amp 1", "site-b=3=fake: --amp 3" } << 0
+            << QStringList { "A. Finished", "F. Finished", "401", "ok", "2" }
+            << (1 * 1 + 3 * 3) / 4.0 << QStringList { "2 FEFF inputs for %1 : site-a, site-b" };
+        QTest::newRow("one crashes")
+            << false << crashing << 1
+            << QStringList { "A. Finished", "F. Failed", "0", "crashed", "3" } << 0.0
+            << QStringList { "FeFF crashed in %1/site-b",
+                   "No average of the FeFF runs in %1 : 1 of 3 gave no chi(k) (site-b)" };
+        QTest::newRow("one crashes, partial average")
+            << true << crashing << 0
+            << QStringList { "A. Finished", "F. Finished", "401", "ok", "3" }
+            << (1 * 1 + 2 * 2) / 3.0
+            << QStringList { "FeFF crashed in %1/site-b",
+                   "Average of 2 of 3 FeFF runs written to %1/chi.dat ; missing: site-b" };
+        QTest::newRow("no new chi.dat and a short one, partial average")
+            << true
+            << QStringList { "conf-01=1=fake: --no-chi", "conf-02=1=fake: --points 300",
+                   "conf-03=1=fake: --exit 0" }
+            << 0 << QStringList { "A. Finished", "F. Finished", "300", "ok", "3" } << 1.0
+            << QStringList { "FeFF wrote no new chi.dat in %1/conf-01",
+                   "Average of 2 of 3 FeFF runs written to %1/chi.dat ; missing: conf-01" };
+        QTest::newRow("every run fails, partial average")
+            << true << QStringList { "a=1=fake: --no-chi", "b=1=fake: --crash-mid" } << 1
+            << QStringList { "A. Finished", "F. Failed", "0", "no-chi", "2" } << 0.0
+            << QStringList { "No average of the FeFF runs in %1 : 2 of 2 gave no chi(k) (a, b)" };
+        QTest::newRow("a name twice")
+            << false << QStringList { "a=1=x", "a=1=x" } << 1
+            << QStringList { "A. Failed", "F. Not Running", "0", "no-chi" } << 0.0
+            << QStringList { "Atoms printed FEFF inputs that can not be told apart in %1 : line 9: "
+                             "input a is named twice" };
+    }
+
+    void jobOfSeveralInputs()
+    {
+        QFETCH(bool, partial);
+        QFETCH(QStringList, inputs);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, report);
+        QFETCH(double, scale);
+        QFETCH(QStringList, logged);
+        const QString dir
+            = freshRun(QString("ATOMS_ARG --no-marker\nAVERAGE_PARTIAL %1\n").arg(int(partial)));
+        QVERIFY(writeFile(dir + "/00-Cif/mix.cif", severalInputs(inputs)));
+        const BatchResult r = runBatch(dir, { "-batch", "-c", "my.cfg", "-e" });
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.errors));
+        QCOMPARE(r.lines.size(), 1);
+        const QStringList fields = r.lines.first().split('\t');
+        QCOMPARE(fields.mid(1, 3) + fields.mid(5), report);
+        const QString workDir = fields.at(4);
+        for (const QString &line : logged)
+            QVERIFY2(r.errors.contains(line.arg(workDir)), qPrintable(r.errors));
+        const QString chiPath = workDir + "/chi.dat";
+        QCOMPARE(QFile::exists(chiPath), scale > 0);
+        if (scale == 0)
+            return;
+        ChiData chi;
+        chi.read(chiPath);
+        QCOMPARE(chi.kValues.size(), fields.at(3).toInt());
+        for (int i = 0; i < chi.kValues.size(); ++i) {
+            const double k = chi.kValues[i];
+            const double expected
+                = scale * std::exp(-0.01 * k * k) * k / (1.0 + k * k) * std::sin(2.0 * 2.55 * k);
+            QVERIFY2(
+                std::abs(chi.chiValues[i] - expected) < 2e-6, qPrintable(QString("k %1").arg(k)));
+        }
+        const QByteArray header = readFile(chiPath);
+        for (const QString &input : inputs)
+            QVERIFY(header.contains("# input " + input.section('=', 0, 0).toUtf8() + " "));
     }
 
     void plotSaved_data()
@@ -127,7 +217,7 @@ private slots:
         const QString dir = freshRun();
         QVERIFY(writeFile(dir + "/00-Inp/a.inp", "fake: --amp 1\n"));
         QVERIFY(writeFile(dir + "/00-Inp/b.inp", "fake: --amp 0.5\n"));
-        const BatchResult r = runBatch(dir, {"-batch", "-c", "my.cfg", "-plot", name});
+        const BatchResult r = runBatch(dir, { "-batch", "-c", "my.cfg", "-plot", name });
         QCOMPARE(r.exitCode, 0);
         QVERIFY(QFileInfo(dir + "/" + name).size() > 0);
         if (name.endsWith(".png")) {
@@ -191,7 +281,8 @@ private slots:
     {
         const QString dir = freshRun();
         QVERIFY(writeFile(dir + "/00-Inp/a.inp", "x\n"));
-        const BatchResult r = runBatch(dir, {"-batch", "-c", "my.cfg", "-plot", "/nonexistent/dir/plot.png"});
+        const BatchResult r
+            = runBatch(dir, { "-batch", "-c", "my.cfg", "-plot", "/nonexistent/dir/plot.png" });
         QCOMPARE(r.exitCode, 3);
         QVERIFY(r.errors.contains("Can not save the plot"));
     }
