@@ -517,9 +517,22 @@ void Job::finishInputRuns()
             Outcome::NoChi, demeterTr("No average of the FeFF runs in %1 : %2").arg(workDir, why));
         return;
     }
+    // A chi.dat that is no average (FEFF's, for the job's own feff.inp) is kept aside.
+    const QString title = QStringLiteral("Orbelin average of the FEFF runs of ");
+    QFile earlier(chiPath);
+    if (earlier.open(QIODevice::ReadOnly)
+        && !earlier.read(title.size() + 2).startsWith(("# " + title).toUtf8())) {
+        earlier.close();
+        const QString backup = numberedBackupName(chiPath);
+        if (!QFile::rename(chiPath, backup)) {
+            failInputRuns(Outcome::NoChi,
+                demeterTr("Can not write %1 : %2").arg(backup, earlier.errorString()));
+            return;
+        }
+        emit log(demeterTr("Kept the earlier chi.dat of %1 as %2").arg(workDir, backup));
+    }
     QString error;
-    if (!writeFileAtomically(
-            chiPath, average.fileText("Orbelin: chi(k) of " + inputPath(), missing), &error)) {
+    if (!writeFileAtomically(chiPath, average.fileText(title + inputPath(), missing), &error)) {
         failInputRuns(Outcome::NoChi, demeterTr("Can not write %1 : %2").arg(chiPath, error));
         return;
     }

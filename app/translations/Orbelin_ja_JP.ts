@@ -156,6 +156,10 @@
         <translation>%2 の %1 個の FeFF 入力はそのサブディレクトリ (%3) にあります: それらを編集してから再起動してください</translation>
     </message>
     <message>
+        <source>Kept the earlier chi.dat of %1 as %2</source>
+        <translation>%1 の以前の chi.dat を %2 として残しました</translation>
+    </message>
+    <message>
         <source>demeter</source>
         <translation>Demeter</translation>
     </message>

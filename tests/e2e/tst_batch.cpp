@@ -177,6 +177,9 @@ private slots:
         const QString dir
             = freshRun(QString("ATOMS_ARG --no-marker\nAVERAGE_PARTIAL %1\n").arg(int(partial)));
         QVERIFY(writeFile(dir + "/00-Cif/mix.cif", severalInputs(inputs)));
+        // FEFF's chi.dat of an earlier run of the job's own feff.inp is no average: kept.
+        const QByteArray earlier = "chi.dat of an earlier run\n";
+        QVERIFY(writeFile(dir + "/00-Res/mix/chi.dat", earlier));
         const BatchResult r = runBatch(dir, { "-batch", "-c", "my.cfg", "-e" });
         QVERIFY2(r.exitCode == exitCode, qPrintable(r.errors));
         QCOMPARE(r.lines.size(), 1);
@@ -186,9 +189,13 @@ private slots:
         for (const QString &line : logged)
             QVERIFY2(r.errors.contains(line.arg(workDir)), qPrintable(r.errors));
         const QString chiPath = workDir + "/chi.dat";
-        QCOMPARE(QFile::exists(chiPath), scale > 0);
-        if (scale == 0)
+        if (scale == 0) {
+            QCOMPARE(readFile(chiPath), earlier);
             return;
+        }
+        QCOMPARE(readFile(chiPath + ".~1~"), earlier);
+        QVERIFY(r.errors.contains(
+            "Kept the earlier chi.dat of " + workDir + " as " + chiPath + ".~1~"));
         ChiData chi;
         chi.read(chiPath);
         QCOMPARE(chi.kValues.size(), fields.at(3).toInt());
