@@ -119,12 +119,16 @@ QString BatchRun::resultWord(const Job *job)
     return QString();
 }
 
+// A job of several FEFF inputs adds their number as a seventh field; other lines keep
+// the six they always had.
 QString BatchRun::reportLine(const Job *job)
 {
-    return QStringList{escaped(job->inputPath()), job->statusText(Job::Program::Atoms),
+    QStringList fields{escaped(job->inputPath()), job->statusText(Job::Program::Atoms),
                        job->statusText(Job::Program::Feff), QString::number(job->chi().kValues.size()),
-                       escaped(job->workingDirectory()), resultWord(job)}
-        .join('\t');
+                       escaped(job->workingDirectory()), resultWord(job)};
+    if (job->feffRunCount() > 1)
+        fields << QString::number(job->feffRunCount());
+    return fields.join('\t');
 }
 
 QString BatchRun::jobLogLine(int sequence, const Job *job)

@@ -37,10 +37,10 @@ void setupRunSettings(const ParamStore &params, RunSettings *settings)
     settings->demeterBase = params.valueNoCase("demeter_base", "C:/DemeterPerl");
     const QString base = settings->demeterBase;
     setupEnvironment(settings,
-                     params.valueNoCase("IFEFFIT_DIR", joinPath(base, "/c/share/ifeffit")),
-                     params.valueNoCase("PATH_C_BIN", joinPath(base, "/c/bin")),
-                     params.valueNoCase("PATH_PERL_BIN", joinPath(base, "/perl/bin")),
-                     params.valueNoCase("PATH_PERL_SITE_BIN", joinPath(base, "/perl/site/bin")));
+        params.valueNoCase("IFEFFIT_DIR", joinPath(base, "/c/share/ifeffit")),
+        params.valueNoCase("PATH_C_BIN", joinPath(base, "/c/bin")),
+        params.valueNoCase("PATH_PERL_BIN", joinPath(base, "/perl/bin")),
+        params.valueNoCase("PATH_PERL_SITE_BIN", joinPath(base, "/perl/site/bin")));
 
     settings->cifFiles = resolveDir(params.value("CIF_FILES", "/00-Cif"));
     settings->inpFiles = resolveDir(params.value("INP_FILES", "/00-Inp"));
@@ -53,11 +53,12 @@ void setupRunSettings(const ParamStore &params, RunSettings *settings)
     settings->feffExe = params.value("FEFF_EXE", joinPath(settings->pathCBin, "feff6.exe"));
     settings->atomsTimeout = qMax(0, params.value("ATOMS_TIMEOUT", "0").toInt());
     settings->feffTimeout = qMax(0, params.value("FEFF_TIMEOUT", "0").toInt());
+    settings->averagePartial = params.value("AVERAGE_PARTIAL", "0").toInt() != 0;
 }
 
 void setupEnvironment(RunSettings *settings, const QString &ifeffitDir, const QString &pathCBin,
-                      const QString &pathPerlBin, const QString &pathPerlSiteBin,
-                      const QProcessEnvironment &inherited)
+    const QString &pathPerlBin, const QString &pathPerlSiteBin,
+    const QProcessEnvironment &inherited)
 {
     settings->ifeffitDir = ifeffitDir;
     settings->pathCBin = pathCBin;
@@ -68,12 +69,13 @@ void setupEnvironment(RunSettings *settings, const QString &ifeffitDir, const QS
     settings->environment.insert("DEMETER_BASE", nativePath(settings->demeterBase));
     settings->environment.insert("IFEFFIT_DIR", nativePath(ifeffitDir));
 
-    const QChar listSep = QDir::separator() == QLatin1Char('/') ? QLatin1Char(':') : QLatin1Char(';');
+    const QChar listSep
+        = QDir::separator() == QLatin1Char('/') ? QLatin1Char(':') : QLatin1Char(';');
     QString path = settings->environment.value("PATH");
     if (path.endsWith(listSep))
         path.chop(1);
-    settings->environment.insert("PATH", nativePath(path + listSep + pathCBin + listSep + pathPerlBin
-                                                    + listSep + pathPerlSiteBin));
+    settings->environment.insert("PATH",
+        nativePath(path + listSep + pathCBin + listSep + pathPerlBin + listSep + pathPerlSiteBin));
 }
 
 void makeDirs(const QString &cifFiles, const QString &inpFiles, const QString &resFiles)

@@ -26,6 +26,8 @@ struct RunSettings
     // Seconds a run of either program may take before it is ended; 0: no limit.
     int atomsTimeout = 0;
     int feffTimeout = 0;
+    // A job of several FEFF inputs whose runs did not all give chi(k) averages the others.
+    bool averagePartial = false;
 };
 
 // Joins with exactly one "/" between a and b.
@@ -35,8 +37,8 @@ QString nativePath(const QString &path);
 
 void setupRunSettings(const ParamStore &params, RunSettings *settings);
 void setupEnvironment(RunSettings *settings, const QString &ifeffitDir, const QString &pathCBin,
-                      const QString &pathPerlBin, const QString &pathPerlSiteBin,
-                      const QProcessEnvironment &inherited = QProcessEnvironment::systemEnvironment());
+    const QString &pathPerlBin, const QString &pathPerlSiteBin,
+    const QProcessEnvironment &inherited = QProcessEnvironment::systemEnvironment());
 void makeDirs(const QString &cifFiles, const QString &inpFiles, const QString &resFiles);
 
 #endif

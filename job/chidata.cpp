@@ -9,10 +9,7 @@
 
 static std::atomic<quint64> lastReading { 0 };
 
-ChiData::ChiData()
-{
-    reset();
-}
+ChiData::ChiData() { reset(); }
 
 void ChiData::reset()
 {
@@ -33,6 +30,13 @@ void ChiData::updateRange(double x, double &min, double &max)
         min = x;
     if (x > max)
         max = x;
+}
+
+bool ChiData::isHeading(const QStringList &fields)
+{
+    const int at = fields.value(0) == QLatin1String("#") ? 1 : 0;
+    return fields.size() > at + 1 && fields.at(at) == QLatin1String("k")
+        && fields.at(at + 1) == QLatin1String("chi");
 }
 
 void ChiData::read(const QString &path)
@@ -58,10 +62,7 @@ void ChiData::readFrom(QIODevice &device)
         if (fields.size() < 2)
             continue;
         if (!headerSeen) {
-            // FEFF 8.5L and later write the heading as a comment: "#  k  chi  mag  phase @#".
-            const int at = fields.at(0) == QLatin1String("#") ? 1 : 0;
-            if (fields.size() > at + 1 && fields.at(at) == QLatin1String("k"))
-                headerSeen = fields.at(at + 1) == QLatin1String("chi");
+            headerSeen = isHeading(fields);
             continue;
         }
         const double k = fields.at(0).toDouble();

@@ -2,6 +2,7 @@
 #define CHIDATA_H
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class QIODevice;
@@ -23,6 +24,9 @@ public:
     double chiMax() const { return valid ? maxChi : 1; }
 
     static void updateRange(double x, double &min, double &max);
+    // A line's words are the "k chi" heading after which the rows come; FEFF 8.5L and later
+    // write it as a comment: "#  k  chi  mag  phase @#".
+    static bool isHeading(const QStringList &fields);
     // Changes at every reset and reading, and no two readings of any ChiData share it:
     // what is computed from the data can be kept until it changes.
     quint64 generation() const { return readingNumber; }

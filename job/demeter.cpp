@@ -216,8 +216,8 @@ void Demeter::showStatus()
 {
     const Job::Status atoms = shownJob->status(Job::Program::Atoms);
     const Job::Status feff = shownJob->status(Job::Program::Feff);
-    setStatus(AtomsStat, Job::statusText(Job::Program::Atoms, atoms), styleOf(atoms));
-    setStatus(FeffStat, Job::statusText(Job::Program::Feff, feff), styleOf(feff));
+    setStatus(AtomsStat, shownJob->statusText(Job::Program::Atoms), styleOf(atoms));
+    setStatus(FeffStat, shownJob->statusText(Job::Program::Feff), styleOf(feff));
     // A failed program's field tells why, as the log said it.
     AtomsStat->setToolTip(atoms == Job::Status::Failed ? shownJob->failureReason() : QString());
     FeffStat->setToolTip(feff == Job::Status::Failed ? shownJob->failureReason() : QString());

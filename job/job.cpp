@@ -1,5 +1,8 @@
 #include "job.h"
 
+#include "chiaverage.h"
+#include "feffinputs.h"
+#include "inputruns.h"
 #include "jobfiles.h"
 #include "textcodec.h"
 
@@ -15,10 +18,7 @@ const int feffOutputLinesKept = 10000;
 const int feffOutputWidthKept = 1000;
 
 // The job's texts belong to the row's translation context, where the catalogue has them.
-QString demeterTr(const char *text)
-{
-    return QCoreApplication::translate("Demeter", text);
-}
+QString demeterTr(const char *text) { return QCoreApplication::translate("Demeter", text); }
 
 // Text for the Atoms area: the line ends of a Windows file read as line ends.
 QString displayText(const QByteArray &bytes, QTextCodec *codec)
@@ -37,6 +37,7 @@ Job::Job(const RunSettings *runSettings, const QFileInfo &file, int kind, QObjec
     , jobKind(kind)
     , jobState(kind)
     , feffTail(feffOutputLinesKept)
+    , inputRuns(std::make_unique<InputRuns>())
 {
     baseName = inputFile.completeBaseName();
     workDir = claimWorkDir(settings.resFiles, baseName);
@@ -46,6 +47,8 @@ Job::Job(const RunSettings *runSettings, const QFileInfo &file, int kind, QObjec
     if (kind == FeffInput)
         prepareFeffInpFile();
 }
+
+Job::~Job() = default;
 
 void Job::configurePrograms()
 {
@@ -63,7 +66,8 @@ void Job::configurePrograms()
         });
         connect(&atomsRun, &ProgramRun::ended, this, &Job::atomsEnded);
     }
-    feffRun.configure(nativePath(settings.feffExe), settings.feffArgs, settings.environment, workDir);
+    feffRun.configure(
+        nativePath(settings.feffExe), settings.feffArgs, settings.environment, workDir);
     feffRun.setTimeLimit(settings.feffTimeout);
     connectProgram(&feffRun, Program::Feff);
     connect(&feffRun, &ProgramRun::output, this, &Job::takeFeffOutput);
@@ -82,8 +86,10 @@ void Job::connectProgram(ProgramRun *run, Program program)
         jobState = atoms ? AtomsRunning : FeffRunning;
         setStatus(program, Status::Running);
     });
-    connect(run, &ProgramRun::failedToStart, this,
-            [this, program](const QString &why, bool transient) { startFailed(program, why, transient); });
+    connect(
+        run, &ProgramRun::failedToStart, this, [this, program](const QString &why, bool transient) {
+            startFailed(program, why, transient);
+        });
 }
 
 // Jobs of one run never share a working directory: a second input with the same base
@@ -104,6 +110,24 @@ QString Job::claimWorkDir(const QString &resFiles, const QString &name)
     return dir;
 }
 
+QString Job::statusText(Program program) const
+{
+    const Status current = status(program);
+    if (program == Program::Feff && current == Status::Running && hasInputRuns())
+        return demeterTr("F. Running %1/%2").arg(inputRuns->started()).arg(inputRuns->size());
+    return statusText(program, current);
+}
+
+bool Job::hasInputRuns() const { return inputRuns->size() > 1; }
+
+int Job::feffRunCount() const { return hasInputRuns() ? inputRuns->size() : 1; }
+
+bool Job::isRunning() const
+{
+    return atomsRun.isActive() || feffRun.isActive()
+        || inputRuns->count(InputRuns::State::Running) > 0;
+}
+
 Job::Status Job::status(Program program) const
 {
     return program == Program::Atoms ? atomsStatus : feffStatus;
@@ -113,19 +137,29 @@ QString Job::statusText(Program program, Status status)
 {
     if (program == Program::Atoms) {
         switch (status) {
-        case Status::NotRunning: return demeterTr("A. Not Running");
-        case Status::Starting: return demeterTr("A. Starting");
-        case Status::Running: return demeterTr("A. Running");
-        case Status::Finished: return demeterTr("A. Finished");
-        case Status::Failed: return demeterTr("A. Failed");
+        case Status::NotRunning:
+            return demeterTr("A. Not Running");
+        case Status::Starting:
+            return demeterTr("A. Starting");
+        case Status::Running:
+            return demeterTr("A. Running");
+        case Status::Finished:
+            return demeterTr("A. Finished");
+        case Status::Failed:
+            return demeterTr("A. Failed");
         }
     }
     switch (status) {
-    case Status::NotRunning: return demeterTr("F. Not Running");
-    case Status::Starting: return demeterTr("F. Starting");
-    case Status::Running: return demeterTr("F. Running");
-    case Status::Finished: return demeterTr("F. Finished");
-    case Status::Failed: return demeterTr("F. Failed");
+    case Status::NotRunning:
+        return demeterTr("F. Not Running");
+    case Status::Starting:
+        return demeterTr("F. Starting");
+    case Status::Running:
+        return demeterTr("F. Running");
+    case Status::Finished:
+        return demeterTr("F. Finished");
+    case Status::Failed:
+        return demeterTr("F. Failed");
     }
     return QString();
 }
@@ -136,10 +170,7 @@ void Job::setStatus(Program program, Status status)
     emit statusChanged();
 }
 
-int Job::feffLinesKept()
-{
-    return feffOutputLinesKept;
-}
+int Job::feffLinesKept() { return feffOutputLinesKept; }
 
 void Job::setKeepOutput(bool keep)
 {
@@ -148,10 +179,7 @@ void Job::setKeepOutput(bool keep)
         atomsOutputText = QString();
 }
 
-QString Job::atomsText() const
-{
-    return hasAtomsEdit ? atomsEdit : atomsOutputText;
-}
+QString Job::atomsText() const { return hasAtomsEdit ? atomsEdit : atomsOutputText; }
 
 void Job::setAtomsEdit(const QString &text)
 {
@@ -177,6 +205,11 @@ void Job::setCurveColor(quint32 argb)
 
 void Job::start()
 {
+    // Each later run of several inputs has its own place in the manager's queue.
+    if (jobState == FeffRunning && hasInputRuns()) {
+        startNextInputRun();
+        return;
+    }
     if (jobState != AtomsWaiting && jobState != FeffPending)
         return;
     flushPendingLog();
@@ -197,6 +230,9 @@ void Job::start()
         atomsOutputBytes.clear();
         hasAtomsEdit = false;
         atomsRun.start();
+    } else if (hasInputRuns()) {
+        jobState = FeffRunning;
+        startNextInputRun();
     } else {
         runFeff();
     }
@@ -211,11 +247,35 @@ void Job::reStartFeff()
     emit feffOutputCleared();
     jobState = FeffPending;
     waitingForPlace = true;
-    emit startRequested();
+    if (!hasInputRuns()) {
+        emit startRequested();
+        return;
+    }
+    // Every input runs again from the feff.inp in its directory, each from the queue.
+    inputRuns->rewind();
+    for (int i = 0; i < inputRuns->size(); ++i)
+        emit startRequested();
 }
 
 void Job::stop()
 {
+    if (jobState == FeffRunning && hasInputRuns()) {
+        for (int i = 0; i < inputRuns->size(); ++i) {
+            InputRuns::Run &run = inputRuns->at(i);
+            if (run.state == InputRuns::State::Waiting) {
+                run.state = InputRuns::State::Failed;
+                run.outcome = Outcome::Stopped;
+                emit log(demeterTr("Skipped by the user: %1").arg(run.dir));
+            } else if (run.state == InputRuns::State::Running) {
+                emit log(demeterTr("%1 stopped by the user in %2").arg("FeFF", run.dir));
+                run.program.stop();
+            }
+        }
+        waitingForPlace = false;
+        emit skipRequested();
+        inputRunOver();
+        return;
+    }
     if (atomsRun.isActive()) {
         emit log(demeterTr("%1 stopped by the user in %2").arg("Atoms", workDir));
         atomsRun.stop();
@@ -282,11 +342,12 @@ void Job::runFeff()
     // this job's: FEFF would compute something else and call it this input's result.
     if (!feffInpWritten) {
         setStatus(Program::Feff, Status::NotRunning);
-        const QString why =
-            demeterTr("FeFF not started in %1 : no feff.inp was written for it in this run").arg(workDir);
+        const QString why
+            = demeterTr("FeFF not started in %1 : no feff.inp was written for it in this run")
+                  .arg(workDir);
         emit log(why);
         jobState = Finished;
-        releasePlace();
+        giveBackSparePlace();
         finish(Outcome::CannotStart, why);
         return;
     }
@@ -298,20 +359,234 @@ void Job::runFeff()
     feffRun.start();
 }
 
+// Each input gets its directory and its feff.inp; the first run takes the place Atoms
+// held, the others queue for theirs behind the jobs already waiting.
+void Job::startInputRuns(const QVector<ConvertedInput> &inputs)
+{
+    jobState = FeffRunning;
+    for (const ConvertedInput &input : inputs) {
+        const int index = inputRuns->size();
+        InputRuns::Run &run
+            = inputRuns->add(input.name, input.weight, joinPath(workDir, input.name));
+        if (!QDir(QDir::currentPath()).mkpath(run.dir))
+            emit log(demeterTr("Can not create the working directory %1").arg(run.dir));
+        else
+            run.feffInpWritten
+                = replaceFeffInp(run.dir, input.text, demeterTr("Can not open feff.inp for %1"));
+        run.program.configure(
+            nativePath(settings.feffExe), settings.feffArgs, settings.environment, run.dir);
+        run.program.setTimeLimit(settings.feffTimeout);
+        connect(&run.program, &ProgramRun::running, this, [this] {
+            takePlace();
+            setStatus(Program::Feff, Status::Running);
+        });
+        connect(&run.program, &ProgramRun::failedToStart, this,
+            [this, index](const QString &why, bool transient) {
+                inputRunFailedToStart(index, why, transient);
+            });
+        connect(&run.program, &ProgramRun::output, this, [this, index](const QByteArray &bytes) {
+            const QString text = decodeOutputLines(bytes);
+            inputRuns->at(index).trouble.add(text);
+            showFeffOutput(text);
+        });
+        connect(&run.program, &ProgramRun::ended, this,
+            [this, index](const ProgramRun::End &end) { inputRunEnded(index, end); });
+    }
+    emit log(demeterTr("%1 FEFF inputs for %2 : %3")
+                 .arg(inputRuns->size())
+                 .arg(workDir, inputRuns->names().join(", ")));
+    startNextInputRun();
+    waitingForPlace = inputRuns->count(InputRuns::State::Waiting) > 0;
+    for (int i = 1; i < inputRuns->size(); ++i)
+        emit startRequested();
+}
+
+// Starts the first waiting run. One that cannot start ends at once, and the queue goes on
+// to its next entry, as for any program that cannot start.
+void Job::startNextInputRun()
+{
+    InputRuns::Run *run = inputRuns->nextWaiting();
+    if (!run)
+        return;
+    run->state = InputRuns::State::Running;
+    waitingForPlace = inputRuns->count(InputRuns::State::Waiting) > 0;
+    if (!run->feffInpWritten) {
+        emit log(demeterTr("FeFF not started in %1 : no feff.inp was written for it in this run")
+                     .arg(run->dir));
+        run->state = InputRuns::State::Failed;
+        run->outcome = Outcome::CannotStart;
+        giveBackSparePlace();
+        inputRunOver();
+        return;
+    }
+    removeFeffDatFiles(run->dir);
+    run->chiBefore = FileStamp::of(run->chiPath());
+    run->program.start();
+}
+
+void Job::inputRunFailedToStart(int index, const QString &why, bool transient)
+{
+    InputRuns::Run &run = inputRuns->at(index);
+    giveBackSparePlace();
+    if (transient) {
+        emit log(demeterTr("Can not start %1 now (%2) : tried again when a program ends")
+                     .arg(run.program.program(), why));
+        run.state = InputRuns::State::Waiting;
+        waitingForPlace = true;
+        emit startDeferred();
+        return;
+    }
+    emit log(demeterTr("Can not start %1 : %2").arg(run.program.program(), why));
+    run.state = InputRuns::State::Failed;
+    run.outcome = Outcome::CannotStart;
+    inputRunOver();
+}
+
+// A run's result is a chi.dat it wrote in its directory, as for a job of one input.
+void Job::inputRunEnded(int index, const ProgramRun::End &end)
+{
+    releasePlace();
+    InputRuns::Run &run = inputRuns->at(index);
+    run.exitCode = end.crashed ? -1 : end.exitCode;
+    run.signal = end.signal;
+    run.outcome = outcomeOf(end);
+    const QString why = reportAbnormalEnd(end, "FeFF", run.dir);
+    for (const QString &line : run.trouble.finish())
+        emit log(demeterTr("FeFF in %1 : %2").arg(run.dir, line));
+    run.state = InputRuns::State::Failed;
+    if (why.isEmpty()) {
+        QString unread;
+        if (FileStamp::of(run.chiPath()) == run.chiBefore) {
+            emit log(demeterTr("FeFF wrote no new chi.dat in %1").arg(run.dir));
+            run.outcome = Outcome::NoChi;
+        } else if (!run.chi.read(run.chiPath(), &unread)) {
+            emit log(demeterTr("chi.dat in %1 holds no data").arg(run.dir));
+            run.outcome = Outcome::NoChi;
+        } else {
+            run.state = InputRuns::State::Good;
+        }
+    }
+    inputRunOver();
+}
+
+void Job::inputRunOver()
+{
+    emit statusChanged();
+    if (jobState == FeffRunning && inputRuns->allEnded())
+        finishInputRuns();
+}
+
+// All runs have ended: their weighted average becomes the job's chi.dat. A run without a
+// result leaves the job without one, unless AVERAGE_PARTIAL lets the others make it.
+void Job::finishInputRuns()
+{
+    jobState = Finished;
+    waitingForPlace = false;
+    const QStringList missing = inputRuns->names(InputRuns::State::Failed);
+    const int total = inputRuns->size();
+    Outcome firstFailure = Outcome::Ok;
+    for (int i = 0; i < total && firstFailure == Outcome::Ok; ++i) {
+        const InputRuns::Run &run = inputRuns->at(i);
+        if (run.state == InputRuns::State::Failed) {
+            firstFailure = run.outcome;
+            feffExit = run.exitCode;
+            lastSignal = run.signal;
+        }
+    }
+    if (!missing.isEmpty() && (!settings.averagePartial || missing.size() == total)) {
+        failInputRuns(firstFailure,
+            demeterTr("No average of the FeFF runs in %1 : %2 of %3 gave no chi(k) (%4)")
+                .arg(workDir)
+                .arg(missing.size())
+                .arg(total)
+                .arg(missing.join(", ")));
+        return;
+    }
+    QVector<WeightedChi> good;
+    for (int i = 0; i < total; ++i) {
+        InputRuns::Run &run = inputRuns->at(i);
+        if (run.state == InputRuns::State::Good)
+            good << WeightedChi { run.name, run.weight, run.chi };
+        run.chi = ChiColumns();
+    }
+    ChiAverage average;
+    QString why;
+    const QString chiPath = joinPath(workDir, "chi.dat");
+    if (!average.compute(good, &why)) {
+        failInputRuns(
+            Outcome::NoChi, demeterTr("No average of the FeFF runs in %1 : %2").arg(workDir, why));
+        return;
+    }
+    // A chi.dat that is no average (FEFF's, for the job's own feff.inp) is kept aside.
+    const QString title = QStringLiteral("Orbelin average of the FEFF runs of ");
+    QFile earlier(chiPath);
+    if (earlier.open(QIODevice::ReadOnly)
+        && !earlier.read(title.size() + 2).startsWith(("# " + title).toUtf8())) {
+        earlier.close();
+        const QString backup = numberedBackupName(chiPath);
+        if (!QFile::rename(chiPath, backup)) {
+            failInputRuns(Outcome::NoChi,
+                demeterTr("Can not write %1 : %2").arg(backup, earlier.errorString()));
+            return;
+        }
+        emit log(demeterTr("Kept the earlier chi.dat of %1 as %2").arg(workDir, backup));
+    }
+    QString error;
+    if (!writeFileAtomically(chiPath, average.fileText(title + inputPath(), missing), &error)) {
+        failInputRuns(Outcome::NoChi, demeterTr("Can not write %1 : %2").arg(chiPath, error));
+        return;
+    }
+    chiData.read(chiPath);
+    if (!chiData.valid) {
+        failInputRuns(Outcome::NoChi, demeterTr("chi.dat in %1 holds no data").arg(workDir));
+        return;
+    }
+    if (!missing.isEmpty())
+        emit log(demeterTr("Average of %1 of %2 FeFF runs written to %3 ; missing: %4")
+                     .arg(total - missing.size())
+                     .arg(total)
+                     .arg(chiPath, missing.join(", ")));
+    setStatus(Program::Feff, Status::Finished);
+    finish(Outcome::Ok, QString());
+    emit newChi();
+}
+
+void Job::failInputRuns(Outcome outcome, const QString &why)
+{
+    emit log(why);
+    const bool hadCurve = chiData.valid;
+    chiData.reset();
+    setStatus(Program::Feff, Status::Failed);
+    if (hadCurve)
+        emit chiCleared();
+    finish(outcome, why);
+}
+
 void Job::takePlace()
 {
-    if (holdingPlace)
+    if (sparePlace) {
+        sparePlace = false;
         return;
-    holdingPlace = true;
+    }
+    ++placesHeld;
     emit procStarted();
 }
 
 void Job::releasePlace()
 {
-    if (!holdingPlace)
+    if (placesHeld == 0)
         return;
-    holdingPlace = false;
+    --placesHeld;
     emit procStopped();
+}
+
+// The place Atoms handed over goes back when its FEFF run does not start.
+void Job::giveBackSparePlace()
+{
+    if (!sparePlace)
+        return;
+    sparePlace = false;
+    releasePlace();
 }
 
 void Job::finish(Outcome outcome, const QString &why)
@@ -330,16 +605,17 @@ void Job::startFailed(Program program, const QString &why, bool transient)
     setStatus(program, Status::NotRunning);
     if (transient) {
         // No file descriptors or processes to spare now: the job waits for a place again.
-        emit log(demeterTr("Can not start %1 now (%2) : tried again when a program ends").arg(name, why));
+        emit log(demeterTr("Can not start %1 now (%2) : tried again when a program ends")
+                     .arg(name, why));
         jobState = atoms ? AtomsWaiting : FeffPending;
         waitingForPlace = true;
-        releasePlace();
+        giveBackSparePlace();
         emit startDeferred();
         return;
     }
     const QString line = demeterTr("Can not start %1 : %2").arg(name, why);
     emit log(line);
-    releasePlace();
+    giveBackSparePlace();
     // A converter or FEFF that cannot start leaves the job where it was, as it always did.
     jobState = atoms ? AtomsStarting : FeffStarting;
     finish(Outcome::CannotStart, line);
@@ -350,9 +626,14 @@ void Job::atomsEnded(const ProgramRun::End &end)
     atomsExit = end.crashed ? -1 : end.exitCode;
     lastSignal = end.signal;
     jobState = FeffPending;
-    QString why = reportAbnormalEnd(end, "Atoms");
+    QString why = reportAbnormalEnd(end, "Atoms", workDir);
     const int marker = atomsOutputBytes.indexOf(feffInpMarker.toLatin1());
-    if (why.isEmpty() && marker < 0) {
+    const FeffInputs split = why.isEmpty() ? FeffInputs::split(atomsOutputBytes) : FeffInputs();
+    if (!split.error.isEmpty()) {
+        why = demeterTr("Atoms printed FEFF inputs that can not be told apart in %1 : %2")
+                  .arg(workDir, split.error);
+        emit log(why);
+    } else if (why.isEmpty() && marker < 0) {
         why = demeterTr("Atoms printed no FEFF input (no line with the marker \" * This\") in %1")
                   .arg(workDir);
         emit log(why);
@@ -362,29 +643,47 @@ void Job::atomsEnded(const ProgramRun::End &end)
         setStatus(Program::Atoms, Status::Failed);
         jobState = Finished;
         releasePlace();
-        const Outcome outcome = end.timedOut  ? Outcome::Timeout
-            : end.stopped                     ? Outcome::Stopped
-            : end.crashed                     ? Outcome::Crashed
-            : end.exitCode != 0               ? Outcome::ExitCode
-                                              : Outcome::NoChi;
-        finish(outcome, why);
+        finish(end.normal() ? Outcome::NoChi : outcomeOf(end), why);
         return;
     }
-    // feff.inp keeps the converter's bytes from the marker on.
+    // feff.inp keeps the converter's bytes from the marker on (a lone input's, from its
+    // marker to its END).
     feffInpCodec = QTextCodec::codecForName("UTF-8");
-    replaceFeffInp(atomsOutputBytes.mid(marker), demeterTr("Can not open feff.inp for %1"));
+    inputRuns->clear();
+    if (split.inputs.size() <= 1)
+        replaceFeffInp(workDir,
+            split.inputs.isEmpty() ? atomsOutputBytes.mid(marker) : split.inputs.first().text,
+            demeterTr("Can not open feff.inp for %1"));
     atomsOutputBytes.clear();
     if (!keepOutput)
         atomsOutputText = QString();
     setStatus(Program::Atoms, Status::Finished);
     // The place Atoms held goes straight to FEFF: no other job can take it in between.
-    runFeff();
+    sparePlace = placesHeld > 0;
+    if (split.inputs.size() > 1)
+        startInputRuns(split.inputs);
+    else
+        runFeff();
+}
+
+Job::Outcome Job::outcomeOf(const ProgramRun::End &end)
+{
+    return end.timedOut     ? Outcome::Timeout
+        : end.stopped       ? Outcome::Stopped
+        : end.crashed       ? Outcome::Crashed
+        : end.exitCode != 0 ? Outcome::ExitCode
+                            : Outcome::Ok;
 }
 
 void Job::takeFeffOutput(const QByteArray &bytes)
 {
     const QString text = decodeOutputLines(bytes);
     feffTrouble.add(text);
+    showFeffOutput(text);
+}
+
+void Job::showFeffOutput(const QString &text)
+{
     if (!keepOutput)
         return;
     // One endless line would be laid out anew with every piece that lengthens it.
@@ -399,7 +698,7 @@ void Job::feffEnded(const ProgramRun::End &end)
     feffExit = end.crashed ? -1 : end.exitCode;
     lastSignal = end.signal;
     jobState = Finished;
-    const QString why = reportAbnormalEnd(end, "FeFF");
+    const QString why = reportAbnormalEnd(end, "FeFF", workDir);
     for (const QString &line : feffTrouble.finish())
         emit log(demeterTr("FeFF in %1 : %2").arg(workDir, line));
     if (!why.isEmpty()) {
@@ -409,11 +708,7 @@ void Job::feffEnded(const ProgramRun::End &end)
         setStatus(Program::Feff, Status::Failed);
         if (hadCurve)
             emit chiCleared();
-        finish(end.timedOut  ? Outcome::Timeout
-               : end.stopped ? Outcome::Stopped
-               : end.crashed ? Outcome::Crashed
-                             : Outcome::ExitCode,
-               why);
+        finish(outcomeOf(end), why);
         return;
     }
     readFeffResult();
@@ -464,21 +759,22 @@ void Job::writeRecord()
                      .arg(joinPath(workDir, RunRecord::fileName()), error));
 }
 
-QString Job::reportAbnormalEnd(const ProgramRun::End &end, const QString &programName)
+QString Job::reportAbnormalEnd(
+    const ProgramRun::End &end, const QString &programName, const QString &dir)
 {
     QString line;
     if (end.timedOut)
         line = demeterTr("%1 stopped after its time limit of %2 s in %3")
                    .arg(programName)
                    .arg(programName == "Atoms" ? settings.atomsTimeout : settings.feffTimeout)
-                   .arg(workDir);
+                   .arg(dir);
     else if (end.stopped)
-        line = demeterTr("%1 stopped by the user in %2").arg(programName, workDir);
+        line = demeterTr("%1 stopped by the user in %2").arg(programName, dir);
     else if (end.crashed)
-        line = demeterTr("%1 crashed in %2").arg(programName, workDir);
+        line = demeterTr("%1 crashed in %2").arg(programName, dir);
     else if (end.exitCode != 0)
         line = demeterTr("%1 ended with exit code %2 in %3")
-                   .arg(programName, QString::number(end.exitCode), workDir);
+                   .arg(programName, QString::number(end.exitCode), dir);
     // A stop was logged when it was asked for.
     if (!line.isEmpty() && !end.stopped)
         emit log(line);
@@ -488,9 +784,9 @@ QString Job::reportAbnormalEnd(const ProgramRun::End &end, const QString &progra
 // Writes feff.inp in place of the one there. A feff.inp that is not the one the last good
 // run recorded (the user edited it) is kept as feff.inp.~N~, with its chi.dat; one whose
 // owner took away the write permissions is not replaced.
-bool Job::replaceFeffInp(const QByteArray &bytes, const QString &openFailure)
+bool Job::replaceFeffInp(const QString &dir, const QByteArray &bytes, const QString &openFailure)
 {
-    const QString path = joinPath(workDir, "feff.inp");
+    const QString path = joinPath(dir, "feff.inp");
     const QFileInfo existing(path);
     if (existing.exists()) {
         if (!existing.isFile() || isWriteProtected(path)) {
@@ -498,14 +794,15 @@ bool Job::replaceFeffInp(const QByteArray &bytes, const QString &openFailure)
             return false;
         }
         QFile old(path);
-        const QByteArray oldBytes =
-            existing.size() <= largestInputBytes && old.open(QIODevice::ReadOnly) ? old.readAll() : QByteArray();
+        const QByteArray oldBytes
+            = existing.size() <= largestInputBytes && old.open(QIODevice::ReadOnly) ? old.readAll()
+                                                                                    : QByteArray();
         if (oldBytes == bytes && existing.size() == bytes.size()) {
             feffInpWritten = true;
             return true;
         }
         RunRecord record;
-        const bool recorded = record.read(workDir) && record.feffInpSha256 == sha256Hex(oldBytes);
+        const bool recorded = record.read(dir) && record.feffInpSha256 == sha256Hex(oldBytes);
         if (!recorded && !oldBytes.isEmpty()) {
             int number = 0;
             const QString backup = numberedBackupName(path, &number);
@@ -513,16 +810,17 @@ bool Job::replaceFeffInp(const QByteArray &bytes, const QString &openFailure)
                 emit log(demeterTr("Can not write %1 : %2").arg(backup, old.errorString()));
                 return false;
             }
-            const QString chiPath = joinPath(workDir, "chi.dat");
+            const QString chiPath = joinPath(dir, "chi.dat");
             if (QFileInfo::exists(chiPath))
                 QFile::copy(chiPath, QStringLiteral("%1.~%2~").arg(chiPath).arg(number));
-            emit log(demeterTr("Kept the edited feff.inp of %1 as %2").arg(workDir, backup));
+            emit log(demeterTr("Kept the edited feff.inp of %1 as %2").arg(dir, backup));
         }
     }
     QString error;
     bool opened = false;
     if (!writeFileAtomically(path, bytes, &error, &opened)) {
-        emit log(opened ? demeterTr("Can not write %1 : %2").arg(path, error) : openFailure.arg(path));
+        emit log(
+            opened ? demeterTr("Can not write %1 : %2").arg(path, error) : openFailure.arg(path));
         return false;
     }
     feffInpWritten = true;
@@ -531,6 +829,13 @@ bool Job::replaceFeffInp(const QByteArray &bytes, const QString &openFailure)
 
 void Job::writeFeffInp(const QString &atomsAreaText)
 {
+    if (hasInputRuns()) {
+        emit log(demeterTr("The %1 FEFF inputs of %2 are in its subdirectories (%3): edit those, "
+                           "then restart")
+                     .arg(inputRuns->size())
+                     .arg(workDir, inputRuns->names().join(", ")));
+        return;
+    }
     const QString text = textFromMarker(atomsAreaText);
     QTextCodec *codec = feffInpCodec ? feffInpCodec : fileTextCodec();
     const QString path = joinPath(workDir, "feff.inp");
@@ -590,9 +895,9 @@ void Job::prepareFeffInpFile()
     feffInpCodec = codecOfUserText(bytes);
     // Messages of the copy wait for the job to be wired, as any from the constructor.
     QStringList messages;
-    const QMetaObject::Connection collect =
-        connect(this, &Job::log, this, [&messages](const QString &msg) { messages << msg; });
-    replaceFeffInp(bytes, demeterTr("Can not open feff input file : %1 to write."));
+    const QMetaObject::Connection collect
+        = connect(this, &Job::log, this, [&messages](const QString &msg) { messages << msg; });
+    replaceFeffInp(workDir, bytes, demeterTr("Can not open feff input file : %1 to write."));
     disconnect(collect);
     for (const QString &msg : qAsConst(messages))
         logLater(msg);

@@ -14,13 +14,20 @@
 #include <QFileInfo>
 #include <QObject>
 
+#include <memory>
+
+class InputRuns;
+struct ConvertedInput;
 class QTextCodec;
 
 // One input file's job: runs Atoms (for a CIF input) and FEFF in its own working
 // directory and reads chi.dat. Only a run that ended well gives a result: FEFF ran on a
 // feff.inp this run wrote, ended with status 0 and wrote a new chi.dat. Such a run leaves
-// a record in the working directory. The job has no widgets; a row of the main window
-// shows it.
+// a record in the working directory. A converter that prints several FEFF inputs (one per
+// site or per configuration) makes the job run FEFF once per input, each run in its own
+// subdirectory and each taking a place of its own from the manager; the job's result is
+// then the weighted average of their chi(k), written to chi.dat in the working directory.
+// The job has no widgets; a row of the main window shows it.
 class Job : public QObject
 {
     Q_OBJECT
@@ -44,15 +51,28 @@ public:
     // What a status field shows of one program.
     enum class Status { NotRunning, Starting, Running, Finished, Failed };
     // How the job's last run ended, in the words of a job log.
-    enum class Outcome { None, Ok, NoChi, Crashed, ExitCode, Timeout, CannotStart, Stopped, Skipped, Resumed };
+    enum class Outcome {
+        None,
+        Ok,
+        NoChi,
+        Crashed,
+        ExitCode,
+        Timeout,
+        CannotStart,
+        Stopped,
+        Skipped,
+        Resumed
+    };
 
     Job(const RunSettings *settings, const QFileInfo &file, int kind, QObject *parent = nullptr);
+    ~Job() override;
 
     int kind() const { return jobKind; }
     int state() const { return jobState; }
     Status status(Program program) const;
-    // The text of a status field ("A. Running", ...), translated.
-    QString statusText(Program program) const { return statusText(program, status(program)); }
+    // The text of a status field ("A. Running", ...), translated. While the runs of several
+    // inputs go on, FEFF's reads "F. Running k/n": k of the n runs have started.
+    QString statusText(Program program) const;
     static QString statusText(Program program, Status status);
     // Why the last run gave no result: the log line that says so; empty after a good run.
     QString failureReason() const { return reason; }
@@ -89,9 +109,12 @@ public:
     int exitCode(Program program) const { return program == Program::Atoms ? atomsExit : feffExit; }
     int endSignal() const { return lastSignal; }
     bool isWaiting() const { return waitingForPlace; }
-    bool isRunning() const { return atomsRun.isActive() || feffRun.isActive(); }
+    bool isRunning() const;
+    // The FEFF runs the job's result comes from: one, or one per input of the converter's.
+    int feffRunCount() const;
 
-    // Writes feff.inp from the Atoms area's text, from the marker on.
+    // Writes feff.inp from the Atoms area's text, from the marker on. A job of several
+    // inputs writes none: their feff.inp files are in their subdirectories.
     void writeFeffInp(const QString &atomsAreaText);
 
 public slots:
@@ -134,19 +157,31 @@ private:
     void runFeff();
     void takePlace();
     void releasePlace();
+    void giveBackSparePlace();
+    bool hasInputRuns() const;
+    void startInputRuns(const QVector<ConvertedInput> &inputs);
+    void startNextInputRun();
+    void inputRunEnded(int index, const ProgramRun::End &end);
+    void inputRunFailedToStart(int index, const QString &why, bool transient);
+    void inputRunOver();
+    void finishInputRuns();
+    void failInputRuns(Outcome outcome, const QString &why);
     void setStatus(Program program, Status status);
     void finish(Outcome outcome, const QString &why);
-    QString reportAbnormalEnd(const ProgramRun::End &end, const QString &programName);
+    QString reportAbnormalEnd(
+        const ProgramRun::End &end, const QString &programName, const QString &dir);
+    static Outcome outcomeOf(const ProgramRun::End &end);
     void readFeffResult();
     void writeRecord();
     RunRecord currentRun() const;
     void prepareFeffInpFile();
-    bool replaceFeffInp(const QByteArray &bytes, const QString &openFailure);
+    bool replaceFeffInp(const QString &dir, const QByteArray &bytes, const QString &openFailure);
     void logLater(const QString &msg);
     void flushPendingLog();
     void atomsEnded(const ProgramRun::End &end);
     void feffEnded(const ProgramRun::End &end);
     void takeFeffOutput(const QByteArray &bytes);
+    void showFeffOutput(const QString &text);
     void startFailed(Program program, const QString &reason, bool transient);
     static QString claimWorkDir(const QString &resFiles, const QString &baseName);
 
@@ -160,7 +195,10 @@ private:
     ProgramRun feffRun;
     Status atomsStatus = Status::NotRunning;
     Status feffStatus = Status::NotRunning;
-    bool holdingPlace = false;
+    // Places taken from the manager: one per running program.
+    int placesHeld = 0;
+    // The place Atoms held, kept for the job's first FEFF run: no other job can take it.
+    bool sparePlace = false;
     bool waitingForPlace = true;
     bool keepOutput = true;
     bool resume = false;
@@ -176,6 +214,7 @@ private:
     OutputTail feffTail;
     int feffOutputColumn = 0;
     TroubleLines feffTrouble;
+    std::unique_ptr<InputRuns> inputRuns;
 
     ChiData chiData;
     // chi.dat as it was when FEFF was last started

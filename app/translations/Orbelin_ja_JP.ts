@@ -128,6 +128,38 @@
         <translation>feff.inp更新</translation>
     </message>
     <message>
+        <source>F. Running %1/%2</source>
+        <translation>FeFF実行中 %1/%2</translation>
+    </message>
+    <message>
+        <source>%1 FEFF inputs for %2 : %3</source>
+        <translation>%2 の FeFF 入力 %1 個 : %3</translation>
+    </message>
+    <message>
+        <source>Atoms printed FEFF inputs that can not be told apart in %1 : %2</source>
+        <translation>%1 で Atoms が区別できない FeFF 入力を出力しました : %2</translation>
+    </message>
+    <message>
+        <source>No average of the FeFF runs in %1 : %2 of %3 gave no chi(k) (%4)</source>
+        <translation>%1 の FeFF 実行の平均はありません : %3 回中 %2 回で chi(k) が得られませんでした (%4)</translation>
+    </message>
+    <message>
+        <source>No average of the FeFF runs in %1 : %2</source>
+        <translation>%1 の FeFF 実行の平均はありません : %2</translation>
+    </message>
+    <message>
+        <source>Average of %1 of %2 FeFF runs written to %3 ; missing: %4</source>
+        <translation>%2 回中 %1 回の FeFF 実行の平均を %3 に書き込みました ; 欠けている実行: %4</translation>
+    </message>
+    <message>
+        <source>The %1 FEFF inputs of %2 are in its subdirectories (%3): edit those, then restart</source>
+        <translation>%2 の %1 個の FeFF 入力はそのサブディレクトリ (%3) にあります: それらを編集してから再起動してください</translation>
+    </message>
+    <message>
+        <source>Kept the earlier chi.dat of %1 as %2</source>
+        <translation>%1 の以前の chi.dat を %2 として残しました</translation>
+    </message>
+    <message>
         <source>demeter</source>
         <translation>Demeter</translation>
     </message>

@@ -88,6 +88,9 @@ private slots:
         QTest::newRow("empty chi") << "chi.dat in %1 holds no data";
         QTest::newRow("crash") << "%1 crashed in %2";
         QTest::newRow("exit code") << "%1 ended with exit code %2 in %3";
+        QTest::newRow("progress of several runs") << "F. Running %1/%2";
+        QTest::newRow("no average") << "No average of the FeFF runs in %1 : %2 of %3 gave no chi(k) (%4)";
+        QTest::newRow("partial average") << "Average of %1 of %2 FeFF runs written to %3 ; missing: %4";
     }
 
     void messagesOfTheRunTranslated()
@@ -95,7 +98,7 @@ private slots:
         QFETCH(QString, source);
         const QString japanese = translator.translate("Demeter", qPrintable(source));
         QVERIFY(!japanese.isEmpty());
-        for (const char *marker : {"%1", "%2", "%3"})
+        for (const char *marker : {"%1", "%2", "%3", "%4"})
             QCOMPARE(japanese.contains(marker), source.contains(marker));
     }
 

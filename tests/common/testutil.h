@@ -55,8 +55,8 @@ inline QByteArray readFile(const QString &path)
 }
 
 // Run settings for the stand-in programs, with results under resFiles.
-inline RunSettings fakeSettings(const QString &resFiles, const QStringList &atomsArgs = {},
-                                const QStringList &feffArgs = {})
+inline RunSettings fakeSettings(
+    const QString &resFiles, const QStringList &atomsArgs = {}, const QStringList &feffArgs = {})
 {
     RunSettings settings;
     settings.environment = QProcessEnvironment::systemEnvironment();
@@ -74,12 +74,24 @@ inline RunSettings fakeSettings(const QString &resFiles, const QStringList &atom
 inline ParamStore commandLine(const QStringList &words)
 {
     QList<QByteArray> bytes;
-    for (const QString &w : QStringList{"orbelin"} + words)
+    for (const QString &w : QStringList { "orbelin" } + words)
         bytes << w.toUtf8();
     QVector<char *> argv;
     for (QByteArray &b : bytes)
         argv << b.data();
     return ParamStore(argv.size(), argv.data());
+}
+
+// What the converter prints for several FEFF inputs: one "name=weight=text" entry each,
+// the text going into the FEFF input between its marker line and END.
+inline QByteArray severalInputs(const QStringList &inputs)
+{
+    QByteArray out = "orbelin-atoms: a structure with a choice to make\n";
+    for (const QString &input : inputs)
+        out += "* orbelin-atoms input " + input.section('=', 0, 0).toUtf8() + " weight "
+            + input.section('=', 1, 1).toUtf8() + "\n * This feff.inp was written for a test\n"
+            + input.section('=', 2).toUtf8() + "\n END\n";
+    return out;
 }
 
 inline QString testData(const QString &relative)

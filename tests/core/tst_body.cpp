@@ -3,9 +3,9 @@
 #include "testutil.h"
 
 #include <QSignalSpy>
-#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <random>
 
@@ -43,7 +43,7 @@ private:
         return dir;
     }
 
-    Body *makeBody(const QStringList &words = {"-noGui"})
+    Body *makeBody(const QStringList &words = { "-noGui" })
     {
         const ParamStore args = commandLine(words);
         body.reset(new Body(&args));
@@ -69,8 +69,8 @@ private:
 
     static bool allFinished(const Body *b)
     {
-        return std::all_of(b->jobs().begin(), b->jobs().end(),
-                           [](const Job *j) { return j->state() == 0; });
+        return std::all_of(
+            b->jobs().begin(), b->jobs().end(), [](const Job *j) { return j->state() == 0; });
     }
 
 private slots:
@@ -89,15 +89,17 @@ private slots:
     void startupScanQueuesInNameOrder()
     {
         const QString dir = freshRun(fakeConfig(0));
-        for (const char *name : {"b.cif", "A.inp", "c.CIF", ".hidden.cif", "x.txt"})
+        for (const char *name : { "b.cif", "A.inp", "c.CIF", ".hidden.cif", "x.txt" })
             QVERIFY(writeFile(dir + "/00-Cif/" + name, "x"));
         QDir().mkpath(dir + "/00-Cif/d.cif"); // a directory that matches is no input
-        for (const char *name : {"Z.INP", "y.inp", "w.cif"})
+        for (const char *name : { "Z.INP", "y.inp", "w.cif" })
             QVERIFY(writeFile(dir + "/00-Inp/" + name, "x"));
 
         Body *b = makeBody();
-        QCOMPARE(inputNames(b), QStringList({"A.inp:1", "b.cif:1", "c.CIF:1", "y.inp:6", "Z.INP:6"}));
-        QCOMPARE(b->skippedInputs(), QStringList{dir + "/00-Cif/d.cif is not a regular file: no job for it"});
+        QCOMPARE(
+            inputNames(b), QStringList({ "A.inp:1", "b.cif:1", "c.CIF:1", "y.inp:6", "Z.INP:6" }));
+        QCOMPARE(b->skippedInputs(),
+            QStringList { dir + "/00-Cif/d.cif is not a regular file: no job for it" });
         QCOMPARE(b->waitingCount(), 5);
         QCOMPARE(b->runningCount(), 0);
         QVERIFY(QFileInfo(dir + "/00-Res").isDir());
@@ -119,7 +121,8 @@ private slots:
     {
         QFETCH(QByteArray, maxProc);
         QFETCH(int, started);
-        const QString dir = freshRun(maxProc + "FEFF_EXE " + FAKE_FEFF + "\nFEFF_ARG \"--delay-ms 3000\"\n");
+        const QString dir
+            = freshRun(maxProc + "FEFF_EXE " + FAKE_FEFF + "\nFEFF_ARG \"--delay-ms 3000\"\n");
         for (int i = 0; i < 8; ++i)
             QVERIFY(writeFile(dir + QString("/00-Inp/job%1.inp").arg(i), "x"));
         Body *b = makeBody();
@@ -133,15 +136,16 @@ private slots:
     {
         QTest::addColumn<QStringList>("words");
         QTest::addColumn<QString>("path");
-        QTest::newRow("default") << QStringList{"-noGui"} << "config.cfg";
-        QTest::newRow("-c") << QStringList{"-noGui", "-c", "a.cfg"} << "a.cfg";
-        QTest::newRow("-config") << QStringList{"-noGui", "-config", "b.cfg"} << "b.cfg";
-        QTest::newRow("-c wins") << QStringList{"-config", "b.cfg", "-c", "a.cfg", "-noGui"} << "a.cfg";
+        QTest::newRow("default") << QStringList { "-noGui" } << "config.cfg";
+        QTest::newRow("-c") << QStringList { "-noGui", "-c", "a.cfg" } << "a.cfg";
+        QTest::newRow("-config") << QStringList { "-noGui", "-config", "b.cfg" } << "b.cfg";
+        QTest::newRow("-c wins") << QStringList { "-config", "b.cfg", "-c", "a.cfg", "-noGui" }
+                                 << "a.cfg";
         QTest::newRow("empty -c counts as absent")
-            << QStringList{"-noGui", "-c", "", "-config", "b.cfg"} << "b.cfg";
-        QTest::newRow("-c followed by option") << QStringList{"-c", "-noGui", "-config", "b.cfg"}
-                                               << "b.cfg";
-        QTest::newRow("-config without value") << QStringList{"-noGui", "-config"} << "";
+            << QStringList { "-noGui", "-c", "", "-config", "b.cfg" } << "b.cfg";
+        QTest::newRow("-c followed by option")
+            << QStringList { "-c", "-noGui", "-config", "b.cfg" } << "b.cfg";
+        QTest::newRow("-config without value") << QStringList { "-noGui", "-config" } << "";
     }
 
     void configPathChoice()
@@ -202,7 +206,7 @@ private slots:
             most = std::max(most, alive += e.second);
         QCOMPARE(most, 3);
         // First in, first out: the queue handed the jobs out in the order of their names.
-        QCOMPARE(startOrder, QStringList({"j03", "j04", "j05", "j06", "j07", "j08", "j09"}));
+        QCOMPARE(startOrder, QStringList({ "j03", "j04", "j05", "j06", "j07", "j08", "j09" }));
         for (int i = 0; i < 10; ++i)
             QVERIFY(b->jobs().at(i)->chi().valid);
     }
@@ -233,6 +237,72 @@ private slots:
         QCOMPARE(maxAlive(events), 2);
     }
 
+    // Each run of a job of several inputs takes a place of its own: the first the
+    // converter's, the others from the queue behind the jobs already waiting. A restart
+    // runs every input again from the feff.inp in its directory.
+    void severalInputsTakeAPlaceEach()
+    {
+        const QString events = tmp.filePath("inputs.log");
+        const QString dir = freshRun(QString("MAX_PROC 2\nATOMS_EXE %1\nATOMS_ARG --no-marker\n"
+                                             "FEFF_EXE %2\nFEFF_ARG \"--delay-ms 80 --log %3\"\n")
+                                         .arg(FAKE_ATOMS, FAKE_FEFF, events)
+                                         .toUtf8());
+        QVERIFY(writeFile(dir + "/00-Cif/c.cif",
+            severalInputs({ "site-a=1=x", "site-b=1=x", "site-c=1=x", "site-d=1=x" })));
+        for (const char *name : { "a.inp", "b.inp" })
+            QVERIFY(writeFile(dir + "/00-Inp/" + name, "x"));
+        Body *b = makeBody();
+        Job *several = b->jobs().at(0);
+        const Job *single = b->jobs().at(1);
+        QStringList shown;
+        connect(several, &Job::statusChanged, this,
+            [&] { shown << several->statusText(Job::Program::Feff); });
+        QTRY_VERIFY_WITH_TIMEOUT(allFinished(b) && b->runningCount() == 0, 20000);
+
+        QStringList starts;
+        QList<QPair<qint64, QString>> timed;
+        for (const QByteArray &line : readFile(events).split('\n')) {
+            const QList<QByteArray> w = line.split(' ');
+            if (w.size() == 4 && w.at(0) == "start")
+                timed << qMakePair(
+                    w.at(2).toLongLong(), QFileInfo(QString::fromUtf8(w.at(3))).fileName());
+        }
+        std::sort(timed.begin(), timed.end());
+        for (const auto &t : timed)
+            starts << t.second;
+        QCOMPARE(starts.size(), 6);
+        QCOMPARE(QSet<QString>({ starts.at(0), starts.at(1) }), QSet<QString>({ "a", "site-a" }));
+        QCOMPARE(starts.mid(2), QStringList({ "b", "site-b", "site-c", "site-d" }));
+        QCOMPARE(maxAlive(events), 2);
+        for (const char *progress :
+            { "F. Running 1/4", "F. Running 2/4", "F. Running 3/4", "F. Running 4/4" })
+            QVERIFY2(shown.contains(progress), qPrintable(shown.join(", ")));
+        QCOMPARE(shown.last(), QString("F. Finished"));
+        QCOMPARE(several->feffRunCount(), 4);
+
+        // Four equal runs average to one of them; one input made five times as strong
+        // makes the average (1 + 5 + 1 + 1) / 4 = 2 times as strong.
+        auto scaleOf = [&] {
+            double most = 0;
+            for (int i = 0; i < single->chi().chiValues.size(); ++i)
+                if (std::abs(single->chi().chiValues[i]) > std::abs(most))
+                    most = single->chi().chiValues[i];
+            const int at = int(single->chi().chiValues.indexOf(most));
+            return several->chi().chiValues.value(at) / most;
+        };
+        QCOMPARE(several->chi().kValues.size(), 401);
+        QVERIFY(std::abs(scaleOf() - 1) < 1e-6);
+        QVERIFY(writeFile(
+            several->workingDirectory() + "/site-b/feff.inp", " * This\nfake: --amp 5\n END\n"));
+        several->reStartFeff();
+        QCOMPARE(b->runningCount(), 2);
+        QCOMPARE(b->waitingCount(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(allFinished(b) && b->runningCount() == 0, 20000);
+        QCOMPARE(readFile(events).count("start"), 6 + 4);
+        QCOMPARE(maxAlive(events), 2);
+        QVERIFY2(std::abs(scaleOf() - 2) < 1e-5, qPrintable(QString::number(scaleOf())));
+    }
+
     void programThatCannotStartIsNotCounted()
     {
         const QString dir = freshRun("MAX_PROC 2\nFEFF_EXE /nonexistent/missing-feff\n");
@@ -253,13 +323,13 @@ private slots:
         QVERIFY(writeFile(dir + "/00-Inp/first.inp", "x"));
         Body *b = makeBody();
         QCOMPARE(b->runningCount(), 1);
-        for (const char *name : {"d1.inp", "d2.inp", "d3.cif"})
+        for (const char *name : { "d1.inp", "d2.inp", "d3.cif" })
             QVERIFY(writeFile(dir + "/drop/" + name, "x"));
 
-        b->droppedFeffFiles({dir + "/drop/d1.inp", dir + "/drop/d2.inp"});
-        b->droppedCifFiles({dir + "/drop/d3.cif"});
+        b->droppedFeffFiles({ dir + "/drop/d1.inp", dir + "/drop/d2.inp" });
+        b->droppedCifFiles({ dir + "/drop/d3.cif" });
         b->droppedFeffFiles({});
-        QCOMPARE(inputNames(b), QStringList({"first.inp:9", "d1.inp:6", "d2.inp:6", "d3.cif:1"}));
+        QCOMPARE(inputNames(b), QStringList({ "first.inp:9", "d1.inp:6", "d2.inp:6", "d3.cif:1" }));
         QCOMPARE(b->waitingCount(), 3);
         QVERIFY(QMetaObject::invokeMethod(b, "checkDemQue")); // at the limit: nothing
         QCOMPARE(b->waitingCount(), 3);
@@ -273,7 +343,7 @@ private slots:
         const QString dir = freshRun(fakeConfig(4));
         QVERIFY(writeFile(dir + "/in/Cu.inp", "x"));
         Body *b = makeBody();
-        b->droppedFeffFiles({dir + "/in/Cu.inp", dir + "/in/Cu.inp"});
+        b->droppedFeffFiles({ dir + "/in/Cu.inp", dir + "/in/Cu.inp" });
         QTRY_VERIFY_WITH_TIMEOUT(allFinished(b), 20000);
         QCOMPARE(b->jobs().size(), 2);
         QCOMPARE(b->jobs().at(0)->workingDirectory(), dir + "/00-Res/Cu");
@@ -305,18 +375,18 @@ private:
 
     void runRandomBatch(int seed)
     {
-        std::mt19937 generator{uint(seed)};
+        std::mt19937 generator { uint(seed) };
         auto pick = [&generator](int n) { return int(generator() % uint(n)); };
         const int maxProc = 1 + seed % 6;
         const QString dir = tmp.filePath(QString("seed%1").arg(seed));
         const QString events = dir + "/events.log";
         QDir().mkpath(dir);
         writeFile(dir + "/config.cfg",
-                  QString("MAX_PROC %1\nATOMS_EXE %2\nATOMS_ARG \"--log %3\"\nFEFF_EXE %4\n"
-                          "FEFF_ARG \"--log %3\"\n")
-                      .arg(maxProc)
-                      .arg(FAKE_ATOMS, events, FAKE_FEFF)
-                      .toUtf8());
+            QString("MAX_PROC %1\nATOMS_EXE %2\nATOMS_ARG \"--log %3\"\nFEFF_EXE %4\n"
+                    "FEFF_ARG \"--log %3\"\n")
+                .arg(maxProc)
+                .arg(FAKE_ATOMS, events, FAKE_FEFF)
+                .toUtf8());
         QDir::setCurrent(dir);
 
         debugLines.clear();
@@ -336,7 +406,9 @@ private:
             for (int i = 0; i < burst; ++i, ++next) {
                 const Outcome outcome = Outcome(pick(4));
                 const bool cif = pick(2) == 0;
-                const QString path = QString("%1/drop/j%2.%3").arg(dir).arg(next, 2, 10, QChar('0'))
+                const QString path = QString("%1/drop/j%2.%3")
+                                         .arg(dir)
+                                         .arg(next, 2, 10, QChar('0'))
                                          .arg(cif ? "cif" : "inp");
                 QByteArray text = "fake: --delay-ms " + QByteArray::number(pick(40));
                 if (outcome == Crashes)
@@ -377,10 +449,15 @@ private:
             }
         });
         restarter.start(5);
-        auto settled = [&] { return restartsDue.isEmpty() && b->runningCount() == 0 && b->waitingCount() == 0; };
-        QTRY_VERIFY2_WITH_TIMEOUT(settled(), qPrintable(QString("running %1, waiting %2, restarts due %3")
-                                                            .arg(b->runningCount()).arg(b->waitingCount())
-                                                            .arg(restartsDue.size())), 30000);
+        auto settled = [&] {
+            return restartsDue.isEmpty() && b->runningCount() == 0 && b->waitingCount() == 0;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(settled(),
+            qPrintable(QString("running %1, waiting %2, restarts due %3")
+                           .arg(b->runningCount())
+                           .arg(b->waitingCount())
+                           .arg(restartsDue.size())),
+            30000);
         QTest::qWait(30);
         QVERIFY(settled());
 
@@ -407,8 +484,11 @@ private:
             case Finishes:
             case Restarted:
                 QCOMPARE(state, 0);
-                QVERIFY2(job->chi().valid, qPrintable(QString("job %1 (%2), outcome %3")
-                                                          .arg(i).arg(job->inputPath()).arg(outcome)));
+                QVERIFY2(job->chi().valid,
+                    qPrintable(QString("job %1 (%2), outcome %3")
+                                   .arg(i)
+                                   .arg(job->inputPath())
+                                   .arg(outcome)));
                 break;
             }
         }

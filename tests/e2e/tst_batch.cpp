@@ -1,5 +1,6 @@
 // The built program run as a user runs it, with the stand-in programs.
 #include "batchprocess.h"
+#include "chidata.h"
 #include "testutil.h"
 
 #include <QDateTime>
@@ -8,6 +9,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 
 using namespace testutil;
@@ -139,6 +141,97 @@ private slots:
         // A run that cannot go as configured (status 2) makes no job.
         QCOMPARE(r.lines.size(), exitCode == 2 ? 0 : inputs.size());
         QVERIFY2(r.errors.contains(logged), qPrintable(r.errors));
+    }
+
+    // A job of several inputs ends well only when every run gave chi(k), unless a partial
+    // average is allowed; the log names the run that failed and why.
+    void jobOfSeveralInputs_data()
+    {
+        QTest::addColumn<bool>("partial");
+        QTest::addColumn<QStringList>("inputs"); // name=weight=text
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("report"); // the statuses, points, result, runs
+        QTest::addColumn<double>("scale"); // of the stand-in's curve in the average
+        QTest::addColumn<QStringList>("logged"); // %1: the working directory
+
+        const QStringList crashing
+            = { "site-a=1=fake: --amp 1", "site-b=1=fake: --crash-mid", "site-c=2=fake: --amp 2" };
+        QTest::newRow("every run good, weights over their sum")
+            << false << QStringList { "site-a=1=fake: --amp 1", "site-b=3=fake: --amp 3" } << 0
+            << QStringList { "A. Finished", "F. Finished", "401", "ok", "2" }
+            << (1 * 1 + 3 * 3) / 4.0 << QStringList { "2 FEFF inputs for %1 : site-a, site-b" };
+        QTest::newRow("one crashes")
+            << false << crashing << 1
+            << QStringList { "A. Finished", "F. Failed", "0", "crashed", "3" } << 0.0
+            << QStringList { "FeFF crashed in %1/site-b",
+                   "No average of the FeFF runs in %1 : 1 of 3 gave no chi(k) (site-b)" };
+        QTest::newRow("one crashes, partial average")
+            << true << crashing << 0
+            << QStringList { "A. Finished", "F. Finished", "401", "ok", "3" }
+            << (1 * 1 + 2 * 2) / 3.0
+            << QStringList { "FeFF crashed in %1/site-b",
+                   "Average of 2 of 3 FeFF runs written to %1/chi.dat ; missing: site-b" };
+        QTest::newRow("no new chi.dat and a short one, partial average")
+            << true
+            << QStringList { "conf-01=1=fake: --no-chi", "conf-02=1=fake: --points 300",
+                   "conf-03=1=fake: --exit 0" }
+            << 0 << QStringList { "A. Finished", "F. Finished", "300", "ok", "3" } << 1.0
+            << QStringList { "FeFF wrote no new chi.dat in %1/conf-01",
+                   "Average of 2 of 3 FeFF runs written to %1/chi.dat ; missing: conf-01" };
+        QTest::newRow("every run fails, partial average")
+            << true << QStringList { "a=1=fake: --no-chi", "b=1=fake: --crash-mid" } << 1
+            << QStringList { "A. Finished", "F. Failed", "0", "no-chi", "2" } << 0.0
+            << QStringList { "No average of the FeFF runs in %1 : 2 of 2 gave no chi(k) (a, b)" };
+        QTest::newRow("a name twice")
+            << false << QStringList { "a=1=x", "a=1=x" } << 1
+            << QStringList { "A. Failed", "F. Not Running", "0", "no-chi" } << 0.0
+            << QStringList { "Atoms printed FEFF inputs that can not be told apart in %1 : line 9: "
+                             "input a is named twice" };
+    }
+
+    void jobOfSeveralInputs()
+    {
+        QFETCH(bool, partial);
+        QFETCH(QStringList, inputs);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, report);
+        QFETCH(double, scale);
+        QFETCH(QStringList, logged);
+        const QString dir
+            = freshRun(QString("ATOMS_ARG --no-marker\nAVERAGE_PARTIAL %1\n").arg(int(partial)));
+        QVERIFY(writeFile(dir + "/00-Cif/mix.cif", severalInputs(inputs)));
+        // FEFF's chi.dat of an earlier run of the job's own feff.inp is no average: kept.
+        const QByteArray earlier = "chi.dat of an earlier run\n";
+        QVERIFY(writeFile(dir + "/00-Res/mix/chi.dat", earlier));
+        const BatchResult r = runBatch(dir, { "-batch", "-c", "my.cfg", "-e" });
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.errors));
+        QCOMPARE(r.lines.size(), 1);
+        const QStringList fields = r.lines.first().split('\t');
+        QCOMPARE(fields.mid(1, 3) + fields.mid(5), report);
+        const QString workDir = fields.at(4);
+        for (const QString &line : logged)
+            QVERIFY2(r.errors.contains(line.arg(workDir)), qPrintable(r.errors));
+        const QString chiPath = workDir + "/chi.dat";
+        if (scale == 0) {
+            QCOMPARE(readFile(chiPath), earlier);
+            return;
+        }
+        QCOMPARE(readFile(chiPath + ".~1~"), earlier);
+        QVERIFY(r.errors.contains(
+            "Kept the earlier chi.dat of " + workDir + " as " + chiPath + ".~1~"));
+        ChiData chi;
+        chi.read(chiPath);
+        QCOMPARE(chi.kValues.size(), fields.at(3).toInt());
+        for (int i = 0; i < chi.kValues.size(); ++i) {
+            const double k = chi.kValues[i];
+            const double expected
+                = scale * std::exp(-0.01 * k * k) * k / (1.0 + k * k) * std::sin(2.0 * 2.55 * k);
+            QVERIFY2(
+                std::abs(chi.chiValues[i] - expected) < 2e-6, qPrintable(QString("k %1").arg(k)));
+        }
+        const QByteArray header = readFile(chiPath);
+        for (const QString &input : inputs)
+            QVERIFY(header.contains("# input " + input.section('=', 0, 0).toUtf8() + " "));
     }
 
     void plotSaved_data()

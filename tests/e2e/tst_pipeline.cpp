@@ -2,6 +2,7 @@
 // Debian's FEFF 6 (/usr/bin/feff6) or FEFF 8.5L (/usr/bin/feff8l), run headless on the
 // bundled samples.
 #include "ccolors.h"
+#include "chidata.h"
 #include "testutil.h"
 
 #include <QImage>
@@ -22,45 +23,49 @@ private slots:
     void samplesFromCifToPlot()
     {
         QVERIFY(tmp.isValid());
-        QVERIFY2(QFileInfo("/usr/bin/feff6").isExecutable(), "Debian's ifeffit package gives /usr/bin/feff6");
+        QVERIFY2(QFileInfo("/usr/bin/feff6").isExecutable(),
+            "Debian's ifeffit package gives /usr/bin/feff6");
         const QString dir = tmp.path();
         QDir().mkpath(dir + "/00-Cif");
         QDir().mkpath(dir + "/00-Inp");
-        const QStringList cifs = QDir(testData("cif")).entryList({"*.cif"});
+        const QStringList cifs = QDir(testData("cif")).entryList({ "*.cif" });
         for (const QString &name : cifs)
             QVERIFY(QFile::copy(testData("cif/" + name), dir + "/00-Cif/" + name));
         QVERIFY(QFile::copy(testData("atoms/too_close.cif"), dir + "/00-Cif/too_close.cif"));
-        const QStringList inps = QDir(testData("feff")).entryList({"*.inp"});
+        const QStringList inps = QDir(testData("feff")).entryList({ "*.inp" });
         for (const QString &name : inps)
             QVERIFY(QFile::copy(testData("feff/" + name), dir + "/00-Inp/" + name));
-        QVERIFY(writeFile(dir + "/config.cfg", QString("MAX_PROC 2\nATOMS_EXE %1\nATOMS_ARG \"\"\n"
-                                                       "FEFF_EXE /usr/bin/feff6\n")
-                                                   .arg(ORBELIN_ATOMS)
-                                                   .toUtf8()));
+        QVERIFY(writeFile(dir + "/config.cfg",
+            QString("MAX_PROC 2\nATOMS_EXE %1\nATOMS_ARG \"\"\n"
+                    "FEFF_EXE /usr/bin/feff6\n")
+                .arg(ORBELIN_ATOMS)
+                .toUtf8()));
 
         QProcess orbelin;
         orbelin.setWorkingDirectory(dir);
-        orbelin.start(ORBELIN_EXE, {"-batch", "-e", "-plot", "chi.png"});
+        orbelin.start(ORBELIN_EXE, { "-batch", "-e", "-plot", "chi.png" });
         QVERIFY(orbelin.waitForFinished(240000));
         const QString errors = QString::fromUtf8(orbelin.readAllStandardError());
-        const QStringList lines = QString::fromUtf8(orbelin.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        const QStringList lines
+            = QString::fromUtf8(orbelin.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(orbelin.exitStatus(), QProcess::NormalExit);
         QCOMPARE(orbelin.exitCode(), 1); // the broken inputs give no chi data
         QCOMPARE(lines.size(), cifs.size() + 1 + inps.size());
 
         // A converter that refuses its input starts no FEFF; FEFF 6, which ends with 0 after a
         // fatal input error, writes no chi.dat.
-        const QStringList failing = {"broken_garbage_feff", "empty_feff"};
+        const QStringList failing = { "broken_garbage_feff", "empty_feff" };
         for (const QString &line : lines) {
             const QStringList f = line.split('\t');
             QCOMPARE(f.size(), 6);
             const QString name = QFileInfo(f.at(0)).completeBaseName();
             if (name == "too_close") {
-                QCOMPARE(f.mid(1, 3), QStringList({"A. Failed", "F. Not Running", "0"}));
+                QCOMPARE(f.mid(1, 3), QStringList({ "A. Failed", "F. Not Running", "0" }));
                 QCOMPARE(f.at(5), QString("exit-1"));
             } else if (failing.contains(name)) {
-                QCOMPARE(f.mid(2, 2), QStringList({"F. Failed", "0"}));
-                QVERIFY2(errors.contains("FeFF wrote no new chi.dat in " + f.at(4)), qPrintable(name));
+                QCOMPARE(f.mid(2, 2), QStringList({ "F. Failed", "0" }));
+                QVERIFY2(
+                    errors.contains("FeFF wrote no new chi.dat in " + f.at(4)), qPrintable(name));
             } else {
                 QCOMPARE(f.at(2), QString("F. Finished"));
                 QVERIFY2(f.at(3) == "401", qPrintable(line));
@@ -70,7 +75,7 @@ private slots:
             }
         }
         QVERIFY2(errors.contains("Atoms ended with exit code 1 in " + dir + "/00-Res/too_close"),
-                 qPrintable(errors));
+            qPrintable(errors));
 
         // The plot shows the curves in their palette colours (jobs in scan order).
         const QImage plot(dir + "/chi.png");
@@ -87,6 +92,59 @@ private slots:
                 ++coloursSeen;
         }
         QVERIFY2(coloursSeen >= 6, qPrintable(QString::number(coloursSeen)));
+    }
+
+    // Magnetite with real FEFF 6: the average over its two iron sites is one third of the
+    // tetrahedral site's chi(k) and two thirds of the octahedral one's, each computed by a
+    // job of that site alone. A structure with no choice to make (Cu, four sites that are
+    // lattice translations of one another) runs FEFF once, as without the options.
+    void spinelAverageOfItsSites()
+    {
+        auto run = [](const QString &atomsArg, const QStringList &cifs) {
+            auto *dir = new QTemporaryDir;
+            QDir().mkpath(dir->path() + "/00-Cif");
+            for (const QString &cif : cifs)
+                QFile::copy(testData(cif), dir->path() + "/00-Cif/" + QFileInfo(cif).fileName());
+            writeFile(dir->path() + "/config.cfg",
+                QString("MAX_PROC 2\nATOMS_EXE %1\nATOMS_ARG \"%2\"\nFEFF_EXE /usr/bin/feff6\n")
+                    .arg(ORBELIN_ATOMS, atomsArg)
+                    .toUtf8());
+            QProcess orbelin;
+            orbelin.setWorkingDirectory(dir->path());
+            orbelin.start(ORBELIN_EXE, { "-batch", "-e" });
+            orbelin.waitForFinished(120000);
+            return qMakePair(QSharedPointer<QTemporaryDir>(dir),
+                QString::fromUtf8(orbelin.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts));
+        };
+        const auto all = run("--sites all --configurations 8",
+            { "atoms/spinel_fe3o4.cif", "cif/Cu_mp-30_conventional_standard.cif" });
+        const auto tet = run("--absorber Fe1", { "atoms/spinel_fe3o4.cif" });
+        const auto oct = run("--absorber Fe2", { "atoms/spinel_fe3o4.cif" });
+        QCOMPARE(all.second.size(), 2);
+        const QStringList cu = all.second.at(0).split('\t');
+        const QStringList spinel = all.second.at(1).split('\t');
+        QCOMPARE(cu.mid(1), QStringList({ "A. Finished", "F. Finished", "401", cu.at(4), "ok" }));
+        QVERIFY(QDir(cu.at(4)).entryList({ "site-*" }, QDir::Dirs).isEmpty());
+        QCOMPARE(spinel.mid(1, 3), QStringList({ "A. Finished", "F. Finished", "401" }));
+        QCOMPARE(spinel.mid(5), QStringList({ "ok", "2" }));
+        QCOMPARE(QDir(spinel.at(4)).entryList({ "site-*" }, QDir::Dirs),
+            QStringList({ "site-Fe1", "site-Fe2" }));
+
+        ChiData average, fe1, fe2;
+        average.read(spinel.at(4) + "/chi.dat");
+        fe1.read(tet.second.value(0).split('\t').value(4) + "/chi.dat");
+        fe2.read(oct.second.value(0).split('\t').value(4) + "/chi.dat");
+        QCOMPARE(fe1.kValues.size(), 401);
+        QCOMPARE(fe2.kValues, fe1.kValues);
+        QCOMPARE(average.kValues, fe1.kValues);
+        double most = 0, differs = 0;
+        for (int i = 0; i < average.kValues.size(); ++i) {
+            most = std::max(most,
+                std::abs(average.chiValues[i] - (fe1.chiValues[i] / 3 + 2 * fe2.chiValues[i] / 3)));
+            differs = std::max(differs, std::abs(fe1.chiValues[i] - fe2.chiValues[i]));
+        }
+        QVERIFY2(most < 1e-6, qPrintable(QString::number(most)));
+        QVERIFY(differs > 0.01); // two sites that are not alike
     }
 
     // |chi(R)| of k^2 chi(k) from real FEFF results: each first shell is a peak at its
