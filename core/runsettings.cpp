@@ -25,7 +25,7 @@ static QString resolveDir(const QString &configured)
     return drivePath ? configured : joinPath(QDir::currentPath(), configured);
 }
 
-static QStringList splitArgs(const QString &text)
+QStringList splitArgs(const QString &text)
 {
     QStringList args = text.simplified().split(QLatin1Char(' '));
     args.removeAll(QString());

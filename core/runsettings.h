@@ -34,6 +34,8 @@ struct RunSettings
 QString joinPath(QString a, QString b);
 // Replaces "/" by the platform's directory separator.
 QString nativePath(const QString &path);
+// The words of an option line such as ATOMS_ARG's value, split at runs of blanks.
+QStringList splitArgs(const QString &text);
 
 void setupRunSettings(const ParamStore &params, RunSettings *settings);
 void setupEnvironment(RunSettings *settings, const QString &ifeffitDir, const QString &pathCBin,

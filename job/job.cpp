@@ -2,6 +2,7 @@
 
 #include "chiaverage.h"
 #include "feffinputs.h"
+#include "inputoptions.h"
 #include "inputruns.h"
 #include "jobfiles.h"
 #include "textcodec.h"
@@ -53,9 +54,8 @@ Job::~Job() = default;
 void Job::configurePrograms()
 {
     if (jobKind == AtomsInput) {
-        QStringList args = settings.atomsArgs;
-        args << "-c" << nativePath(inputFile.canonicalFilePath());
-        atomsRun.configure(nativePath(settings.atomsExe), args, settings.environment, workDir);
+        readInputOptions();
+        configureConverter();
         atomsRun.setTimeLimit(settings.atomsTimeout);
         connectProgram(&atomsRun, Program::Atoms);
         connect(&atomsRun, &ProgramRun::output, this, [this](const QByteArray &bytes) {
@@ -72,6 +72,66 @@ void Job::configurePrograms()
     connectProgram(&feffRun, Program::Feff);
     connect(&feffRun, &ProgramRun::output, this, &Job::takeFeffOutput);
     connect(&feffRun, &ProgramRun::ended, this, &Job::feffEnded);
+}
+
+// The input's own options follow ATOMS_ARG, so that they can override its words.
+void Job::configureConverter()
+{
+    QStringList args = settings.atomsArgs + ownOptions;
+    args << "-c" << nativePath(inputFile.canonicalFilePath());
+    atomsRun.configure(nativePath(settings.atomsExe), args, settings.environment, workDir);
+}
+
+void Job::readInputOptions()
+{
+    const InputOptions options = InputOptions::read(inputFile.absoluteFilePath());
+    if (!options.error.isEmpty()) {
+        logLater(demeterTr("Can not read %1 : %2 ; the converter runs without it")
+                     .arg(options.path, options.error));
+    } else if (!options.words.isEmpty()) {
+        ownOptions = options.words;
+        logLater(demeterTr("The job of %1 uses the converter options in %2 : %3")
+                     .arg(inputPath(), options.path, options.line));
+    }
+}
+
+bool Job::setInputOptions(const QString &line)
+{
+    if (jobKind != AtomsInput || isRunning())
+        return false;
+    const QString path = InputOptions::pathFor(inputPath());
+    QString error;
+    if (!InputOptions::save(inputPath(), line, &error)) {
+        emit log(demeterTr("Can not write %1 : %2").arg(path, error));
+        return false;
+    }
+    ownOptions = splitArgs(line);
+    configureConverter();
+    emit log(ownOptions.isEmpty()
+            ? demeterTr("Removed %1 : the converter of %2 takes the options of ATOMS_ARG alone")
+                  .arg(path, inputPath())
+            : demeterTr("Saved the converter options of %1 in %2 : %3")
+                  .arg(inputPath(), path, ownOptions.join(QLatin1Char(' '))));
+    // The job runs from the start, as a new one: its earlier output and result were made
+    // with the options before.
+    feffTail.clear();
+    feffOutputColumn = 0;
+    emit feffOutputCleared();
+    atomsOutputText.clear();
+    hasAtomsEdit = false;
+    emit atomsOutputCleared();
+    atomsStatus = feffStatus = Status::NotRunning;
+    emit statusChanged();
+    if (chiData.valid) {
+        chiData.reset();
+        emit chiCleared();
+    }
+    jobState = AtomsWaiting;
+    if (!waitingForPlace) {
+        waitingForPlace = true;
+        emit startRequested();
+    }
+    return true;
 }
 
 void Job::connectProgram(ProgramRun *run, Program program)
@@ -221,7 +281,11 @@ void Job::start()
     atomsExit = feffExit = -1;
     lastSignal = 0;
     reason.clear();
-    // The record tells of a good run; what runs now is not that run any more.
+    // The record tells of a good run; what runs now is not that run any more. Its feff.inp
+    // stays known: the converter replaces it, and it is no edit of the user's to keep.
+    RunRecord lastGood;
+    if (lastGood.read(workDir))
+        recordedFeffInpSha = lastGood.feffInpSha256;
     RunRecord::remove(workDir);
     inputSha = fileSha256(inputFile.absoluteFilePath());
     if (jobState == AtomsWaiting) {
@@ -240,7 +304,7 @@ void Job::start()
 
 void Job::reStartFeff()
 {
-    if (jobState != Finished || isRunning())
+    if (!canRestartFeff())
         return;
     feffTail.clear();
     feffOutputColumn = 0;
@@ -627,6 +691,8 @@ void Job::atomsEnded(const ProgramRun::End &end)
     lastSignal = end.signal;
     jobState = FeffPending;
     QString why = reportAbnormalEnd(end, "Atoms", workDir);
+    if (!why.isEmpty() && !end.crashed && !end.timedOut && !end.stopped)
+        why = withConverterMessage(why);
     const int marker = atomsOutputBytes.indexOf(feffInpMarker.toLatin1());
     const FeffInputs split = why.isEmpty() ? FeffInputs::split(atomsOutputBytes) : FeffInputs();
     if (!split.error.isEmpty()) {
@@ -673,6 +739,22 @@ Job::Outcome Job::outcomeOf(const ProgramRun::End &end)
         : end.crashed       ? Outcome::Crashed
         : end.exitCode != 0 ? Outcome::ExitCode
                             : Outcome::Ok;
+}
+
+// A converter that ends with an error status names the error in its last line (for an
+// option it does not take, too); the log and the failure reason carry that line.
+QString Job::withConverterMessage(const QString &why)
+{
+    const QStringList lines = atomsOutputText.split(QLatin1Char('\n'));
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+        const QString last = it->trimmed();
+        if (last.isEmpty())
+            continue;
+        const QString line = demeterTr("Atoms in %1 : %2").arg(workDir, last.left(300));
+        emit log(line);
+        return why + QLatin1Char('\n') + line;
+    }
+    return why;
 }
 
 void Job::takeFeffOutput(const QByteArray &bytes)
@@ -799,10 +881,13 @@ bool Job::replaceFeffInp(const QString &dir, const QByteArray &bytes, const QStr
                                                                                     : QByteArray();
         if (oldBytes == bytes && existing.size() == bytes.size()) {
             feffInpWritten = true;
+            feffInpFromUpdate = false;
             return true;
         }
         RunRecord record;
-        const bool recorded = record.read(dir) && record.feffInpSha256 == sha256Hex(oldBytes);
+        const QString oldSha = sha256Hex(oldBytes);
+        const bool recorded = (record.read(dir) && record.feffInpSha256 == oldSha)
+            || (dir == workDir && recordedFeffInpSha == oldSha);
         if (!recorded && !oldBytes.isEmpty()) {
             int number = 0;
             const QString backup = numberedBackupName(path, &number);
@@ -824,6 +909,7 @@ bool Job::replaceFeffInp(const QString &dir, const QByteArray &bytes, const QStr
         return false;
     }
     feffInpWritten = true;
+    feffInpFromUpdate = false;
     return true;
 }
 
@@ -851,6 +937,13 @@ void Job::writeFeffInp(const QString &atomsAreaText)
         return;
     }
     feffInpWritten = true;
+    updatedAreaText = atomsAreaText;
+    feffInpFromUpdate = true;
+}
+
+QString Job::feffInpSourceText() const
+{
+    return feffInpFromUpdate ? updatedAreaText : atomsOutputText;
 }
 
 // For messages from inside the constructor, before anything listens to log(): they are

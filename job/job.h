@@ -74,7 +74,7 @@ public:
     // inputs go on, FEFF's reads "F. Running k/n": k of the n runs have started.
     QString statusText(Program program) const;
     static QString statusText(Program program, Status status);
-    // Why the last run gave no result: the log line that says so; empty after a good run.
+    // Why the last run gave no result: the log lines that say so; empty after a good run.
     QString failureReason() const { return reason; }
 
     const ChiData &chi() const { return chiData; }
@@ -116,6 +116,18 @@ public:
     // Writes feff.inp from the Atoms area's text, from the marker on. A job of several
     // inputs writes none: their feff.inp files are in their subdirectories.
     void writeFeffInp(const QString &atomsAreaText);
+    // The Atoms-area text that feff.inp was last written from: the converter's output or
+    // the copied input, or the text of the last writeFeffInp().
+    QString feffInpSourceText() const;
+    // What reStartFeff() runs now: a finished job that runs no program.
+    bool canRestartFeff() const { return jobState == Finished && !isRunning(); }
+
+    // The converter options of the input's own .args file, which follow ATOMS_ARG.
+    QStringList inputOptions() const { return ownOptions; }
+    // Saves line in the input's .args file and runs Atoms and FEFF again with it, through
+    // the manager's queue; not while a program of the job runs. False, and logged, when
+    // the file cannot be written.
+    bool setInputOptions(const QString &line);
 
 public slots:
     void start();
@@ -141,6 +153,8 @@ signals:
     void atomsOutput(const QString &text);
     void feffOutput(const QString &text);
     void feffOutputCleared();
+    // Atoms runs again: its earlier output is gone.
+    void atomsOutputCleared();
     // The job waits for a place: the manager queues it and calls start().
     void startRequested();
     // A start failed for lack of resources: the manager tries the job again later.
@@ -152,6 +166,8 @@ signals:
 
 private:
     void configurePrograms();
+    void readInputOptions();
+    void configureConverter();
     void connectProgram(ProgramRun *run, Program program);
     bool startsFromResume();
     void runFeff();
@@ -179,6 +195,7 @@ private:
     void logLater(const QString &msg);
     void flushPendingLog();
     void atomsEnded(const ProgramRun::End &end);
+    QString withConverterMessage(const QString &why);
     void feffEnded(const ProgramRun::End &end);
     void takeFeffOutput(const QByteArray &bytes);
     void showFeffOutput(const QString &text);
@@ -211,6 +228,10 @@ private:
     QTextCodec *feffInpCodec = nullptr;
     // feff.inp was written by this run of the program (copied, converted or updated).
     bool feffInpWritten = false;
+    // The text of the last writeFeffInp(), while feff.inp is the one written from it.
+    QString updatedAreaText;
+    bool feffInpFromUpdate = false;
+    QStringList ownOptions;
     OutputTail feffTail;
     int feffOutputColumn = 0;
     TroubleLines feffTrouble;
@@ -221,6 +242,8 @@ private:
     FileStamp chiBeforeRun;
     QString inputSha;
     QString feffInpSha;
+    // The feff.inp of the good run whose record the last start removed.
+    QString recordedFeffInpSha;
     bool shown = false;
     quint32 curveRgb = 0;
 

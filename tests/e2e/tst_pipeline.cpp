@@ -201,6 +201,83 @@ private slots:
             qPrintable(QString::number(highest(y[1]))));
     }
 
+    // An input's own options (<input file name>.args beside it) follow ATOMS_ARG on the
+    // converter's command line, so that they override its words; the .args file is no job.
+    // Added before a second run, they make a new feff.inp, which is no edit of the user's;
+    // an option the converter refuses fails the job with the converter's own words.
+    void inputOptionsFile_data()
+    {
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<QString>("atoms");
+        QTest::addColumn<QString>("converterSaid"); // empty: a good run
+        QTest::newRow("a smaller cluster") << "--radius 3.5"
+                                           << "A. Finished"
+                                           << "";
+        QTest::newRow("an option it does not take") << "--edgy K"
+                                                    << "A. Failed"
+                                                    << "unknown option '--edgy' (see --help)";
+        QTest::newRow("a value it does not take") << "--edge  Q\n"
+                                                  << "A. Failed"
+                                                  << "--edge needs K, L1, L2 or L3, not 'Q'";
+    }
+
+    void inputOptionsFile()
+    {
+        QFETCH(QString, options);
+        QFETCH(QString, atoms);
+        QFETCH(QString, converterSaid);
+        QTemporaryDir run;
+        const QString dir = run.path();
+        const QString input = dir + "/00-Cif/ZnO.cif";
+        const QString job = dir + "/00-Res/ZnO";
+        QVERIFY(QDir().mkpath(dir + "/00-Cif"));
+        QVERIFY(QFile::copy(testData("cif/ZnO_mp-2133.cif"), input));
+        QVERIFY(writeFile(dir + "/config.cfg",
+            QString("ATOMS_EXE %1\nATOMS_ARG \"--radius 6\"\nFEFF_EXE /usr/bin/feff6\n")
+                .arg(ORBELIN_ATOMS)
+                .toUtf8()));
+        auto runBatch = [&](QString *errors) {
+            QProcess orbelin;
+            orbelin.setWorkingDirectory(dir);
+            orbelin.start(ORBELIN_EXE, { "-batch", "-e" });
+            orbelin.waitForFinished(120000);
+            *errors = QString::fromUtf8(orbelin.readAllStandardError());
+            return QString::fromUtf8(orbelin.readAllStandardOutput())
+                .split('\n', Qt::SkipEmptyParts);
+        };
+        auto atomCount = [](const QByteArray &feffInp) {
+            const QString text = QString::fromUtf8(feffInp);
+            const int atomsCard = text.indexOf("ATOMS");
+            return atomsCard < 0 ? -1 : text.mid(atomsCard).count('\n');
+        };
+        QString errors;
+        QCOMPARE(runBatch(&errors).size(), 1);
+        const QByteArray firstInp = readFile(job + "/feff.inp");
+        QVERIFY(atomCount(firstInp) > 0);
+
+        QVERIFY(writeFile(input + ".args", options.toUtf8()));
+        const QStringList lines = runBatch(&errors);
+        QCOMPARE(lines.size(), 1);
+        const QStringList f = lines.first().split('\t');
+        QCOMPARE(f.mid(0, 3),
+            QStringList(
+                { input, atoms, converterSaid.isEmpty() ? "F. Finished" : "F. Not Running" }));
+        QVERIFY2(errors.contains(QString("The job of %1 uses the converter options in %1.args : %2")
+                                     .arg(input, options.simplified())),
+            qPrintable(errors));
+        QVERIFY2(!errors.contains("Kept the edited"), qPrintable(errors));
+        QVERIFY(!QFile::exists(job + "/feff.inp.~1~"));
+        if (converterSaid.isEmpty()) {
+            QVERIFY2(atomCount(readFile(job + "/feff.inp")) < atomCount(firstInp),
+                qPrintable(readFile(job + "/feff.inp")));
+        } else {
+            QVERIFY2(errors.contains(QString("Atoms in %1 : orbelin-atoms: error: %2: %3")
+                                         .arg(job, input, converterSaid)),
+                qPrintable(errors));
+            QCOMPARE(readFile(job + "/feff.inp"), firstInp);
+        }
+    }
+
     // FEFF 8.5L (Debian's feff8l) in place of FEFF 6: its chi.dat, whose heading is a comment,
     // reads as data, and the 9 A cluster that makes FEFF 6 cut its path list is computed whole.
     void feff8lOnSamples()

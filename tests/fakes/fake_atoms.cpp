@@ -8,6 +8,9 @@
 //   --kill-mid     print 60 % of the FEFF input, then end by SIGKILL
 //   --exit N       exit code (default 0)
 //   --log FILE     append start and end events to FILE
+//   --say-args     print its arguments first, one line "fake atoms arguments: A|B|..."
+// An option it does not know, as any word starting with "--no-such", it refuses as a
+// converter does: one line on standard error, exit code 2.
 #include "fakeoptions.h"
 
 #include <csignal>
@@ -29,6 +32,18 @@ int main(int argc, char **argv)
         opt.addDirectives(text);
 
     logEvent(opt.text("log"), "start");
+    for (const std::string &word : words)
+        if (word.rfind("--no-such", 0) == 0) {
+            std::cerr << "fake atoms: error: unknown option '" << word << "'\n";
+            logEvent(opt.text("log"), "end");
+            return 2;
+        }
+    if (opt.has("say-args")) {
+        std::string joined;
+        for (const std::string &word : words)
+            joined += (joined.empty() ? "" : "|") + word;
+        std::cout << "fake atoms arguments: " << joined << "\n";
+    }
     sleepMs(opt.number("delay-ms", 0));
 
     std::string out;
