@@ -4,6 +4,7 @@
 #include "job.h"
 #include "joblist.h"
 #include "showchi.h"
+#include "textappend.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -18,6 +19,9 @@ Gui::Gui(QWidget *parent)
     setupUi(this);
     jobs = new JobList(ScrollA1, scrollAreaWidgetContents_2);
     ProcList->addWidget(jobs, 0, 0);
+    // The log is a record: new lines go to its end, and nothing of it is edited or undone.
+    LogMsg->setReadOnly(true);
+    LogMsg->setUndoRedoEnabled(false);
     showChi = new ShowChi(nullptr);
     showChi->show();
     connect(DropCif, &DropArea::dropped, this, &Gui::droppedCifFiles);
@@ -56,7 +60,7 @@ void Gui::revealJob(int index)
 void Gui::log(const QString &msg)
 {
     qDebug().noquote() << msg;
-    LogMsg->insertPlainText(msg + "\n");
+    appendAtEnd(LogMsg, msg + "\n");
 }
 
 void Gui::addJob(Job *job)

@@ -1,6 +1,7 @@
 #include "demeter.h"
 
 #include "job.h"
+#include "textappend.h"
 
 #include <QStyleOptionFrame>
 
@@ -38,17 +39,6 @@ void setStatus(QLineEdit *field, const QString &text, const char *style)
         field->setStyleSheet(sheet);
 }
 
-// Inserts at the area's cursor outside the undo history: program output and copied
-// inputs are no edits of the user's, and recording them costs time and memory. (Turning
-// the history off clears it, so edits made before the insertion cannot be undone.)
-void insertUnrecorded(QTextEdit *area, const QString &text)
-{
-    const bool undo = area->isUndoRedoEnabled();
-    area->setUndoRedoEnabled(false);
-    area->insertPlainText(text);
-    area->setUndoRedoEnabled(undo);
-}
-
 void fillUnrecorded(QTextEdit *area, const QString &text)
 {
     area->setPlainText(text);
@@ -65,6 +55,9 @@ Demeter::Demeter(QWidget *parent)
     // FEFF's output area keeps the last lines, as a terminal does: a run that floods it
     // would otherwise make every insertion lay out millions of lines.
     ResFeff->document()->setMaximumBlockCount(Job::feffLinesKept());
+    // FEFF's output is a record of its run; the Atoms area stays editable: it is the
+    // feff.inp editor.
+    ResFeff->setReadOnly(true);
     setStatus(
         AtomsStat, Job::statusText(Job::Program::Atoms, Job::Status::NotRunning), stoppedStyle);
     setStatus(FeffStat, Job::statusText(Job::Program::Feff, Job::Status::NotRunning), stoppedStyle);
@@ -271,9 +264,9 @@ void Demeter::fill(Area area)
 void Demeter::appendTo(Area area, const QString &text)
 {
     if (area == Area::Atoms && atomsFilled)
-        insertUnrecorded(ResAtoms, text);
+        appendAtEnd(ResAtoms, text);
     else if (area == Area::Feff && feffFilled)
-        insertUnrecorded(ResFeff, text);
+        appendAtEnd(ResFeff, text);
 }
 
 // What the user typed into the Atoms area stays with the job when the area goes.

@@ -243,22 +243,81 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "");
         gui.log("");
         QCOMPARE(log->toPlainText(), QString("first\nends in a break\n\n\n"));
+    }
 
-        // The user has clicked at the start: the next line goes there.
-        QTextCursor cursor = log->textCursor();
-        cursor.movePosition(QTextCursor::Start);
-        log->setTextCursor(cursor);
-        QTest::ignoreMessage(QtDebugMsg, "top");
-        gui.log("top");
-        QVERIFY(log->toPlainText().startsWith("top\nfirst\n"));
+    // The log stays whole whatever the user does in it: a new line goes to its end, the
+    // user's cursor and selection stay, and the view follows the newest line unless the
+    // user has scrolled away from it.
+    void logStaysWhole_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("follows");
+        QTest::newRow("clicked into an old line") << "click" << true;
+        QTest::newRow("selected a word of an old line") << "select" << true;
+        QTest::newRow("typed into the log") << "type" << true;
+        QTest::newRow("scrolled to the top") << "top" << false;
+        QTest::newRow("scrolled up a little and clicked there") << "up and click" << false;
+    }
 
-        // A selection is replaced.
-        cursor.movePosition(QTextCursor::Start);
-        cursor.movePosition(QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
-        log->setTextCursor(cursor);
-        QTest::ignoreMessage(QtDebugMsg, "new");
-        gui.log("new");
-        QVERIFY(log->toPlainText().startsWith("new\n\nfirst\n"));
+    void logStaysWhole()
+    {
+        QFETCH(QString, user);
+        QFETCH(bool, follows);
+        MainWindow window;
+        Gui &gui = window.gui;
+        gui.resize(800, 600);
+        gui.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&gui));
+        auto *log = gui.findChild<QTextEdit *>("LogMsg");
+        QScrollBar *bar = log->verticalScrollBar();
+        QStringList earlier;
+        for (int i = 1; i <= 300; ++i)
+            earlier << QString("message %1").arg(i);
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(earlier.join('\n')));
+        gui.log(earlier.join('\n'));
+        // So long a text is laid out in steps; the view stays at its end meanwhile.
+        QTRY_COMPARE(
+            bar->maximum() + log->viewport()->height(), int(log->document()->size().height()));
+        QCOMPARE(bar->value(), bar->maximum()); // the newest line in view
+        QVERIFY(bar->maximum() > 0);
+
+        // The topmost line in view, an old one.
+        const QPoint oldLine(20, log->fontMetrics().height() / 2 + 4);
+        if (user == "click") {
+            QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, oldLine);
+        } else if (user == "select") {
+            QTest::mouseDClick(log->viewport(), Qt::LeftButton, {}, oldLine);
+            QVERIFY(log->textCursor().selectedText().startsWith("message"));
+        } else if (user == "type") {
+            QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, oldLine);
+            QTest::keyClicks(log->viewport(), "typed");
+            QCOMPARE(log->toPlainText(), earlier.join('\n') + "\n");
+        } else if (user == "top") {
+            bar->setValue(0);
+        } else {
+            bar->setValue(bar->maximum() - 3 * bar->singleStep());
+            QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, oldLine);
+        }
+        const QTextCursor cursor = log->textCursor();
+        const int scrolled = bar->value();
+        if (user != "top")
+            QVERIFY(cursor.position() < log->document()->characterCount() - 1); // not at the end
+
+        // A job restarted meanwhile logs a line, and another.
+        for (const char *line : { "restarted", "newest" }) {
+            QTest::ignoreMessage(QtDebugMsg, line);
+            gui.log(line);
+        }
+        QCOMPARE(log->toPlainText(), earlier.join('\n') + "\nrestarted\nnewest\n");
+        QCOMPARE(log->textCursor().position(), cursor.position());
+        QCOMPARE(log->textCursor().anchor(), cursor.anchor());
+        QCOMPARE(log->textCursor().selectedText(), cursor.selectedText());
+        if (follows) {
+            QCOMPARE(bar->value(), bar->maximum());
+            QVERIFY(bar->value() > scrolled);
+        } else {
+            QCOMPARE(bar->value(), scrolled);
+        }
     }
 
     void jobLogReachesTheLog()
