@@ -249,8 +249,10 @@ private slots:
                                          .toUtf8());
         QVERIFY(writeFile(dir + "/00-Cif/c.cif",
             severalInputs({ "site-a=1=x", "site-b=1=x", "site-c=1=x", "site-d=1=x" })));
-        for (const char *name : { "a.inp", "b.inp" })
-            QVERIFY(writeFile(dir + "/00-Inp/" + name, "x"));
+        // a outlasts the others, so that each later start has a place of its own that
+        // frees well apart from the others (the stand-ins note their own start times).
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "fake: --delay-ms 600"));
+        QVERIFY(writeFile(dir + "/00-Inp/b.inp", "x"));
         Body *b = makeBody();
         Job *several = b->jobs().at(0);
         const Job *single = b->jobs().at(1);
