@@ -3,7 +3,15 @@
 #include "job.h"
 #include "textappend.h"
 
+#include <QColorDialog>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStyleOptionFrame>
+#include <QUrl>
 
 namespace {
 
@@ -76,6 +84,11 @@ Demeter::Demeter(QWidget *parent)
         [this](bool on) { emit areaToggled(Area::Feff, on); });
     connect(SaveFeffInp, &QPushButton::clicked, this, &Demeter::setupFeffInpFile);
     connect(FeffRestart, &QPushButton::clicked, this, &Demeter::reStartFeff);
+    connect(ColorSel, &QPushButton::clicked, this, &Demeter::chooseColor);
+    // A right click anywhere on the top line is the row's: its fields and buttons defer
+    // to it.
+    for (QWidget *child : frame->findChildren<QWidget *>())
+        child->setContextMenuPolicy(Qt::NoContextMenu);
 }
 
 // The form's widths (80 pixels for a status, 45 for "Color") suit a compact Windows font;
@@ -142,6 +155,7 @@ void Demeter::showJob(Job *job)
 
     TargetName->setText(job->inputPath());
     TargetName->end(false);
+    showTargetToolTip();
     showStatus();
     showColor();
     const QSignalBlocker blocker(Show);
@@ -160,6 +174,10 @@ void Demeter::showJob(Job *job)
     connect(job, &Job::feffOutputCleared, this, [this] {
         if (feffFilled)
             ResFeff->clear();
+    });
+    connect(job, &Job::atomsOutputCleared, this, [this] {
+        if (atomsFilled)
+            ResAtoms->clear();
     });
     if (ShowResAtoms->isChecked())
         fill(Area::Atoms);
@@ -285,8 +303,116 @@ void Demeter::setupFeffInpFile()
         shownJob->writeFeffInp(atomsFilled ? ResAtoms->toPlainText() : shownJob->atomsText());
 }
 
+// The path field is cut from the left; its tooltip tells the whole input path and the
+// working directory, where two inputs of one name differ.
+void Demeter::showTargetToolTip()
+{
+    TargetName->setToolTip(tr("%1\nWorking folder: %2")
+                               .arg(shownJob->inputPath(), shownJob->workingDirectory()));
+}
+
+// A restart runs the feff.inp on disk. Edits of the Atoms area that were not written to
+// it would be silently left out: the user chooses.
 void Demeter::reStartFeff()
 {
-    if (shownJob)
+    if (!shownJob || !shownJob->canRestartFeff())
+        return;
+    const QString areaText = atomsFilled ? ResAtoms->toPlainText() : shownJob->atomsText();
+    if (areaText == shownJob->feffInpSourceText()) {
         shownJob->reStartFeff();
+        return;
+    }
+    auto *question = new QMessageBox(QMessageBox::Question, tr("FeFF restart"),
+        tr("The Atoms area of %1 differs from the feff.inp on disk.").arg(shownJob->inputName()),
+        QMessageBox::NoButton, this);
+    question->setObjectName("RestartQuestion");
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *update = question->addButton(tr("Update and run"), QMessageBox::AcceptRole);
+    QPushButton *onDisk = question->addButton(tr("Run the file on disk"), QMessageBox::AcceptRole);
+    question->addButton(QMessageBox::Cancel);
+    question->setDefaultButton(update);
+    const QPointer<Job> job = shownJob;
+    connect(question, &QMessageBox::buttonClicked, this,
+        [job, areaText, update, onDisk](QAbstractButton *button) {
+            if (!job || !job->canRestartFeff() || (button != update && button != onDisk))
+                return;
+            if (button == update && !job->writeFeffInp(areaText))
+                return;
+            job->reStartFeff();
+        });
+    question->open();
+}
+
+void Demeter::chooseColor()
+{
+    if (!shownJob)
+        return;
+    auto *dialog = new QColorDialog(ColorDisp->bgColor, this);
+    dialog->setObjectName("CurveColorDialog");
+    dialog->setWindowTitle(tr("Curve colour of %1").arg(shownJob->inputName()));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    const QPointer<Job> job = shownJob;
+    connect(dialog, &QColorDialog::colorSelected, this, [job](const QColor &colour) {
+        if (job && colour.isValid())
+            job->setCurveColor(colour.rgba());
+    });
+    dialog->open();
+}
+
+void Demeter::editConverterOptions()
+{
+    if (!shownJob)
+        return;
+    auto *dialog = new QInputDialog(this);
+    dialog->setObjectName("ConverterOptionsDialog");
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(tr("Converter options"));
+    dialog->setLabelText(tr("Options of the converter for %1, after those of ATOMS_ARG:")
+                             .arg(shownJob->inputName()));
+    dialog->setTextValue(shownJob->inputOptions().join(QLatin1Char(' ')));
+    const QPointer<Job> job = shownJob;
+    connect(dialog, &QInputDialog::textValueSelected, this, [job](const QString &line) {
+        if (job)
+            job->setInputOptions(line.trimmed());
+    });
+    dialog->open();
+}
+
+QMenu *Demeter::makeContextMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName("RowMenu");
+    if (!shownJob)
+        return menu;
+    const QString dir = shownJob->workingDirectory();
+    menu->addAction(tr("Open working folder"), this,
+        [dir] { QDesktopServices::openUrl(QUrl::fromLocalFile(dir)); });
+    QAction *options = menu->addAction(tr("Converter options…"), this,
+        &Demeter::editConverterOptions);
+    // A FEFF input has no converter; a running one keeps the options it started with.
+    options->setEnabled(shownJob->kind() == Job::AtomsInput && !shownJob->isRunning());
+    const QPointer<Job> job = shownJob;
+    if (shownJob->isRunning()) {
+        menu->addSeparator();
+        menu->addAction(tr("Stop"), this, [job] {
+            if (job)
+                job->stop();
+        });
+    } else if (shownJob->isWaiting()) {
+        menu->addSeparator();
+        menu->addAction(tr("Skip"), this, [job] {
+            if (job)
+                job->stop();
+        });
+    }
+    return menu;
+}
+
+void Demeter::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (!shownJob)
+        return;
+    QMenu *menu = makeContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
 }

@@ -7,9 +7,13 @@
 #include <QFrame>
 #include <QPointer>
 
+class QMenu;
+
 // A job's row in the main window: its input, the status of its two programs, the
-// buttons to rewrite feff.inp and to run FEFF again, its output areas and the Show box.
-// A row shows one job at a time; a long list reuses its rows for the jobs in view.
+// buttons to rewrite feff.inp and to run FEFF again, its output areas and the Show box;
+// its context menu opens the working folder, edits the converter options and stops or
+// skips the job. A row shows one job at a time; a long list reuses its rows for the jobs
+// in view. Its questions and dialogs are window-modal and never block the event loop.
 class Demeter : public QFrame, private Ui_Demeter
 {
     Q_OBJECT
@@ -31,6 +35,9 @@ public:
     // A marked row (the job of a curve clicked in the plot) stands out in a light tint.
     void setMarked(bool marked);
 
+    // The row's context menu for the job it shows now, as a right click pops it up.
+    QMenu *makeContextMenu();
+
 signals:
     // The user ticked or cleared a box of an output area.
     void areaToggled(Demeter::Area area, bool on);
@@ -40,8 +47,14 @@ private slots:
     void showResFeff(bool f);
     void setupFeffInpFile();
     void reStartFeff();
+    void chooseColor();
+    void editConverterOptions();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    void showTargetToolTip();
     void fitFieldsToTexts();
     void showStatus();
     void showColor();

@@ -913,32 +913,33 @@ bool Job::replaceFeffInp(const QString &dir, const QByteArray &bytes, const QStr
     return true;
 }
 
-void Job::writeFeffInp(const QString &atomsAreaText)
+bool Job::writeFeffInp(const QString &atomsAreaText)
 {
     if (hasInputRuns()) {
         emit log(demeterTr("The %1 FEFF inputs of %2 are in its subdirectories (%3): edit those, "
                            "then restart")
                      .arg(inputRuns->size())
                      .arg(workDir, inputRuns->names().join(", ")));
-        return;
+        return false;
     }
     const QString text = textFromMarker(atomsAreaText);
     QTextCodec *codec = feffInpCodec ? feffInpCodec : fileTextCodec();
     const QString path = joinPath(workDir, "feff.inp");
     if (QFileInfo(path).isDir() || isWriteProtected(path)) {
         emit log(demeterTr("Can not open feff.inp for %1").arg(path));
-        return;
+        return false;
     }
     QString error;
     bool opened = false;
     if (!writeFileAtomically(path, codec->fromUnicode(text), &error, &opened)) {
         emit log(opened ? demeterTr("Can not write %1 : %2").arg(path, error)
                         : demeterTr("Can not open feff.inp for %1").arg(path));
-        return;
+        return false;
     }
     feffInpWritten = true;
     updatedAreaText = atomsAreaText;
     feffInpFromUpdate = true;
+    return true;
 }
 
 QString Job::feffInpSourceText() const

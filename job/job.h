@@ -114,8 +114,9 @@ public:
     int feffRunCount() const;
 
     // Writes feff.inp from the Atoms area's text, from the marker on. A job of several
-    // inputs writes none: their feff.inp files are in their subdirectories.
-    void writeFeffInp(const QString &atomsAreaText);
+    // inputs writes none: their feff.inp files are in their subdirectories. False, and
+    // logged, when no feff.inp was written.
+    bool writeFeffInp(const QString &atomsAreaText);
     // The Atoms-area text that feff.inp was last written from: the converter's output or
     // the copied input, or the text of the last writeFeffInp().
     QString feffInpSourceText() const;

@@ -163,6 +163,56 @@
         <source>demeter</source>
         <translation>Demeter</translation>
     </message>
+    <message>
+        <source>%1
+Working folder: %2</source>
+        <translation>%1
+作業フォルダ: %2</translation>
+    </message>
+    <message>
+        <source>FeFF restart</source>
+        <translation>FeFF再起動</translation>
+    </message>
+    <message>
+        <source>The Atoms area of %1 differs from the feff.inp on disk.</source>
+        <translation>%1 の Atoms 欄はディスク上の feff.inp と異なります。</translation>
+    </message>
+    <message>
+        <source>Update and run</source>
+        <translation>更新して実行</translation>
+    </message>
+    <message>
+        <source>Run the file on disk</source>
+        <translation>ディスク上のファイルで実行</translation>
+    </message>
+    <message>
+        <source>Curve colour of %1</source>
+        <translation>%1 の曲線の色</translation>
+    </message>
+    <message>
+        <source>Converter options</source>
+        <translation>変換オプション</translation>
+    </message>
+    <message>
+        <source>Options of the converter for %1, after those of ATOMS_ARG:</source>
+        <translation>%1 の変換オプション (ATOMS_ARG の後に付きます):</translation>
+    </message>
+    <message>
+        <source>Open working folder</source>
+        <translation>作業フォルダを開く</translation>
+    </message>
+    <message>
+        <source>Converter options…</source>
+        <translation>変換オプション…</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <translation>スキップ</translation>
+    </message>
 </context>
 <context>
     <name>Gui</name>

@@ -3,7 +3,11 @@
 #include "testutil.h"
 
 #include <QCheckBox>
+#include <QColorDialog>
+#include <QInputDialog>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -113,10 +117,146 @@ private slots:
         boxAtoms->click();
         QVERIFY(!resAtoms->isHidden());
 
-        const QString before = text(row, "AtomsStat") + text(row, "FeffStat");
+        // The path field's tooltip tells where the job works; the colour chosen is the
+        // curve's and the swatch's.
+        const QString tip = row->findChild<QLineEdit *>("TargetName")->toolTip();
+        QVERIFY2(tip.contains(dir + "/x.cif") && tip.contains(job.workingDirectory()),
+            qPrintable(tip));
+        QSignalSpy colorChanges(&job, &Job::colorChanged);
         click(row, "ColorSel");
-        QCOMPARE(text(row, "AtomsStat") + text(row, "FeffStat"), before);
+        auto *dialog = row->findChild<QColorDialog *>("CurveColorDialog");
+        QVERIFY(dialog && dialog->isVisible());
+        dialog->setCurrentColor(QColor(12, 34, 56));
+        dialog->accept();
+        QCOMPARE(colorChanges.count(), 1);
+        QCOMPARE(job.curveColor(), QColor(12, 34, 56).rgba());
+        QCOMPARE(row->findChild<DispA *>("ColorDisp")->bgColor, QColor(12, 34, 56));
         QCOMPARE(job.state(), 1);
+    }
+
+    // A right click on the row offers what its job can do now; the last entry is taken.
+    void rowMenu_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("directive"); // of the stand-ins, in the input
+        QTest::addColumn<bool>("run");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<int>("outcome");
+        const QString open = "Open working folder";
+        const QString options = "Converter options…";
+        QTest::newRow("waiting") << 1 << "" << false << QStringList { open, options, "Skip" }
+                                 << int(Job::Outcome::Skipped);
+        QTest::newRow("FEFF running") << 6 << "fake: --hang" << true
+                                      << QStringList { open, "Stop" }
+                                      << int(Job::Outcome::Stopped);
+        QTest::newRow("Atoms running") << 1 << "fake: --delay-ms 60000" << true
+                                       << QStringList { open, "Stop" }
+                                       << int(Job::Outcome::Stopped);
+        // New options run the converter again with them after ATOMS_ARG.
+        QTest::newRow("finished, new options")
+            << 1 << "" << true << QStringList { open, options } << int(Job::Outcome::Ok);
+    }
+
+    void rowMenu()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, directive);
+        QFETCH(bool, run);
+        QFETCH(QStringList, entries);
+        QFETCH(int, outcome);
+        const QString dir = freshDir();
+        const QString input = dir + "/x" + (kind == 1 ? ".cif" : ".inp");
+        QVERIFY(writeFile(input, directive.toUtf8() + "\n"));
+        const RunSettings settings = fakeSettings(dir + "/res", { "--say-args" });
+        ShownJob shown(&settings, QFileInfo(input), kind);
+        Job &job = shown.job;
+        if (run)
+            job.start();
+        if (outcome == int(Job::Outcome::Ok))
+            QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        else if (run)
+            QTRY_VERIFY_WITH_TIMEOUT(job.isRunning(), runTimeout);
+
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2));
+        QApplication::sendEvent(shown.row.findChild<QLineEdit *>("TargetName"), &click);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QStringList shownEntries;
+        QList<QAction *> actions;
+        for (QAction *action : menu->actions())
+            if (!action->isSeparator() && action->isEnabled()) {
+                shownEntries << action->text();
+                actions << action;
+            }
+        QCOMPARE(shownEntries, entries);
+        actions.last()->trigger();
+        menu->close();
+
+        if (entries.last() == "Converter options…") {
+            auto *dialog = shown.row.findChild<QInputDialog *>("ConverterOptionsDialog");
+            QVERIFY(dialog && dialog->isVisible());
+            dialog->setTextValue("--radius 3");
+            dialog->accept();
+            QCOMPARE(readFile(input + ".args"), QByteArray("--radius 3\n"));
+            QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+            QVERIFY2(text(&shown.row, "ResAtoms").contains("arguments: --say-args|--radius|3|"),
+                qPrintable(text(&shown.row, "ResAtoms")));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        QCOMPARE(int(job.outcome()), outcome);
+        QVERIFY(!job.isRunning());
+        QCOMPARE(job.chi().valid, outcome == int(Job::Outcome::Ok));
+    }
+
+    // A restart with edits of the Atoms area not written to feff.inp asks what to run;
+    // with none it runs at once.
+    void restartWithUnsavedEdits_data()
+    {
+        QTest::addColumn<bool>("edit");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("runs");
+        QTest::addColumn<bool>("edited"); // feff.inp holds the edit
+        QTest::newRow("no edit: no question") << false << "" << true << false;
+        QTest::newRow("update and run") << true << "Update and run" << true << true;
+        QTest::newRow("the file on disk") << true << "Run the file on disk" << true << false;
+        QTest::newRow("cancel") << true << "Cancel" << false << false;
+    }
+
+    void restartWithUnsavedEdits()
+    {
+        QFETCH(bool, edit);
+        QFETCH(QString, answer);
+        QFETCH(bool, runs);
+        QFETCH(bool, edited);
+        const QString dir = freshDir();
+        QVERIFY(writeFile(dir + "/Cu.inp", "fake: \nATOMS\n"));
+        const RunSettings settings = fakeSettings(dir + "/res");
+        ShownJob shown(&settings, QFileInfo(dir + "/Cu.inp"), 6);
+        Job &job = shown.job;
+        job.start();
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        QSignalSpy started(&job, &Job::procStarted);
+        auto *area = shown.row.findChild<QTextEdit *>("ResAtoms");
+        if (edit) {
+            QTextCursor end = area->textCursor();
+            end.movePosition(QTextCursor::End);
+            end.insertText("   0.0 0.0 1.8 1\n");
+        }
+        click(&shown.row, "FeffRestart");
+        auto *question = shown.row.findChild<QMessageBox *>("RestartQuestion");
+        QCOMPARE(question != nullptr, edit);
+        if (question) {
+            QVERIFY(question->isVisible());
+            QAbstractButton *chosen = nullptr;
+            for (QAbstractButton *button : question->buttons())
+                if (button->text().remove('&') == answer)
+                    chosen = button;
+            QVERIFY(chosen);
+            chosen->click();
+        }
+        QCOMPARE(started.count(), runs ? 1 : 0);
+        QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
+        QCOMPARE(readFile(job.workingDirectory() + "/feff.inp").contains("1.8 1"), edited);
     }
 
     void cifJobRunsAtomsThenFeff()
