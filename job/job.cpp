@@ -656,7 +656,11 @@ void Job::giveBackSparePlace()
 void Job::finish(Outcome outcome, const QString &why)
 {
     lastOutcome = outcome;
+    // A status field shows the reason of its failure: the status is told again with it.
+    const bool newReason = reason != why;
     reason = why;
+    if (newReason)
+        emit statusChanged();
     if (outcome != Outcome::Resumed && clock.isValid())
         seconds = clock.elapsed() / 1000.0;
     emit ended();

@@ -764,6 +764,9 @@ private slots:
         const QStringList lines = spiedTexts(log);
         QVERIFY2(lines.contains(message.arg(job.workingDirectory())), qPrintable(lines.join('|')));
         QCOMPARE(job.failureReason().isEmpty(), chi);
+        // The failed field's tooltip is the reason, as the row shows it.
+        const char *failed = statuses.startsWith("A. Failed") ? "AtomsStat" : "FeffStat";
+        QCOMPARE(row->findChild<QLineEdit *>(failed)->toolTip(), job.failureReason());
         if (kind == 1 && !chi)
             QCOMPARE(readFile(dir + "/res/Cu/feff.inp"), QByteArray("the user's own\n"));
         QCOMPARE(QFileInfo::exists(job.workingDirectory() + "/orbelin-run.json"), chi);
