@@ -307,8 +307,8 @@ void Demeter::setupFeffInpFile()
 // working directory, where two inputs of one name differ.
 void Demeter::showTargetToolTip()
 {
-    TargetName->setToolTip(tr("%1\nWorking folder: %2")
-                               .arg(shownJob->inputPath(), shownJob->workingDirectory()));
+    TargetName->setToolTip(
+        tr("%1\nWorking folder: %2").arg(shownJob->inputPath(), shownJob->workingDirectory()));
 }
 
 // A restart runs the feff.inp on disk. Edits of the Atoms area that were not written to
@@ -387,8 +387,8 @@ QMenu *Demeter::makeContextMenu()
     const QString dir = shownJob->workingDirectory();
     menu->addAction(tr("Open working folder"), this,
         [dir] { QDesktopServices::openUrl(QUrl::fromLocalFile(dir)); });
-    QAction *options = menu->addAction(tr("Converter options…"), this,
-        &Demeter::editConverterOptions);
+    QAction *options
+        = menu->addAction(tr("Converter options…"), this, &Demeter::editConverterOptions);
     // A FEFF input has no converter; a running one keeps the options it started with.
     options->setEnabled(shownJob->kind() == Job::AtomsInput && !shownJob->isRunning());
     const QPointer<Job> job = shownJob;

@@ -120,8 +120,8 @@ private slots:
         // The path field's tooltip tells where the job works; the colour chosen is the
         // curve's and the swatch's.
         const QString tip = row->findChild<QLineEdit *>("TargetName")->toolTip();
-        QVERIFY2(tip.contains(dir + "/x.cif") && tip.contains(job.workingDirectory()),
-            qPrintable(tip));
+        QVERIFY2(
+            tip.contains(dir + "/x.cif") && tip.contains(job.workingDirectory()), qPrintable(tip));
         QSignalSpy colorChanges(&job, &Job::colorChanged);
         click(row, "ColorSel");
         auto *dialog = row->findChild<QColorDialog *>("CurveColorDialog");
@@ -146,12 +146,11 @@ private slots:
         const QString options = "Converter options…";
         QTest::newRow("waiting") << 1 << "" << false << QStringList { open, options, "Skip" }
                                  << int(Job::Outcome::Skipped);
-        QTest::newRow("FEFF running") << 6 << "fake: --hang" << true
-                                      << QStringList { open, "Stop" }
+        QTest::newRow("FEFF running") << 6 << "fake: --hang" << true << QStringList { open, "Stop" }
                                       << int(Job::Outcome::Stopped);
-        QTest::newRow("Atoms running") << 1 << "fake: --delay-ms 60000" << true
-                                       << QStringList { open, "Stop" }
-                                       << int(Job::Outcome::Stopped);
+        QTest::newRow("Atoms running")
+            << 1 << "fake: --delay-ms 60000" << true << QStringList { open, "Stop" }
+            << int(Job::Outcome::Stopped);
         // New options run the converter again with them after ATOMS_ARG.
         QTest::newRow("finished, new options")
             << 1 << "" << true << QStringList { open, options } << int(Job::Outcome::Ok);
