@@ -113,6 +113,9 @@ void Demeter::fitFieldsToTexts()
                      Job::Status::Running, Job::Status::Finished })
                 widest = qMax(widest,
                     AtomsStat->fontMetrics().horizontalAdvance(Job::statusText(program, status)));
+        // The progress of a job of several FEFF inputs, up to hundreds of runs.
+        widest = qMax(widest,
+            AtomsStat->fontMetrics().horizontalAdvance(tr("F. Running %1/%2").arg(888).arg(888)));
         QStyleOptionFrame option;
         option.initFrom(AtomsStat);
         option.lineWidth
