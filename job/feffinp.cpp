@@ -128,8 +128,8 @@ void TroubleLines::scan(const QStringRef &line)
             alternatives << QRegularExpression::escape(QLatin1String(phrase));
         // One expression for every phrase: a FEFF run prints thousands of lines, and one
         // case-blind search per phrase and line cost more than reading the output itself.
-        QRegularExpression all(alternatives.join(QLatin1Char('|')),
-            QRegularExpression::CaseInsensitiveOption);
+        QRegularExpression all(
+            alternatives.join(QLatin1Char('|')), QRegularExpression::CaseInsensitiveOption);
         all.optimize();
         return all;
     }();
