@@ -27,6 +27,7 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QTextDocument>
+#include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QTranslator>
 
@@ -130,7 +131,7 @@ Measure runJob(const Config &cfg, bool flushLines, bool shown)
     settle();
     m.settled = now() - t0;
 
-    const QString text = row ? row->findChild<QTextEdit *>("ResFeff")->toPlainText() : job->feffText();
+    const QString text = row ? row->findChild<QPlainTextEdit *>("ResFeff")->toPlainText() : job->feffText();
     const QString last = QString("line %1 ").arg(cfg.lines - 1);
     // The area keeps the last 10,000 lines of a longer output.
     m.ok = text.contains(last) && text.size() >= qMin(cfg.lines, 9990) * cfg.width

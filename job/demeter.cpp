@@ -47,7 +47,7 @@ void setStatus(QLineEdit *field, const QString &text, const char *style)
         field->setStyleSheet(sheet);
 }
 
-void fillUnrecorded(QTextEdit *area, const QString &text)
+template <class Area> void fillUnrecorded(Area *area, const QString &text)
 {
     area->setPlainText(text);
     area->moveCursor(QTextCursor::End);
@@ -61,7 +61,8 @@ Demeter::Demeter(QWidget *parent)
     setupUi(this);
     fitFieldsToTexts();
     // FEFF's output area keeps the last lines, as a terminal does: a run that floods it
-    // would otherwise make every insertion lay out millions of lines.
+    // would otherwise make every insertion lay out millions of lines. A plain text area lays
+    // out only the lines in view; a rich one laid out every line as it arrived.
     ResFeff->document()->setMaximumBlockCount(Job::feffLinesKept());
     // FEFF's output is a record of its run; the Atoms area stays editable: it is the
     // feff.inp editor.

@@ -1,5 +1,6 @@
 #include "textappend.h"
 
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -26,9 +27,7 @@ void followEnd(QScrollBar *bar)
     });
 }
 
-} // namespace
-
-void appendAtEnd(QTextEdit *area, const QString &text)
+template <class Area> void appendAtEndOf(Area *area, const QString &text)
 {
     followEnd(area->verticalScrollBar());
     const bool undo = area->isUndoRedoEnabled();
@@ -38,3 +37,9 @@ void appendAtEnd(QTextEdit *area, const QString &text)
     end.insertText(text);
     area->setUndoRedoEnabled(undo);
 }
+
+} // namespace
+
+void appendAtEnd(QTextEdit *area, const QString &text) { appendAtEndOf(area, text); }
+
+void appendAtEnd(QPlainTextEdit *area, const QString &text) { appendAtEndOf(area, text); }

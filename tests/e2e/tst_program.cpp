@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
@@ -240,7 +241,7 @@ private slots:
 
         Demeter *row = gui->jobList()->rowFor(body.jobs().at(1));
         row->findChild<QCheckBox *>("ShowResFeff")->click();
-        const QString shown = row->findChild<QTextEdit *>("ResFeff")->toPlainText();
+        const QString shown = row->findChild<QPlainTextEdit *>("ResFeff")->toPlainText();
         const QStringList panel = shown.split('\n');
         QCOMPARE(panel.size(), lines);
         QCOMPARE(panel.value(panel.size() - 2), QString(" feff done"));

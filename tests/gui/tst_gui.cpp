@@ -51,7 +51,7 @@ private:
     static QCheckBox *box(Demeter *row, const char *name) { return row->findChild<QCheckBox *>(name); }
     static bool areaShown(Demeter *row, const char *name)
     {
-        return !row->findChild<QTextEdit *>(name)->isHidden();
+        return !row->findChild<QWidget *>(name)->isHidden();
     }
 
     static void drop(DropArea *target, const QList<QUrl> &urls)

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QPlainTextEdit>
 #include <QTextEdit>
 
 using namespace testutil;
@@ -37,6 +38,8 @@ private:
     {
         if (auto *edit = job->findChild<QLineEdit *>(name))
             return edit->text();
+        if (auto *plain = job->findChild<QPlainTextEdit *>(name))
+            return plain->toPlainText();
         return job->findChild<QTextEdit *>(name)->toPlainText();
     }
 
@@ -84,7 +87,7 @@ private slots:
         QVERIFY(QFileInfo(dir + "/res/Cu").isDir());
         QVERIFY(!job.chi().valid);
         QVERIFY(!row->findChild<QTextEdit *>("ResAtoms")->isHidden());
-        QVERIFY(!row->findChild<QTextEdit *>("ResFeff")->isHidden());
+        QVERIFY(!row->findChild<QPlainTextEdit *>("ResFeff")->isHidden());
 
         // No status is ever cut, whatever the font: a cut "A. Not Running" reads "Running".
         for (const char *name : {"AtomsStat", "FeffStat"}) {
@@ -851,7 +854,7 @@ private slots:
         QCOMPARE(lines.at(1), QString("line 0 ").leftJustified(79, 'x'));
         QCOMPARE(lines.at(5000), QString("line 4999 ").leftJustified(79, 'x'));
         // Program output is no edit of the user's: undo cannot take it away.
-        QVERIFY(!row->findChild<QTextEdit *>("ResFeff")->document()->isUndoAvailable());
+        QVERIFY(!row->findChild<QPlainTextEdit *>("ResFeff")->document()->isUndoAvailable());
     }
 
     void realFeff()

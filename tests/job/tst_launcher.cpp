@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QPlainTextEdit>
 #include <QTextEdit>
 
 using namespace testutil;
@@ -114,7 +115,7 @@ private slots:
         QCOMPARE(cleared.count(), earlierGoodRun ? 1 : 0);
         QCOMPARE(readFile(work + "/chi.dat"), oldChi); // left for the user, not deleted
         // What the launcher said is in the job's FEFF output, and its error line in the log.
-        const QString output = shown.row.findChild<QTextEdit *>("ResFeff")->toPlainText();
+        const QString output = shown.row.findChild<QPlainTextEdit *>("ResFeff")->toPlainText();
         if (mode == "down") {
             QVERIFY2(output.contains(controllerDown), qPrintable(output));
             QVERIFY2(lines.contains(QString("FeFF in %1 : %2").arg(work, controllerDown)),
