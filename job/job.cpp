@@ -114,9 +114,7 @@ bool Job::setInputOptions(const QString &line)
                   .arg(inputPath(), path, ownOptions.join(QLatin1Char(' '))));
     // The job runs from the start, as a new one: its earlier output and result were made
     // with the options before.
-    feffTail.clear();
-    feffOutputColumn = 0;
-    emit feffOutputCleared();
+    clearFeffOutput();
     atomsOutputText.clear();
     hasAtomsEdit = false;
     emit atomsOutputCleared();
@@ -306,9 +304,7 @@ void Job::reStartFeff()
 {
     if (!canRestartFeff())
         return;
-    feffTail.clear();
-    feffOutputColumn = 0;
-    emit feffOutputCleared();
+    clearFeffOutput();
     jobState = FeffPending;
     waitingForPlace = true;
     if (!hasInputRuns()) {
@@ -618,6 +614,19 @@ void Job::finishInputRuns()
 void Job::failInputRuns(Outcome outcome, const QString &why)
 {
     emit log(why);
+    endWithoutChi(outcome, why);
+}
+
+void Job::clearFeffOutput()
+{
+    feffTail.clear();
+    feffOutputColumn = 0;
+    emit feffOutputCleared();
+}
+
+// Whatever FEFF left in chi.dat is no result: the job shows no curve and fails.
+void Job::endWithoutChi(Outcome outcome, const QString &why)
+{
     const bool hadCurve = chiData.valid;
     chiData.reset();
     setStatus(Program::Feff, Status::Failed);
@@ -788,13 +797,7 @@ void Job::feffEnded(const ProgramRun::End &end)
     for (const QString &line : feffTrouble.finish())
         emit log(demeterTr("FeFF in %1 : %2").arg(workDir, line));
     if (!why.isEmpty()) {
-        // Whatever a crashed, stopped or failing FEFF left in chi.dat is no result.
-        const bool hadCurve = chiData.valid;
-        chiData.reset();
-        setStatus(Program::Feff, Status::Failed);
-        if (hadCurve)
-            emit chiCleared();
-        finish(outcomeOf(end), why);
+        endWithoutChi(outcomeOf(end), why);
         return;
     }
     readFeffResult();
@@ -804,25 +807,22 @@ void Job::feffEnded(const ProgramRun::End &end)
 // in place, so only a chi.dat rewritten by this run counts as its result.
 void Job::readFeffResult()
 {
-    const bool hadCurve = chiData.valid;
     const QString chiPath = joinPath(workDir, "chi.dat");
+    ChiData fresh;
     QString why;
     if (FileStamp::of(chiPath) == chiBeforeRun) {
-        chiData.reset();
         why = demeterTr("FeFF wrote no new chi.dat in %1").arg(workDir);
     } else {
-        chiData.read(chiPath);
-        if (!chiData.valid)
+        fresh.read(chiPath);
+        if (!fresh.valid)
             why = demeterTr("chi.dat in %1 holds no data").arg(workDir);
     }
     if (!why.isEmpty()) {
         emit log(why);
-        setStatus(Program::Feff, Status::Failed);
-        if (hadCurve)
-            emit chiCleared();
-        finish(Outcome::NoChi, why);
+        endWithoutChi(Outcome::NoChi, why);
         return;
     }
+    chiData = std::move(fresh);
     setStatus(Program::Feff, Status::Finished);
     writeRecord();
     finish(Outcome::Ok, QString());

@@ -183,6 +183,8 @@ private:
     void inputRunOver();
     void finishInputRuns();
     void failInputRuns(Outcome outcome, const QString &why);
+    void endWithoutChi(Outcome outcome, const QString &why);
+    void clearFeffOutput();
     void setStatus(Program program, Status status);
     void finish(Outcome outcome, const QString &why);
     QString reportAbnormalEnd(
