@@ -67,6 +67,7 @@ Demeter::Demeter(QWidget *parent)
     // FEFF's output is a record of its run; the Atoms area stays editable: it is the
     // feff.inp editor.
     ResFeff->setReadOnly(true);
+    ResFeff->setUndoRedoEnabled(false);
     setStatus(
         AtomsStat, Job::statusText(Job::Program::Atoms, Job::Status::NotRunning), stoppedStyle);
     setStatus(FeffStat, Job::statusText(Job::Program::Feff, Job::Status::NotRunning), stoppedStyle);
@@ -395,16 +396,11 @@ QMenu *Demeter::makeContextMenu()
         = menu->addAction(tr("Converter options…"), this, &Demeter::editConverterOptions);
     // A FEFF input has no converter; a running one keeps the options it started with.
     options->setEnabled(shownJob->kind() == Job::AtomsInput && !shownJob->isRunning());
-    const QPointer<Job> job = shownJob;
-    if (shownJob->isRunning()) {
+    // Job::stop() ends a running program or takes a waiting job out of the queue.
+    if (shownJob->isRunning() || shownJob->isWaiting()) {
+        const QPointer<Job> job = shownJob;
         menu->addSeparator();
-        menu->addAction(tr("Stop"), this, [job] {
-            if (job)
-                job->stop();
-        });
-    } else if (shownJob->isWaiting()) {
-        menu->addSeparator();
-        menu->addAction(tr("Skip"), this, [job] {
+        menu->addAction(shownJob->isRunning() ? tr("Stop") : tr("Skip"), this, [job] {
             if (job)
                 job->stop();
         });

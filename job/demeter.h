@@ -35,9 +35,6 @@ public:
     // A marked row (the job of a curve clicked in the plot) stands out in a light tint.
     void setMarked(bool marked);
 
-    // The row's context menu for the job it shows now, as a right click pops it up.
-    QMenu *makeContextMenu();
-
 signals:
     // The user ticked or cleared a box of an output area.
     void areaToggled(Demeter::Area area, bool on);
@@ -54,6 +51,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    // The context menu for the job the row shows now.
+    QMenu *makeContextMenu();
     void showTargetToolTip();
     void fitFieldsToTexts();
     void showStatus();

@@ -25,7 +25,6 @@ InputOptions InputOptions::read(const QString &inputPath)
     const QFileInfo info(options.path);
     if (!info.exists() && !info.isSymLink())
         return options;
-    options.found = true;
     QFile file(options.path);
     if (!info.isFile())
         options.error = QCoreApplication::translate("Demeter", "not a regular file");

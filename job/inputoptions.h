@@ -10,7 +10,6 @@
 struct InputOptions
 {
     QString path;
-    bool found = false;
     // The file's words, split as ATOMS_ARG is, and joined by single blanks.
     QStringList words;
     QString line;
