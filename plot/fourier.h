@@ -4,35 +4,7 @@
 #include <QString>
 #include <QVector>
 
-// The taper applied to k^w chi(k) before its transform to R.
-enum class FtWindow { Hanning, Kaiser };
-
-// The window of the forward transform: kmin, kmax and the taper width dk (all in 1/A).
-struct FtParams
-{
-    double kmin = 3;
-    double kmax = 14;
-    double dk = 1;
-    FtWindow window = FtWindow::Hanning;
-
-    bool operator==(const FtParams &o) const
-    {
-        return kmin == o.kmin && kmax == o.kmax && dk == o.dk && window == o.window;
-    }
-    bool operator!=(const FtParams &o) const { return !(*this == o); }
-};
-
-namespace fourier {
-// The uniform grid k_n = n * gridStep, n < gridSize (zero-padded past the data).
-constexpr double gridStep = 0.05;
-constexpr int gridSize = 2048;
-// R_m = m * rStep for m < gridSize / 2, about 0.0307 A.
-double rStep();
-} // namespace fourier
-
-// The window's value at k: Hanning tapers with sin^2 and cos^2 over dk around kmin and
-// kmax; Kaiser-Bessel is I0-shaped over kmin - dk/2 .. kmax + dk/2. Zero outside.
-double windowValue(const FtParams &ft, double k);
+#include "xafsft.h"
 
 // chi on the uniform grid by linear interpolation between the data's points (k ascending),
 // zero below the first and above the last point.
