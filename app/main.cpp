@@ -1,6 +1,6 @@
 #include "batchrun.h"
 #include "body.h"
-#include "chiplot.h"
+#include "curvesource.h"
 #include "language.h"
 #include "paramstore.h"
 #include "plotview.h"

@@ -10,7 +10,6 @@
 #include <QVector>
 
 class ChCoord;
-class Job;
 class QPainter;
 
 // One curve to plot: a job's series in the job's colour, named after its input.
@@ -52,12 +51,5 @@ bool saveFittedPlot(const QString &path, const QSize &size, PlotSpace space,
 // mapping of coord, if within maxPixels of it; -1 for none.
 int nearestSeries(
     const QVector<Series> &series, const ChCoord &coord, double px, double py, double maxPixels);
-
-// The curves of the jobs that have data, in the view, each in its colour or, where no
-// plot window has given it one, in the palette's colour for its place among the jobs.
-QVector<PlotCurve> jobCurves(const QVector<Job *> &jobs, const PlotView &view, SeriesCache &cache);
-// Those curves, fitted, on a white picture of the given size (PNG, or SVG for ".svg").
-bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
-    QString *error = nullptr, const QSize &size = QSize(800, 500));
 
 #endif

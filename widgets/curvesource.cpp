@@ -1,6 +1,7 @@
 // The only code of the plot that knows the job class.
 #include "curvesource.h"
 
+#include "ccolors.h"
 #include "job.h"
 #include "showchi.h"
 
@@ -31,4 +32,27 @@ void ShowChi::watchJob(Job *job)
     connect(job, &Job::showChanged, this, QOverload<>::of(&ShowChi::update));
     connect(job, &Job::chiCleared, this, QOverload<>::of(&ShowChi::update));
     connect(job, &Job::colorChanged, this, QOverload<>::of(&ShowChi::update));
+}
+
+QVector<PlotCurve> jobCurves(const QVector<Job *> &jobs, const PlotView &view, SeriesCache &cache)
+{
+    const CColors palette;
+    QVector<PlotCurve> curves;
+    for (int i = 0; i < jobs.size(); ++i) {
+        const Job *job = jobs.at(i);
+        if (!job->chi().valid)
+            continue;
+        const QColor colour = job->curveColor() != 0 ? QColor::fromRgba(job->curveColor())
+                                                     : palette.color(i % palette.count());
+        curves.append(PlotCurve { cache.series(job->chi(), view), colour, job->inputName() });
+    }
+    return curves;
+}
+
+bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
+    QString *error, const QSize &size)
+{
+    SeriesCache cache;
+    return saveFittedPlot(path, size, view.space, jobCurves(jobs, view, cache),
+        PlotDecor { xTitle(view), yTitle(view), false }, error);
 }

@@ -3,7 +3,6 @@
 #include "ccolors.h"
 #include "chcoord.h"
 #include "drawtext.h"
-#include "job.h"
 #include "jobfiles.h"
 #include "ticks.h"
 
@@ -348,27 +347,4 @@ int nearestSeries(
         }
     }
     return best;
-}
-
-QVector<PlotCurve> jobCurves(const QVector<Job *> &jobs, const PlotView &view, SeriesCache &cache)
-{
-    const CColors palette;
-    QVector<PlotCurve> curves;
-    for (int i = 0; i < jobs.size(); ++i) {
-        const Job *job = jobs.at(i);
-        if (!job->chi().valid)
-            continue;
-        const QColor colour = job->curveColor() != 0 ? QColor::fromRgba(job->curveColor())
-                                                     : palette.color(i % palette.count());
-        curves.append(PlotCurve { cache.series(job->chi(), view), colour, job->inputName() });
-    }
-    return curves;
-}
-
-bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
-    QString *error, const QSize &size)
-{
-    SeriesCache cache;
-    return saveFittedPlot(path, size, view.space, jobCurves(jobs, view, cache),
-        PlotDecor { xTitle(view), yTitle(view), false }, error);
 }

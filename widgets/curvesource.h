@@ -4,9 +4,11 @@
 #include "chiplot.h"
 
 #include <QColor>
+#include <QSize>
 #include <QString>
 
 class ChiData;
+class Job;
 
 // What the plot reads of one job: its chi data, its colour, its input file's name and
 // whether its Show box is ticked. ShowChi::curveSource() makes one from a job.
@@ -20,5 +22,12 @@ struct PlotCurveSource
 
 // The source's curve in the view, its series taken from the cache.
 PlotCurve plotCurve(const PlotCurveSource &source, const PlotView &view, SeriesCache &cache);
+
+// The curves of the jobs that have data, in the view, each in its colour or, where no
+// plot window has given it one, in the palette's colour for its place among the jobs.
+QVector<PlotCurve> jobCurves(const QVector<Job *> &jobs, const PlotView &view, SeriesCache &cache);
+// Those curves, fitted, on a white picture of the given size (PNG, or SVG for ".svg").
+bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
+    QString *error = nullptr, const QSize &size = QSize(800, 500));
 
 #endif
