@@ -36,52 +36,28 @@ double valueAt(const QVector<double> &ks, const QVector<double> &column, int j, 
 
 bool ChiColumns::read(const QString &path, QString *error)
 {
-    k.clear();
-    chi.clear();
-    mag.clear();
-    phase.clear();
-    wave = true;
+    *this = ChiColumns();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         *error = file.errorString();
         return false;
     }
-    QTextStream in(&file);
-    bool headingSeen = false;
-    while (!in.atEnd()) {
-        const QStringList fields = in.readLine().simplified().split(QLatin1Char(' '));
-        if (fields.size() < 2)
-            continue;
-        if (!headingSeen) {
-            headingSeen = ChiData::isHeading(fields);
-            continue;
-        }
-        const double kValue = fields.at(0).toDouble();
-        const double chiValue = fields.at(1).toDouble();
-        if (!std::isfinite(kValue) || !std::isfinite(chiValue))
-            continue;
-        if (!k.isEmpty() && kValue <= k.last()) {
-            *error = QStringLiteral("k does not rise after %1").arg(k.last());
-            return false;
-        }
-        bool magRead = false, phaseRead = false;
-        const double magValue = fields.value(2).toDouble(&magRead);
-        const double phaseValue = fields.value(3).toDouble(&phaseRead);
-        k << kValue;
-        chi << chiValue;
-        if (magRead && phaseRead && std::isfinite(magValue) && std::isfinite(phaseValue)) {
-            mag << magValue;
-            phase << phaseValue;
-        } else {
-            wave = false;
-            mag << std::abs(chiValue);
-            phase << std::copysign(M_PI / 2, chiValue);
-        }
-    }
-    if (k.isEmpty()) {
+    ChiRows rows;
+    rows.readFrom(file, true);
+    if (rows.k.isEmpty()) {
         *error = QStringLiteral("no data");
         return false;
     }
+    for (int i = 1; i < rows.k.size(); ++i)
+        if (rows.k.at(i) <= rows.k.at(i - 1)) {
+            *error = QStringLiteral("k does not rise after %1").arg(rows.k.at(i - 1));
+            return false;
+        }
+    k = std::move(rows.k);
+    chi = std::move(rows.chi);
+    mag = std::move(rows.mag);
+    phase = std::move(rows.phase);
+    wave = rows.wave;
     return true;
 }
 

@@ -52,9 +52,8 @@ void ChiData::read(const QString &path)
     file.close();
 }
 
-void ChiData::readFrom(QIODevice &device)
+void ChiRows::readFrom(QIODevice &device, bool withWave)
 {
-    reset();
     QTextStream in(&device);
     bool headerSeen = false;
     while (!in.atEnd()) {
@@ -62,25 +61,51 @@ void ChiData::readFrom(QIODevice &device)
         if (fields.size() < 2)
             continue;
         if (!headerSeen) {
-            headerSeen = isHeading(fields);
+            headerSeen = ChiData::isHeading(fields);
             continue;
         }
-        const double k = fields.at(0).toDouble();
-        const double chi = fields.at(1).toDouble();
+        const double kValue = fields.at(0).toDouble();
+        const double chiValue = fields.at(1).toDouble();
         // A "nan" or "inf" row is no point of the curve and must not stretch the axes.
-        if (!std::isfinite(k) || !std::isfinite(chi))
+        if (!std::isfinite(kValue) || !std::isfinite(chiValue)) {
+            ++notFinite;
             continue;
-        kValues.append(k);
-        chiValues.append(chi);
-        updateRange(k, minK, maxK);
-        updateRange(chi, minChi, maxChi);
+        }
+        k.append(kValue);
+        chi.append(chiValue);
+        if (!withWave)
+            continue;
+        bool magRead = false, phaseRead = false;
+        const double magValue = fields.value(2).toDouble(&magRead);
+        const double phaseValue = fields.value(3).toDouble(&phaseRead);
+        if (magRead && phaseRead && std::isfinite(magValue) && std::isfinite(phaseValue)) {
+            mag.append(magValue);
+            phase.append(phaseValue);
+        } else {
+            wave = false;
+            mag.append(std::abs(chiValue));
+            phase.append(std::copysign(M_PI / 2, chiValue));
+        }
     }
-    if (kValues.isEmpty()) {
+}
+
+void ChiData::readFrom(QIODevice &device)
+{
+    reset();
+    ChiRows rows;
+    rows.readFrom(device, false);
+    if (rows.k.isEmpty()) {
         reset();
-    } else {
-        valid = true;
-        // Thousands of jobs keep their curves: no room to spare in each.
-        kValues.squeeze();
-        chiValues.squeeze();
+        return;
     }
+    kValues = std::move(rows.k);
+    chiValues = std::move(rows.chi);
+    for (int i = 0; i < kValues.size(); ++i) {
+        updateRange(kValues[i], minK, maxK);
+        updateRange(chiValues[i], minChi, maxChi);
+    }
+    valid = true;
+    // Thousands of jobs keep their curves: no room to spare in each.
+    kValues.squeeze();
+    chiValues.squeeze();
 }

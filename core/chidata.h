@@ -7,6 +7,21 @@
 
 class QIODevice;
 
+// The rows of a chi.dat after its "k chi" heading (FEFF 8.5L and later write it as a
+// comment, "#  k  chi  mag  phase @#"): k and chi and, where FEFF wrote them, mag and phase.
+// The one reader of chi.dat files.
+struct ChiRows
+{
+    QVector<double> k, chi, mag, phase;
+    // Every row had FEFF's mag and phase; without them mag is |chi| at a phase of +-pi/2.
+    bool wave = true;
+    // Rows whose k or chi is not a finite number ("nan", "inf"); they are left out.
+    int notFinite = 0;
+
+    // withWave: mag and phase are read too.
+    void readFrom(QIODevice &device, bool withWave);
+};
+
 // The k and chi(k) columns of one chi.dat, with their extremes.
 class ChiData
 {

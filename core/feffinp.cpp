@@ -5,18 +5,38 @@
 #include <QStringList>
 
 const QString feffInpMarker = QStringLiteral(" * This");
-const QString copiedHeaderLine = QStringLiteral(" * This file was copied by Orbelin\n");
+const QString copiedHeaderLine = feffInpMarker + QStringLiteral(" file was copied by Orbelin\n");
+
+namespace {
+
+template <typename Text, typename Marker>
+int markerAtLineStart(const Text &text, const Marker &marker, char16_t lineBreak)
+{
+    for (int at = text.indexOf(marker); at >= 0; at = text.indexOf(marker, at + 1))
+        if (at == 0 || text.at(at - 1) == lineBreak)
+            return at;
+    return -1;
+}
+
+} // namespace
+
+int markerOffset(const QByteArray &output)
+{
+    return markerAtLineStart(output, feffInpMarker.toLatin1(), '\n');
+}
+
+int markerOffset(const QString &text) { return markerAtLineStart(text, feffInpMarker, u'\n'); }
 
 QString textFromMarker(const QString &text)
 {
-    const int at = text.indexOf(feffInpMarker);
+    const int at = markerOffset(text);
     return at < 0 ? text : text.mid(at);
 }
 
 void removeFeffDatFiles(const QString &dir)
 {
     QDir workDir(dir);
-    const QStringList names = workDir.entryList(QStringList{"feff*.dat"});
+    const QStringList names = workDir.entryList(QStringList { "feff*.dat" });
     for (const QString &name : names)
         workDir.remove(name);
 }

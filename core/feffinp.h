@@ -10,6 +10,11 @@ extern const QString feffInpMarker;
 // Stands in ResAtoms above a FEFF input that was copied rather than made by Atoms.
 extern const QString copiedHeaderLine;
 
+// Where the FEFF input begins in a converter's output: the first line that starts with the
+// marker (a marker inside a line, as in the converter's usage text, does not count); -1
+// for none.
+int markerOffset(const QByteArray &output);
+int markerOffset(const QString &text);
 // The text from the first marker on, or the whole text when it has none.
 QString textFromMarker(const QString &text);
 // Removes the "feff*.dat" files (any letter case) of dir; other files stay.

@@ -101,7 +101,7 @@ FeffInputs FeffInputs::split(const QByteArray &output)
         }
         if (result.inputs.isEmpty()) {
             // The converter's messages come first; a FEFF input among them would be no one's.
-            if (markerBeforeInputs == 0 && line.contains(marker))
+            if (markerBeforeInputs == 0 && line.startsWith(marker))
                 markerBeforeInputs = n + 1;
             continue;
         }
