@@ -19,18 +19,16 @@ void writeErr(const QString &text)
     std::fflush(stderr);
 }
 
-QString exitText(int code)
-{
-    return code < 0 ? QStringLiteral("-") : QString::number(code);
-}
+QString exitText(int code) { return code < 0 ? QStringLiteral("-") : QString::number(code); }
 
 QString duration(qint64 seconds)
 {
-    return seconds >= 3600 ? QStringLiteral("%1:%2:%3")
-                                 .arg(seconds / 3600)
-                                 .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-                                 .arg(seconds % 60, 2, 10, QLatin1Char('0'))
-                           : QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return seconds >= 3600
+        ? QStringLiteral("%1:%2:%3")
+              .arg(seconds / 3600)
+              .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+              .arg(seconds % 60, 2, 10, QLatin1Char('0'))
+        : QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -57,12 +55,13 @@ BatchRun::BatchRun(Body *manager, const Options &runOptions, PlotSaver saver, QO
 
     if (!options.jobLogPath.isEmpty()) {
         jobLog.setFileName(options.jobLogPath);
-        const QByteArray header =
-            "Seq\tInput\tWorkdir\tStarttime\tJobRuntime\tAtomsExit\tFeffExit\tSignal\tPoints\tResult\n";
-        if (!jobLog.open(QIODevice::WriteOnly | QIODevice::Truncate) || jobLog.write(header) != header.size()
-            || !jobLog.flush()) {
+        const QByteArray header = "Seq\tInput\tWorkdir\tStarttime\tJobRuntime\tAtomsExit\tFeffExit"
+                                  "\tSignal\tPoints\tResult\n";
+        if (!jobLog.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            || jobLog.write(header) != header.size() || !jobLog.flush()) {
             jobLogFailed = true;
-            writeErr(QStringLiteral("Can not write %1 : %2\n").arg(options.jobLogPath, jobLog.errorString()));
+            writeErr(QStringLiteral("Can not write %1 : %2\n")
+                         .arg(options.jobLogPath, jobLog.errorString()));
         }
     }
     if (options.progress) {
@@ -100,32 +99,18 @@ QString BatchRun::escaped(const QString &text)
 
 QString BatchRun::resultWord(const Job *job)
 {
-    switch (job->outcome()) {
-    case Job::Outcome::None: return QStringLiteral("unfinished");
-    case Job::Outcome::Ok: return QStringLiteral("ok");
-    case Job::Outcome::NoChi: return QStringLiteral("no-chi");
-    case Job::Outcome::Crashed: return QStringLiteral("crashed");
-    case Job::Outcome::ExitCode: {
-        const int code = job->exitCode(Job::Program::Feff) > 0 ? job->exitCode(Job::Program::Feff)
-                                                               : job->exitCode(Job::Program::Atoms);
-        return QStringLiteral("exit-%1").arg(code);
-    }
-    case Job::Outcome::Timeout: return QStringLiteral("timeout");
-    case Job::Outcome::CannotStart: return QStringLiteral("cannot-start");
-    case Job::Outcome::Stopped: return QStringLiteral("stopped");
-    case Job::Outcome::Skipped: return QStringLiteral("skipped");
-    case Job::Outcome::Resumed: return QStringLiteral("resumed");
-    }
-    return QString();
+    const int feffExit = job->exitCode(Job::Program::Feff);
+    return JobCodes::resultWord(
+        job->outcome(), feffExit > 0 ? feffExit : job->exitCode(Job::Program::Atoms));
 }
 
 // A job of several FEFF inputs adds their number as a seventh field; other lines keep
 // the six they always had.
 QString BatchRun::reportLine(const Job *job)
 {
-    QStringList fields{escaped(job->inputPath()), job->statusText(Job::Program::Atoms),
-                       job->statusText(Job::Program::Feff), QString::number(job->chi().kValues.size()),
-                       escaped(job->workingDirectory()), resultWord(job)};
+    QStringList fields { escaped(job->inputPath()), job->statusText(Job::Program::Atoms),
+        job->statusText(Job::Program::Feff), QString::number(job->chi().kValues.size()),
+        escaped(job->workingDirectory()), resultWord(job) };
     if (job->feffRunCount() > 1)
         fields << QString::number(job->feffRunCount());
     return fields.join('\t');
@@ -134,17 +119,13 @@ QString BatchRun::reportLine(const Job *job)
 QString BatchRun::jobLogLine(int sequence, const Job *job)
 {
     const QDateTime start = job->startTime();
-    return QStringList{QString::number(sequence),
-                       escaped(job->inputPath()),
-                       escaped(job->workingDirectory()),
-                       start.isValid() ? QString::number(start.toMSecsSinceEpoch() / 1000.0, 'f', 3)
-                                       : QStringLiteral("-"),
-                       QString::number(job->runSeconds(), 'f', 3),
-                       exitText(job->exitCode(Job::Program::Atoms)),
-                       exitText(job->exitCode(Job::Program::Feff)),
-                       QString::number(job->endSignal()),
-                       QString::number(job->chi().kValues.size()),
-                       resultWord(job)}
+    return QStringList { QString::number(sequence), escaped(job->inputPath()),
+        escaped(job->workingDirectory()),
+        start.isValid() ? QString::number(start.toMSecsSinceEpoch() / 1000.0, 'f', 3)
+                        : QStringLiteral("-"),
+        QString::number(job->runSeconds(), 'f', 3), exitText(job->exitCode(Job::Program::Atoms)),
+        exitText(job->exitCode(Job::Program::Feff)), QString::number(job->endSignal()),
+        QString::number(job->chi().kValues.size()), resultWord(job) }
         .join('\t');
 }
 
@@ -160,8 +141,8 @@ BatchRun::Status BatchRun::status(const QVector<Job *> &jobs, int skippedInputs)
     return AllGood;
 }
 
-bool BatchRun::exportData(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
-                          QString *error)
+bool BatchRun::exportData(
+    const QString &path, const QVector<Job *> &jobs, const PlotView &view, QString *error)
 {
     SeriesCache cache;
     QVector<QString> names;
@@ -184,7 +165,8 @@ void BatchRun::jobEnded(Job *job)
         const QByteArray line = jobLogLine(sequence, job).toUtf8() + '\n';
         if (jobLog.write(line) != line.size() || !jobLog.flush()) {
             jobLogFailed = true;
-            writeErr(QStringLiteral("Can not write %1 : %2\n").arg(options.jobLogPath, jobLog.errorString()));
+            writeErr(QStringLiteral("Can not write %1 : %2\n")
+                         .arg(options.jobLogPath, jobLog.errorString()));
         }
     }
     if (options.progress)

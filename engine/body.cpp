@@ -8,21 +8,13 @@
 #include <QDir>
 #include <QTimer>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
 // The manager's texts are the main window's, in its translation context.
-QString guiTr(const char *text)
-{
-    return QCoreApplication::translate("Gui", text);
-}
+QString guiTr(const char *text) { return QCoreApplication::translate("Gui", text); }
 
-const char *const lockFileName = ".orbelin.lock";
 // Open files a running program costs this process (its output pipe and its exit
 // notification, and the pipe's other end while it starts), and what the rest needs.
 const int filesPerProgram = 3;
@@ -44,6 +36,8 @@ Body::Body(const ParamStore *commandLine, QObject *parent)
         problems << guiTr("Can not read the configuration file %1").arg(configPath);
 
     readProcessLimit();
+    scheduler.setPlaces(maxProc);
+    connect(&scheduler, &Scheduler::idle, this, &Body::idle);
     setupRunSettings(params, &settings);
     checkFolders();
     lockResults();
@@ -58,11 +52,7 @@ Body::Body(const ParamStore *commandLine, QObject *parent)
 }
 
 // The jobs go with the manager; programs still running go on.
-Body::~Body()
-{
-    if (lockFd >= 0)
-        ::close(lockFd);
-}
+Body::~Body() = default;
 
 void Body::readProcessLimit()
 {
@@ -70,7 +60,8 @@ void Body::readProcessLimit()
     bool whole = false;
     maxProc = text.toInt(&whole, 10);
     if (!whole || maxProc < 1) {
-        problems << guiTr("MAX_PROC '%1' is not a whole number of at least 1: no job will start").arg(text);
+        problems << guiTr("MAX_PROC '%1' is not a whole number of at least 1: no job will start")
+                        .arg(text);
         if (!whole)
             maxProc = 0;
         return;
@@ -78,16 +69,17 @@ void Body::readProcessLimit()
     // Every running program takes open files; past the process's limit, starts would fail.
     struct rlimit files;
     if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
-        const int most = qMax(1, int((qMin<rlim_t>(files.rlim_cur, 1 << 20) - filesReserved)
-                                     / filesPerProgram));
+        const int most = qMax(
+            1, int((qMin<rlim_t>(files.rlim_cur, 1 << 20) - filesReserved) / filesPerProgram));
         if (maxProc > most) {
             QMetaObject::invokeMethod(
                 this,
                 [this, most] {
-                    emit log(guiTr("MAX_PROC %1 is more than the open-file limit allows: at most %2 "
-                                   "programs run at once")
-                                 .arg(maxProc)
-                                 .arg(most));
+                    emit log(
+                        guiTr("MAX_PROC %1 is more than the open-file limit allows: at most %2 "
+                              "programs run at once")
+                            .arg(maxProc)
+                            .arg(most));
                 },
                 Qt::QueuedConnection);
             maxProc = most;
@@ -97,7 +89,7 @@ void Body::readProcessLimit()
 
 void Body::checkFolders()
 {
-    for (const QString &dir : {settings.cifFiles, settings.inpFiles}) {
+    for (const QString &dir : { settings.cifFiles, settings.inpFiles }) {
         const QFileInfo info(dir);
         if (!info.isDir())
             problems << guiTr("Can not create the folder %1").arg(dir);
@@ -116,39 +108,33 @@ void Body::lockResults()
 {
     if (!QFileInfo(settings.resFiles).isDir())
         return;
-    const QByteArray path = QFile::encodeName(QDir(settings.resFiles).filePath(lockFileName));
-    lockFd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lockFd < 0) {
+    switch (lock.take(settings.resFiles)) {
+    case ResultsLock::Result::Taken:
+        break;
+    case ResultsLock::Result::CannotWrite:
         problems << guiTr("Can not write into the results folder %1").arg(settings.resFiles);
-        return;
-    }
-    if (flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
-        char pid[32] = {};
-        const ssize_t n = pread(lockFd, pid, sizeof pid - 1, 0);
-        ::close(lockFd);
-        lockFd = -1;
+        break;
+    case ResultsLock::Result::InUse:
         lockMessage = guiTr("The results folder %1 is in use by another Orbelin (process %2); "
                             "this one does not start")
-                          .arg(settings.resFiles, QString::fromLatin1(pid, n > 0 ? int(n) : 0).trimmed());
-        return;
+                          .arg(settings.resFiles, lock.holder());
+        break;
     }
-    const QByteArray own = QByteArray::number(qint64(getpid())) + "\n";
-    if (ftruncate(lockFd, 0) != 0 || pwrite(lockFd, own.constData(), size_t(own.size()), 0) < 0)
-        qDebug() << "Can not write the lock file" << path;
 }
 
 void Body::scanInputDirs()
 {
     // FIFOs, devices and broken links are listed too, to be named as no input.
     const QDir::Filters entries = QDir::AllEntries | QDir::System;
-    const QFileInfoList cifEntries =
-        QDir(settings.cifFiles).entryInfoList(QStringList{"*.cif", "*.inp"}, entries);
+    const QFileInfoList cifEntries
+        = QDir(settings.cifFiles).entryInfoList(QStringList { "*.cif", "*.inp" }, entries);
     for (const QFileInfo &entry : cifEntries)
         newJob(entry, Job::AtomsInput);
-    const QFileInfoList inpEntries = QDir(settings.inpFiles).entryInfoList(QStringList{"*.inp"}, entries);
+    const QFileInfoList inpEntries
+        = QDir(settings.inpFiles).entryInfoList(QStringList { "*.inp" }, entries);
     for (const QFileInfo &entry : inpEntries)
         newJob(entry, Job::FeffInput);
-    scheduleIdleCheck();
+    scheduler.scheduleIdleCheck();
 }
 
 // Only regular files (after their symbolic links) become jobs: a FIFO or a device would
@@ -176,51 +162,25 @@ void Body::newJob(const QFileInfo &file, int kind)
 {
     if (!acceptInput(file))
         return;
-    auto *job = new Job(&settings, file, kind, this);
+    auto *job = new Job(&settings, file, kind, this, &workDirs);
     job->setKeepOutput(keepOutput);
     job->setResume(resume);
     connect(job, &Job::procStarted, this, &Body::procStarted);
     connect(job, &Job::procStopped, this, &Body::procStopped);
-    connect(job, &Job::startRequested, this, [this, job] { enqueue(job); });
-    connect(job, &Job::startDeferred, this, [this, job] { deferStart(job); });
-    connect(job, &Job::skipRequested, this, [this, job] {
-        jobQueue.removeAll(job);
-        scheduleIdleCheck();
-    });
+    connect(job, &Job::startRequested, this, [this, job] { scheduler.enqueue(job); });
+    connect(job, &Job::startDeferred, this, [this, job] { scheduler.retryFirst(job); });
+    connect(job, &Job::skipRequested, this, [this, job] { scheduler.remove(job); });
     allJobs.append(job);
     emit jobAdded(job);
-    enqueue(job);
+    scheduler.enqueue(job);
 }
 
-void Body::enqueue(Job *job)
-{
-    jobQueue.append(job);
-    checkDemQue();
-}
-
-// A start that failed for lack of resources goes back to the front of the queue; the
-// queue waits for a program to end (or, with none running, a moment).
-void Body::deferStart(Job *job)
-{
-    jobQueue.prepend(job);
-    startsDeferred = true;
-    if (procCount == 0)
-        QTimer::singleShot(1000, this, [this] {
-            startsDeferred = false;
-            checkDemQue();
-            scheduleIdleCheck();
-        });
-}
-
-void Body::startNextJob()
-{
-    Job *job = jobQueue.takeFirst();
-    job->start();
-}
+void Body::startNextJob() { scheduler.startFirst(); }
 
 void Body::procStarted()
 {
     ++procCount;
+    scheduler.placeTaken();
     qDebug() << "Proc count" << procCount;
 }
 
@@ -228,22 +188,14 @@ void Body::procStopped()
 {
     --procCount;
     qDebug() << "Proc count" << procCount;
-    startsDeferred = false;
-    checkDemQue();
-    scheduleIdleCheck();
+    scheduler.placeReleased();
 }
 
-void Body::checkDemQue()
-{
-    // A job whose program cannot start takes no place and reports no stop, so the next
-    // one is tried at once: with nothing else running, no later stop would start it.
-    while (!stopping && !startsDeferred && !jobQueue.isEmpty() && procCount < maxProc)
-        startNextJob();
-}
+void Body::checkDemQue() { scheduler.dispatch(); }
 
 void Body::stopAll()
 {
-    stopping = true;
+    scheduler.stop();
     for (Job *job : qAsConst(allJobs))
         if (job->isRunning())
             job->stop();
@@ -253,30 +205,14 @@ void Body::droppedCifFiles(const QStringList &files)
 {
     for (const QString &name : files)
         newJob(QFileInfo(name), Job::AtomsInput);
-    scheduleIdleCheck();
+    scheduler.scheduleIdleCheck();
 }
 
 void Body::droppedFeffFiles(const QStringList &files)
 {
     for (const QString &name : files)
         newJob(QFileInfo(name), Job::FeffInput);
-    scheduleIdleCheck();
+    scheduler.scheduleIdleCheck();
 }
 
-bool Body::isIdle() const
-{
-    return procCount == 0 && (jobQueue.isEmpty() || maxProc <= 0 || stopping);
-}
-
-// Checked from the event loop, not at once: a restart asked for from a job's own report
-// is queued right after it.
-void Body::scheduleIdleCheck()
-{
-    QTimer::singleShot(0, this, &Body::checkIdle);
-}
-
-void Body::checkIdle()
-{
-    if (isIdle() && !startsDeferred)
-        emit idle();
-}
+bool Body::isIdle() const { return scheduler.isIdle(); }

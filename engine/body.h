@@ -2,7 +2,10 @@
 #define BODY_H
 
 #include "paramstore.h"
+#include "resultslock.h"
 #include "runsettings.h"
+#include "scheduler.h"
+#include "workdirs.h"
 
 #include <QFileInfo>
 #include <QObject>
@@ -11,10 +14,10 @@
 
 class Job;
 
-// The job manager: makes a job of every input file, queues the jobs first in, first
-// out and starts them while fewer than MAX_PROC outside processes run. Every program
-// start goes through the queue: a job's first run and a FEFF restart alike. One manager
-// at a time works in a results folder: it holds a lock on it.
+// The job manager: makes a job of every input file and hands its program starts to the
+// scheduler, which starts them first in, first out while fewer than MAX_PROC outside
+// programs run. Every program start goes through the queue: a job's first run and a FEFF
+// restart alike. One manager at a time works in a results folder: it holds a lock on it.
 class Body : public QObject
 {
     Q_OBJECT
@@ -32,7 +35,7 @@ public:
     // Every job made in this run, in the order of making; the manager owns them.
     const QVector<Job *> &jobs() const { return allJobs; }
     int runningCount() const { return procCount; }
-    int waitingCount() const { return jobQueue.size(); }
+    int waitingCount() const { return scheduler.waiting(); }
     int processLimit() const { return maxProc; }
     // No outside process runs and no waiting job can be started.
     bool isIdle() const;
@@ -67,12 +70,8 @@ private slots:
     void procStarted();
     void procStopped();
     void checkDemQue();
-    void checkIdle();
 
 private:
-    void enqueue(Job *job);
-    void deferStart(Job *job);
-    void scheduleIdleCheck();
     void readProcessLimit();
     void checkFolders();
     void lockResults();
@@ -82,17 +81,15 @@ private:
     RunSettings settings;
     int maxProc = 0;
     int procCount = 0;
-    QVector<Job *> jobQueue;
+    Scheduler scheduler;
+    WorkDirs workDirs;
+    ResultsLock lock;
     QVector<Job *> allJobs;
     bool keepOutput = true;
     bool resume = false;
-    bool stopping = false;
-    // A start failed for lack of resources: the queue waits for a program to end.
-    bool startsDeferred = false;
     QStringList problems;
     QStringList skipped;
     QString lockMessage;
-    int lockFd = -1;
 };
 
 #endif

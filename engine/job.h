@@ -2,11 +2,12 @@
 #define JOB_H
 
 #include "chidata.h"
-#include "feffinp.h"
-#include "filestamp.h"
+#include "commandlines.h"
+#include "convertstep.h"
+#include "feffinpwriter.h"
+#include "jobcodes.h"
 #include "outputtail.h"
-#include "programrun.h"
-#include "runrecord.h"
+#include "problem.h"
 #include "runsettings.h"
 
 #include <QDateTime>
@@ -16,55 +17,24 @@
 
 #include <memory>
 
-class InputRuns;
-struct ConvertedInput;
-class QTextCodec;
+class FeffRunSet;
+class WorkDirs;
 
-// One input file's job: runs Atoms (for a CIF input) and FEFF in its own working
+// One input file's job: runs the converter (for a CIF input) and FEFF in its own working
 // directory and reads chi.dat. Only a run that ended well gives a result: FEFF ran on a
-// feff.inp this run wrote, ended with status 0 and wrote a new chi.dat. Such a run leaves
-// a record in the working directory. A converter that prints several FEFF inputs (one per
-// site or per configuration) makes the job run FEFF once per input, each run in its own
-// subdirectory and each taking a place of its own from the manager; the job's result is
-// then the weighted average of their chi(k), written to chi.dat in the working directory.
-// The job has no widgets; a row of the main window shows it.
-class Job : public QObject
+// feff.inp this run wrote, ended with status 0 and wrote a new chi.dat. Its parts do the
+// work: the command lines, the feff.inp writer, the converter step and the set of FEFF
+// runs (one, or one per input of a converter that printed several, then averaged). The
+// job holds the places its programs run in, counts its state, and tells how it ended. It
+// has no widgets; a row of the main window shows it.
+class Job : public QObject, public JobCodes
 {
     Q_OBJECT
 
 public:
-    // What a job starts with; a new job's kind is also its first state.
-    enum Kind { AtomsInput = 1, FeffInput = 6 };
-    // The state codes a job goes through (5 is not used).
-    enum State {
-        Finished = 0,
-        AtomsWaiting = 1,
-        AtomsRequested = 2,
-        AtomsStarting = 3,
-        AtomsRunning = 4,
-        FeffPending = 6,
-        FeffRequested = 7,
-        FeffStarting = 8,
-        FeffRunning = 9
-    };
-    enum class Program { Atoms, Feff };
-    // What a status field shows of one program.
-    enum class Status { NotRunning, Starting, Running, Finished, Failed };
-    // How the job's last run ended, in the words of a job log.
-    enum class Outcome {
-        None,
-        Ok,
-        NoChi,
-        Crashed,
-        ExitCode,
-        Timeout,
-        CannotStart,
-        Stopped,
-        Skipped,
-        Resumed
-    };
-
-    Job(const RunSettings *settings, const QFileInfo &file, int kind, QObject *parent = nullptr);
+    // workDirs: the manager's claims, so that two jobs of one run never share a directory.
+    Job(const RunSettings *settings, const QFileInfo &file, int kind, QObject *parent = nullptr,
+        WorkDirs *workDirs = nullptr);
     ~Job() override;
 
     int kind() const { return jobKind; }
@@ -73,9 +43,11 @@ public:
     // The text of a status field ("A. Running", ...), translated. While the runs of several
     // inputs go on, FEFF's reads "F. Running k/n": k of the n runs have started.
     QString statusText(Program program) const;
-    static QString statusText(Program program, Status status);
-    // Why the last run gave no result: the log lines that say so; empty after a good run.
-    QString failureReason() const { return reason; }
+    using JobCodes::statusText;
+    // What went wrong in the last run; none after a good run.
+    const Problem &problem() const { return last.problem; }
+    // The problem in words: the log lines that say why the last run gave no result.
+    QString failureReason() const { return last.problem.text(); }
 
     const ChiData &chi() const { return chiData; }
     QString workingDirectory() const { return workDir; }
@@ -88,7 +60,7 @@ public:
     bool atomsTextEdited() const { return hasAtomsEdit; }
     void setAtomsEdit(const QString &text);
     // The last lines of FEFF's output, as the FEFF area shows them.
-    QString feffText() const { return feffTail.text(); }
+    QString feffText() const { return feffArea.tail.text(); }
     static int feffLinesKept();
     // A batch never shows output: it then keeps none beyond what feff.inp needs.
     void setKeepOutput(bool keep);
@@ -103,12 +75,15 @@ public:
     void setCurveColor(quint32 argb);
 
     // The last run, for a job log.
-    Outcome outcome() const { return lastOutcome; }
-    QDateTime startTime() const { return started; }
-    double runSeconds() const { return seconds; }
-    int exitCode(Program program) const { return program == Program::Atoms ? atomsExit : feffExit; }
-    int endSignal() const { return lastSignal; }
-    bool isWaiting() const { return waitingForPlace; }
+    Outcome outcome() const { return last.outcome; }
+    QDateTime startTime() const { return last.started; }
+    double runSeconds() const { return last.seconds; }
+    int exitCode(Program program) const
+    {
+        return program == Program::Atoms ? last.atomsExit : last.feffExit;
+    }
+    int endSignal() const { return last.signal; }
+    bool isWaiting() const { return places.waiting; }
     bool isRunning() const;
     // The FEFF runs the job's result comes from: one, or one per input of the converter's.
     int feffRunCount() const;
@@ -124,7 +99,7 @@ public:
     bool canRestartFeff() const { return jobState == Finished && !isRunning(); }
 
     // The converter options of the input's own .args file, which follow ATOMS_ARG.
-    QStringList inputOptions() const { return ownOptions; }
+    QStringList inputOptions() const { return commands.ownOptions(); }
     // Saves line in the input's .args file and runs Atoms and FEFF again with it, through
     // the manager's queue; not while a program of the job runs. False, and logged, when
     // the file cannot be written.
@@ -166,44 +141,58 @@ signals:
     void ended();
 
 private:
-    void configurePrograms();
-    void readInputOptions();
+    // How the last run went, for a job log and the failure reason.
+    struct LastRun
+    {
+        Outcome outcome = Outcome::None;
+        Problem problem;
+        QDateTime started;
+        QElapsedTimer clock;
+        double seconds = 0;
+        int atomsExit = -1;
+        int feffExit = -1;
+        int signal = 0;
+    };
+    // Places taken from the manager: one per running program. The place Atoms held is kept
+    // for the job's first FEFF run (spare): no other job can take it in between.
+    struct Places
+    {
+        int held = 0;
+        bool spare = false;
+        bool waiting = true;
+    };
+    struct FeffOutput
+    {
+        OutputTail tail;
+        int column = 0;
+        bool keep = true;
+    };
+
+    void wireConverter();
+    void wireFeffRuns();
     void configureConverter();
-    void connectProgram(ProgramRun *run, Program program);
     bool startsFromResume();
+    void beginRun();
     void runFeff();
+    void startInputRuns(const QVector<ConvertedInput> &inputs);
+    void startNextRun();
+    void runOver();
+    void finishSingleRun();
+    void finishAverage();
+    void converterEnded(const ConvertStep::Result &result);
     void takePlace();
     void releasePlace();
     void giveBackSparePlace();
-    bool hasInputRuns() const;
-    void startInputRuns(const QVector<ConvertedInput> &inputs);
-    void startNextInputRun();
-    void inputRunEnded(int index, const ProgramRun::End &end);
-    void inputRunFailedToStart(int index, const QString &why, bool transient);
-    void inputRunOver();
-    void finishInputRuns();
-    void failInputRuns(Outcome outcome, const QString &why);
-    void endWithoutChi(Outcome outcome, const QString &why);
-    void clearFeffOutput();
     void setStatus(Program program, Status status);
-    void finish(Outcome outcome, const QString &why);
-    QString reportAbnormalEnd(
-        const ProgramRun::End &end, const QString &programName, const QString &dir);
-    static Outcome outcomeOf(const ProgramRun::End &end);
-    void readFeffResult();
+    void finish(Outcome outcome, const Problem &problem);
+    void failWith(Outcome outcome, const Problem &problem);
+    void endWithoutChi(Outcome outcome, const Problem &problem);
+    void clearFeffOutput();
+    void showFeffOutput(const QString &text);
     void writeRecord();
-    RunRecord currentRun() const;
     void prepareFeffInpFile();
-    bool replaceFeffInp(const QString &dir, const QByteArray &bytes, const QString &openFailure);
     void logLater(const QString &msg);
     void flushPendingLog();
-    void atomsEnded(const ProgramRun::End &end);
-    QString withConverterMessage(const QString &why);
-    void feffEnded(const ProgramRun::End &end);
-    void takeFeffOutput(const QByteArray &bytes);
-    void showFeffOutput(const QString &text);
-    void startFailed(Program program, const QString &reason, bool transient);
-    static QString claimWorkDir(const QString &resFiles, const QString &baseName);
 
     RunSettings settings;
     QFileInfo inputFile;
@@ -211,53 +200,25 @@ private:
     QString workDir;
     int jobKind = AtomsInput;
     int jobState = AtomsWaiting;
-    ProgramRun atomsRun;
-    ProgramRun feffRun;
+    CommandLines commands;
+    FeffInpWriter writer;
+    std::unique_ptr<ConvertStep> convert;
+    std::unique_ptr<FeffRunSet> feffRuns;
     Status atomsStatus = Status::NotRunning;
     Status feffStatus = Status::NotRunning;
-    // Places taken from the manager: one per running program.
-    int placesHeld = 0;
-    // The place Atoms held, kept for the job's first FEFF run: no other job can take it.
-    bool sparePlace = false;
-    bool waitingForPlace = true;
-    bool keepOutput = true;
+    Places places;
+    FeffOutput feffArea;
     bool resume = false;
-
-    QString atomsOutputText;
-    QByteArray atomsOutputBytes;
+    // The copied FEFF input as the Atoms area shows it.
+    QString copiedText;
     QString atomsEdit;
     bool hasAtomsEdit = false;
-    // The encoding of the FEFF input text, for writing edits of it back.
-    QTextCodec *feffInpCodec = nullptr;
-    // feff.inp was written by this run of the program (copied, converted or updated).
-    bool feffInpWritten = false;
-    // The text of the last writeFeffInp(), while feff.inp is the one written from it.
-    QString updatedAreaText;
-    bool feffInpFromUpdate = false;
-    QStringList ownOptions;
-    OutputTail feffTail;
-    int feffOutputColumn = 0;
-    TroubleLines feffTrouble;
-    std::unique_ptr<InputRuns> inputRuns;
-
-    ChiData chiData;
-    // chi.dat as it was when FEFF was last started
-    FileStamp chiBeforeRun;
-    QString inputSha;
-    QString feffInpSha;
-    // The feff.inp of the good run whose record the last start removed.
-    QString recordedFeffInpSha;
     bool shown = false;
     quint32 curveRgb = 0;
-
-    Outcome lastOutcome = Outcome::None;
-    QString reason;
-    QDateTime started;
-    QElapsedTimer clock;
-    double seconds = 0;
-    int atomsExit = -1;
-    int feffExit = -1;
-    int lastSignal = 0;
+    ChiData chiData;
+    QString inputSha;
+    QString feffInpSha;
+    LastRun last;
     // Messages of the constructor, for the log once the job is wired.
     QStringList pendingLog;
 };

@@ -7,7 +7,34 @@
 namespace {
 // How long a program asked to end may take before it is killed.
 const int killDelayMs = 5000;
+// How long starts may fail for lack of resources before the run gives up.
+const qint64 resourceWaitMs = 60000;
 } // namespace
+
+JobCodes::Outcome ProgramRun::End::outcome() const
+{
+    return timedOut     ? JobCodes::Outcome::Timeout
+        : stopped       ? JobCodes::Outcome::Stopped
+        : crashed       ? JobCodes::Outcome::Crashed
+        : exitCode != 0 ? JobCodes::Outcome::ExitCode
+                        : JobCodes::Outcome::Ok;
+}
+
+Problem ProgramRun::End::problem(JobCodes::Program program, const QString &dir, int limit) const
+{
+    Problem p;
+    p.program = program;
+    p.dir = dir;
+    p.exitCode = exitCode;
+    p.signal = signal;
+    p.limit = limit;
+    p.kind = timedOut   ? Problem::Kind::TimeLimit
+        : stopped       ? Problem::Kind::StoppedByUser
+        : crashed       ? Problem::Kind::Crashed
+        : exitCode != 0 ? Problem::Kind::ExitCode
+                        : Problem::Kind::None;
+    return p;
+}
 
 ProgramRun::ProgramRun(QObject *parent)
     : QObject(parent)
@@ -15,7 +42,7 @@ ProgramRun::ProgramRun(QObject *parent)
 }
 
 void ProgramRun::configure(const QString &program, const QStringList &arguments,
-                           const QProcessEnvironment &environment, const QString &workingDirectory)
+    const QProcessEnvironment &environment, const QString &workingDirectory)
 {
     programPath = program;
     programArguments = arguments;
@@ -36,26 +63,35 @@ void ProgramRun::start()
     if (!child->start(programPath, programArguments, programEnvironment, workDir, &error)) {
         process = nullptr;
         child->deleteLater();
-        emit failedToStart(error.text, error.transient());
+        bool transient = error.transient();
+        if (transient && !shortOfResources.isValid())
+            shortOfResources.start();
+        else if (transient && shortOfResources.elapsed() >= resourceWaitMs)
+            transient = false;
+        if (!transient)
+            shortOfResources.invalidate();
+        emit failedToStart(error.text, transient);
         return;
     }
+    shortOfResources.invalidate();
     connect(child, &ChildProcess::output, this, &ProgramRun::output);
-    connect(child, &ChildProcess::finished, this, [this, child](int exitCode, bool crashed, int signal) {
-        delete limitTimer;
-        limitTimer = nullptr;
-        delete killTimer;
-        killTimer = nullptr;
-        End end;
-        end.crashed = crashed;
-        end.signal = signal;
-        end.exitCode = crashed ? -1 : exitCode;
-        end.timedOut = timedOut;
-        end.stopped = stopped;
-        process = nullptr;
-        // Deleted from the event loop: this runs inside its own signal.
-        child->deleteLater();
-        emit ended(end);
-    });
+    connect(child, &ChildProcess::finished, this,
+        [this, child](int exitCode, bool crashed, int signal) {
+            delete limitTimer;
+            limitTimer = nullptr;
+            delete killTimer;
+            killTimer = nullptr;
+            End end;
+            end.crashed = crashed;
+            end.signal = signal;
+            end.exitCode = crashed ? -1 : exitCode;
+            end.timedOut = timedOut;
+            end.stopped = stopped;
+            process = nullptr;
+            // Deleted from the event loop: this runs inside its own signal.
+            child->deleteLater();
+            emit ended(end);
+        });
     if (limitSeconds > 0) {
         limitTimer = new QTimer(this);
         limitTimer->setSingleShot(true);

@@ -2,7 +2,9 @@
 #define PROGRAMRUN_H
 
 #include "childprocess.h"
+#include "problem.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -24,14 +26,19 @@ public:
         int signal = 0;
         int exitCode = 0;
         bool timedOut = false; // ended because it outlived its time limit
-        bool stopped = false;  // ended because it was asked to stop
+        bool stopped = false; // ended because it was asked to stop
         bool normal() const { return !crashed && exitCode == 0 && !timedOut && !stopped; }
+        // How the run counts in a job log.
+        JobCodes::Outcome outcome() const;
+        // What went wrong, for a program of the given name in dir with the given time limit;
+        // none for a normal end.
+        Problem problem(JobCodes::Program program, const QString &dir, int limitSeconds) const;
     };
 
     explicit ProgramRun(QObject *parent = nullptr);
 
     void configure(const QString &program, const QStringList &arguments,
-                   const QProcessEnvironment &environment, const QString &workingDirectory);
+        const QProcessEnvironment &environment, const QString &workingDirectory);
     // Seconds a run may take before it is ended; 0: no limit.
     void setTimeLimit(int seconds) { limitSeconds = seconds; }
     QString program() const { return programPath; }
@@ -50,7 +57,8 @@ signals:
     void running();
     void output(const QByteArray &bytes);
     // The program could not be started (missing, not executable, no working directory);
-    // transient: for lack of resources, so that a later try may work.
+    // transient: for lack of resources, so that a later try may work. Starts that have
+    // failed so for a minute count as failed for good.
     void failedToStart(const QString &reason, bool transient);
     // The program ran and has ended; all its output has been delivered.
     void ended(const ProgramRun::End &end);
@@ -68,6 +76,8 @@ private:
     QTimer *killTimer = nullptr;
     bool timedOut = false;
     bool stopped = false;
+    // Since when starts have failed for lack of resources; not valid after a good start.
+    QElapsedTimer shortOfResources;
 };
 
 #endif

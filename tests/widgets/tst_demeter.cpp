@@ -1,6 +1,7 @@
 #include "feffinp.h"
 #include "shownjob.h"
 #include "testutil.h"
+#include "workdirs.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -779,12 +780,17 @@ private slots:
     {
         const QString dir = freshDir();
         const RunSettings settings = fakeSettings(dir + "/res");
-        Job first(&settings, QFileInfo(dir + "/a/Cu.cif"), 1);
-        Job second(&settings, QFileInfo(dir + "/b/Cu.inp"), 6);
-        Job third(&settings, QFileInfo(dir + "/a/Cu.cif"), 1);
+        WorkDirs claims;
+        Job first(&settings, QFileInfo(dir + "/a/Cu.cif"), 1, nullptr, &claims);
+        Job second(&settings, QFileInfo(dir + "/b/Cu.inp"), 6, nullptr, &claims);
+        Job third(&settings, QFileInfo(dir + "/a/Cu.cif"), 1, nullptr, &claims);
         QCOMPARE(first.workingDirectory(), dir + "/res/Cu");
         QCOMPARE(second.workingDirectory(), dir + "/res/Cu_2");
         QCOMPARE(third.workingDirectory(), dir + "/res/Cu_3");
+        // A later run of the program (another manager) works in Cu again.
+        WorkDirs laterRun;
+        Job again(&settings, QFileInfo(dir + "/a/Cu.cif"), 1, nullptr, &laterRun);
+        QCOMPARE(again.workingDirectory(), dir + "/res/Cu");
     }
 
     void processArguments()

@@ -1,0 +1,179 @@
+#include "job.h"
+#include "scheduler.h"
+#include "testutil.h"
+#include "workdirs.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace testutil;
+
+// The scheduler with jobs of the stand-in programs, wired as the manager wires them: the
+// order programs start in and how many run at once come from the stand-ins' own events.
+class TestScheduler : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir tmp;
+    int caseCount = 0;
+
+    struct Batch
+    {
+        Scheduler scheduler;
+        WorkDirs workDirs;
+        std::vector<std::unique_ptr<Job>> jobs;
+        QString atomsLog, feffLog;
+
+        void add(const RunSettings &settings, const QString &input, int kind, bool queue = true)
+        {
+            jobs.push_back(
+                std::make_unique<Job>(&settings, QFileInfo(input), kind, nullptr, &workDirs));
+            Job *job = jobs.back().get();
+            connect(job, &Job::procStarted, &scheduler, &Scheduler::placeTaken);
+            connect(job, &Job::procStopped, &scheduler, &Scheduler::placeReleased);
+            connect(job, &Job::startRequested, &scheduler, [this, job] { scheduler.enqueue(job); });
+            connect(
+                job, &Job::startDeferred, &scheduler, [this, job] { scheduler.retryFirst(job); });
+            if (queue)
+                scheduler.enqueue(job);
+        }
+        bool allEnded() const
+        {
+            for (const auto &job : jobs)
+                if (job->outcome() == Job::Outcome::None || job->isRunning())
+                    return false;
+            return true;
+        }
+        // "atoms:a", "feff:a", ... in the order the programs started, and the most alive.
+        QStringList starts(int *mostAlive) const
+        {
+            QList<std::tuple<qint64, int, QString>> events;
+            for (const QString &path : { atomsLog, feffLog })
+                for (const QByteArray &line : readFile(path).split('\n')) {
+                    const QList<QByteArray> w = line.split(' ');
+                    if (w.size() == 4)
+                        events << std::make_tuple(w.at(2).toLongLong(), w.at(0) == "start" ? 1 : -1,
+                            (path == atomsLog ? "atoms:" : "feff:")
+                                + QFileInfo(QString::fromUtf8(w.at(3))).fileName());
+                }
+            std::sort(events.begin(), events.end());
+            QStringList order;
+            int alive = 0;
+            *mostAlive = 0;
+            for (const auto &e : events) {
+                *mostAlive = std::max(*mostAlive, alive += std::get<1>(e));
+                if (std::get<1>(e) > 0)
+                    order << std::get<2>(e);
+            }
+            return order;
+        }
+    };
+
+    RunSettings settingsFor(const QString &dir, Batch &batch)
+    {
+        batch.atomsLog = dir + "/atoms.log";
+        batch.feffLog = dir + "/feff.log";
+        return fakeSettings(dir + "/res", { "--log", batch.atomsLog },
+            { "--log", batch.feffLog, "--delay-ms", "150" });
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(tmp.isValid()); }
+
+    void placesFromDispatchToEnd_data()
+    {
+        QTest::addColumn<int>("places");
+        QTest::addColumn<QStringList>("inputs");
+        QTest::addColumn<QStringList>("starts");
+        QTest::addColumn<int>("mostAlive");
+        QTest::newRow("first in, first out on two places")
+            << 2 << QStringList { "a.inp", "b.inp", "c.inp", "d.inp", "e.inp" }
+            << QStringList { "feff:a", "feff:b", "feff:c", "feff:d", "feff:e" } << 2;
+        // The converter's place goes to its FEFF run: the next job's converter waits for it.
+        QTest::newRow("Atoms hands its place to FEFF")
+            << 1 << QStringList { "a.cif", "b.cif" }
+            << QStringList { "atoms:a", "feff:a", "atoms:b", "feff:b" } << 1;
+        QTest::newRow("no place: nothing starts")
+            << 0 << QStringList { "a.inp", "b.cif" } << QStringList() << 0;
+    }
+
+    void placesFromDispatchToEnd()
+    {
+        QFETCH(int, places);
+        QFETCH(QStringList, inputs);
+        QFETCH(QStringList, starts);
+        QFETCH(int, mostAlive);
+        const QString dir = freshSubdir(tmp, &caseCount);
+        Batch batch;
+        const RunSettings settings = settingsFor(dir, batch);
+        batch.scheduler.setPlaces(places);
+        for (const QString &name : inputs) {
+            QVERIFY(writeFile(dir + "/" + name, "x\n"));
+            batch.add(settings, dir + "/" + name, name.endsWith(".cif") ? 1 : 6);
+        }
+        if (places > 0) {
+            QTRY_VERIFY_WITH_TIMEOUT(batch.allEnded(), 20000);
+            QCOMPARE(batch.scheduler.inUse(), 0);
+        } else {
+            QTest::qWait(300);
+            QCOMPARE(batch.scheduler.waiting(), inputs.size());
+            QVERIFY(batch.scheduler.isIdle());
+        }
+        int most = -1;
+        QCOMPARE(batch.starts(&most), starts);
+        QCOMPARE(most, mostAlive);
+    }
+
+    // With no open files to spare, a start fails for lack of resources: the job goes back
+    // to the front of the queue and starts before the jobs behind it once files are free.
+    void deferredStartGoesBackToTheFront()
+    {
+        const QString dir = freshSubdir(tmp, &caseCount);
+        Batch batch;
+        const RunSettings settings = settingsFor(dir, batch);
+        batch.scheduler.setPlaces(1);
+        for (const char *name : { "a.inp", "b.inp" })
+            QVERIFY(writeFile(dir + "/" + name, "x\n"));
+        batch.add(settings, dir + "/a.inp", 6, false);
+        batch.add(settings, dir + "/b.inp", 6, false);
+        Job *first = batch.jobs.front().get();
+        QStringList logged;
+        connect(first, &Job::log, this, [&](const QString &msg) { logged << msg; });
+        // Every file number below the limit taken: holes filled with copies of stdin.
+        struct rlimit before;
+        QCOMPARE(getrlimit(RLIMIT_NOFILE, &before), 0);
+        int highest = 0;
+        for (const QString &name :
+            QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries))
+            highest = std::max(highest, name.toInt());
+        std::vector<int> fillers;
+        for (int fd = dup(0); fd >= 0 && fd < highest; fd = dup(0))
+            fillers.push_back(fd);
+        struct rlimit tight = before;
+        tight.rlim_cur = rlim_t(highest + 1);
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &tight), 0);
+        for (const auto &job : batch.jobs)
+            batch.scheduler.enqueue(job.get());
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &before), 0);
+        for (int fd : fillers)
+            ::close(fd);
+        QCOMPARE(batch.scheduler.waiting(), 2);
+        QCOMPARE(batch.scheduler.inUse(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(batch.allEnded(), 20000);
+        int most = -1;
+        QCOMPARE(batch.starts(&most), QStringList({ "feff:a", "feff:b" }));
+        QCOMPARE(first->outcome(), Job::Outcome::Ok);
+        QVERIFY2(logged.filter("tried again when a program ends").size() == 1,
+            qPrintable(logged.join('\n')));
+    }
+};
+
+QTEST_MAIN(TestScheduler)
+#include "tst_scheduler.moc"
