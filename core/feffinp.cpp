@@ -1,5 +1,6 @@
 #include "feffinp.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QRegularExpression>
 #include <QStringList>
@@ -108,10 +109,16 @@ QStringList TroubleLines::finish()
 {
     scan(QStringRef(&partial));
     partial.clear();
-    QStringList result = found;
+    QStringList result;
+    for (int i = 0; i < found.size(); ++i)
+        result << (counts.at(i) == 1 ? found.at(i)
+                                     : QCoreApplication::translate("Demeter", "%1 (%2 times)")
+                                           .arg(found.at(i))
+                                           .arg(counts.at(i)));
     if (more > 0)
         result << QStringLiteral("... %1 more such lines").arg(more);
     found.clear();
+    counts.clear();
     more = 0;
     return result;
 }
@@ -159,9 +166,14 @@ void TroubleLines::scan(const QStringRef &line)
     const int shown = 20;
     if (complaint.match(line).hasMatch() || launcherError.match(line).hasMatch()
         || missingElement.match(line).hasMatch()) {
-        if (found.size() < shown)
-            found << line.trimmed().toString();
-        else
+        const QString text = line.trimmed().toString();
+        const int seen = found.lastIndexOf(text);
+        if (seen >= 0)
+            ++counts[seen];
+        else if (found.size() < shown) {
+            found << text;
+            counts << 1;
+        } else
             ++more;
     }
 }

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 // Atoms' output begins the FEFF input proper with this marker; what stands before it
 // are Atoms' own messages.
@@ -28,7 +29,8 @@ QStringList feffTroubleLines(const QString &output);
 // carries the length of the unfinished last line from one piece of output to the next.
 QString breakLongLines(const QString &text, int width, int *column);
 
-// The same for output that arrives in pieces, which may split lines.
+// The same for output that arrives in pieces, which may split lines. A line that comes
+// again is counted, not repeated: "... TWO ATOMS VERY CLOSE TOGETHER (17 times)".
 class TroubleLines
 {
 public:
@@ -41,8 +43,10 @@ private:
 
     QString partial;
     QStringList found;
+    QVector<int> counts;
     int more = 0;
 };
+
 // Process output as the per-line reading gives it: each line (up to and including
 // its line break) is decoded as UTF-8 up to its first zero byte.
 QString decodeOutputLines(const QByteArray &bytes);

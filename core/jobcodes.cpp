@@ -45,13 +45,13 @@ QString JobCodes::programName(Program program)
     return program == Program::Atoms ? QStringLiteral("Atoms") : QStringLiteral("FeFF");
 }
 
-QString JobCodes::resultWord(Outcome outcome, int exitCode)
+QString JobCodes::resultWord(Outcome outcome, int exitCode, bool warned)
 {
     switch (outcome) {
     case Outcome::None:
         return QStringLiteral("unfinished");
     case Outcome::Ok:
-        return QStringLiteral("ok");
+        return warned ? QStringLiteral("ok-warned") : QStringLiteral("ok");
     case Outcome::NoChi:
         return QStringLiteral("no-chi");
     case Outcome::Crashed:

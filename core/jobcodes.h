@@ -43,8 +43,9 @@ struct JobCodes
     // The program's name in the log: "Atoms" or "FeFF".
     static QString programName(Program program);
     // The untranslated word for how a run ended (ok, no-chi, exit-2, ...); exitCode is the
-    // status of the program that ended with one.
-    static QString resultWord(Outcome outcome, int exitCode);
+    // status of the program that ended with one; a good run with FEFF's warnings is
+    // ok-warned.
+    static QString resultWord(Outcome outcome, int exitCode, bool warned = false);
 };
 
 #endif

@@ -100,8 +100,8 @@ QString BatchRun::escaped(const QString &text)
 QString BatchRun::resultWord(const Job *job)
 {
     const int feffExit = job->exitCode(Job::Program::Feff);
-    return JobCodes::resultWord(
-        job->outcome(), feffExit > 0 ? feffExit : job->exitCode(Job::Program::Atoms));
+    return JobCodes::resultWord(job->outcome(),
+        feffExit > 0 ? feffExit : job->exitCode(Job::Program::Atoms), !job->warnings().isEmpty());
 }
 
 // A job of several FEFF inputs adds their number as a seventh field; other lines keep

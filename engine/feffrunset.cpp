@@ -97,6 +97,7 @@ void FeffRunSet::rewind()
         run->state = State::Waiting;
         run->outcome = JobCodes::Outcome::None;
         run->problem = Problem();
+        run->warnings.clear();
         run->exitCode = -1;
         run->signal = 0;
     }
@@ -165,8 +166,11 @@ void FeffRunSet::ended(int index, const ProgramRun::End &end)
     // A stop was logged when it was asked for.
     if (!problem.isNone() && !end.stopped)
         emit log(problem.text());
-    for (const QString &line : run.trouble.finish())
-        emit log(demeterTr("FeFF in %1 : %2").arg(run.dir, line));
+    run.warnings.clear();
+    for (const QString &line : run.trouble.finish()) {
+        run.warnings << demeterTr("FeFF in %1 : %2").arg(run.dir, line);
+        emit log(run.warnings.last());
+    }
     if (!problem.isNone()) {
         fail(run, end.outcome(), problem);
     } else if (FileStamp::of(run.chiPath()) == run.chiBefore) {
@@ -192,6 +196,14 @@ void FeffRunSet::ended(int index, const ProgramRun::End &end)
         }
     }
     emit runOver(index);
+}
+
+QStringList FeffRunSet::warnings() const
+{
+    QStringList lines;
+    for (const auto &run : runs)
+        lines += run->warnings;
+    return lines;
 }
 
 void FeffRunSet::stop()

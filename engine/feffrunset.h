@@ -43,6 +43,8 @@ public:
         // How a run ended that gave nothing.
         JobCodes::Outcome outcome = JobCodes::Outcome::None;
         Problem problem;
+        // FEFF's trouble lines, as logged.
+        QStringList warnings;
         int exitCode = -1;
         int signal = 0;
         QString chiPath() const;
@@ -75,6 +77,8 @@ public:
     // The average of the good runs, written to the working directory's chi.dat for the job
     // whose input is inputPath; false and the problem when there is none.
     bool writeAverage(const QString &inputPath, ChiData *chi, Problem *problem);
+    // The trouble lines of every run, as logged.
+    QStringList warnings() const;
 
 signals:
     void starting();

@@ -83,6 +83,8 @@ public:
         return program == Program::Atoms ? last.atomsExit : last.feffExit;
     }
     int endSignal() const { return last.signal; }
+    // FEFF's warnings of a run that gave chi data nonetheless, as the log has them.
+    QStringList warnings() const { return last.warnings; }
     bool isWaiting() const { return places.waiting; }
     bool isRunning() const;
     // The FEFF runs the job's result comes from: one, or one per input of the converter's.
@@ -152,6 +154,7 @@ private:
         int atomsExit = -1;
         int feffExit = -1;
         int signal = 0;
+        QStringList warnings;
     };
     // Places taken from the manager: one per running program. The place Atoms held is kept
     // for the job's first FEFF run (spare): no other job can take it in between.

@@ -50,6 +50,7 @@ void Job::beginRun()
     last.atomsExit = last.feffExit = -1;
     last.signal = 0;
     last.problem = Problem();
+    last.warnings.clear();
     // The record tells of a good run; what runs now is not that run any more. Its feff.inp
     // stays known: the converter replaces it, and it is no edit of the user's to keep.
     RunRecord lastGood;
@@ -222,6 +223,7 @@ void Job::finishSingleRun()
         jobState = Finished;
         chiData = std::move(run.chi);
         run.chi = ChiData();
+        last.warnings = run.warnings;
         setStatus(Program::Feff, Status::Finished);
         writeRecord();
         finish(Outcome::Ok, Problem());
@@ -275,6 +277,7 @@ void Job::finishAverage()
         return;
     }
     chiData = std::move(average);
+    last.warnings = feffRuns->warnings();
     setStatus(Program::Feff, Status::Finished);
     finish(Outcome::Ok, Problem());
     emit newChi();

@@ -103,7 +103,12 @@ check "one line per input ($jobs)" [ "$(wc -l < "$tmp/up.out")" -eq "$jobs" ]
 dirs=()
 while IFS=$'\t' read -r input atoms_status feff_status points dir result; do
     dirs+=("$dir")
-    check "$input: the run ended well ($result)" [ "$result" = ok ]
+    # FEFF 6 cuts the path list of the 9 A clusters: chi data, with its warning.
+    case "$input" in
+    *_r8_feff.inp) expected=ok-warned ;;
+    *) expected=ok ;;
+    esac
+    check "$input: the run ended well ($result)" [ "$result" = "$expected" ]
     check "$input: FEFF finished ($feff_status)" [ "$feff_status" = "F. Finished" ]
     check "$input: chi data read ($points points)" [ "${points:-0}" -gt 0 ]
     check "$input: chi.dat in its working directory $dir" [ -s "$dir/chi.dat" ]

@@ -661,6 +661,13 @@ private slots:
         for (int i = 0; i < 20; ++i)
             first << QString("Fatal Error %1").arg(i);
         QTest::newRow("a thousand times") << flood << first + QStringList{"... 980 more such lines"};
+        QString again;
+        for (int i = 0; i < 17; ++i)
+            again += " WARNING:  TWO ATOMS VERY CLOSE TOGETHER.  CHECK INPUT.\n Fatal Error\n";
+        QTest::newRow("the same lines again")
+            << again
+            << QStringList { "WARNING:  TWO ATOMS VERY CLOSE TOGETHER.  CHECK INPUT. (17 times)",
+                   "Fatal Error (17 times)" };
 
         // Lines of Debian's feff8l (FEFF 8.5L) as it printed them: a good run's warnings and
         // notes, which come on every run, and its complaints about broken inputs.
