@@ -74,7 +74,7 @@ Series kSeries(const ChiData &data, int kWeight)
     return s;
 }
 
-Series rSeries(const ChiData &data, int kWeight, const FtParams &ft)
+Series rSeries(const ChiData &data, int kWeight, const FtParams &ft, RPart part)
 {
     QVector<double> k = data.kValues, chi = data.chiValues;
     if (!std::is_sorted(k.begin(), k.end())) {
@@ -90,13 +90,26 @@ Series rSeries(const ChiData &data, int kWeight, const FtParams &ft)
         chi = sc;
     }
     Series s;
-    s.y = chiRMagnitude(k, chi, kWeight, ft);
+    s.y = part == RPart::Magnitude ? chiRMagnitude(k, chi, kWeight, ft)
+                                   : chiRPart(k, chi, kWeight, ft, part == RPart::Imaginary);
     s.x.resize(s.y.size());
     const double step = fourier::rStep();
     for (int m = 0; m < s.x.size(); ++m)
         s.x[m] = m * step;
     takeExtremes(s);
     return s;
+}
+
+Series shifted(const Series &s, double dy)
+{
+    if (dy == 0 || !s.valid)
+        return s;
+    Series moved = s;
+    for (double &y : moved.y)
+        y += dy;
+    moved.yMin += dy;
+    moved.yMax += dy;
+    return moved;
 }
 
 Series SeriesCache::series(const ChiData &data, const PlotView &view)
@@ -114,10 +127,11 @@ Series SeriesCache::series(const ChiData &data, const PlotView &view)
         }
         return e.k;
     }
-    if (e.rWeight != view.kWeight || e.ft != view.ft) {
-        e.r = rSeries(data, view.kWeight, view.ft);
+    if (e.rWeight != view.kWeight || e.ft != view.ft || e.rPart != view.rPart) {
+        e.r = rSeries(data, view.kWeight, view.ft, view.rPart);
         e.rWeight = view.kWeight;
         e.ft = view.ft;
+        e.rPart = view.rPart;
         ++computedCount;
     }
     return e.r;
@@ -129,14 +143,16 @@ bool fitView(
     if (shown.isEmpty())
         return false;
     if (space == PlotSpace::R) {
-        double top = 0;
+        double top = 0, bottom = 0;
         for (const Series &s : shown)
             for (int m = 0; m < s.x.size() && s.x[m] <= fittedRMax; ++m)
-                if (std::isfinite(s.y[m]))
+                if (std::isfinite(s.y[m])) {
                     top = std::max(top, s.y[m]);
+                    bottom = std::min(bottom, s.y[m]);
+                }
         x0 = 0;
         x1 = fittedRMax;
-        y0 = 0;
+        y0 = bottom < 0 && std::isfinite(1.05 * bottom) ? 1.05 * bottom : 0;
         y1 = top > 0 && std::isfinite(1.05 * top) ? 1.05 * top : 1;
         return true;
     }

@@ -23,8 +23,11 @@ struct Series
 
 // k^w chi(k) at the data's own points.
 Series kSeries(const ChiData &data, int kWeight);
-// |chi(R_m)| of k^w chi(k) with the given window, for R_m < N/2 * rStep.
-Series rSeries(const ChiData &data, int kWeight, const FtParams &ft);
+// |chi(R_m)| (or its real or imaginary part) of k^w chi(k) with the given window, for
+// R_m < N/2 * rStep.
+Series rSeries(const ChiData &data, int kWeight, const FtParams &ft, RPart part = RPart::Magnitude);
+// The series moved up by dy, for a stacked view.
+Series shifted(const Series &s, double dy);
 
 // The series of a view for each data set, computed once per reading of the data (its
 // generation) and per parameters, and kept while the view stays.
@@ -43,6 +46,7 @@ private:
         Series k;
         int rWeight = -1;
         FtParams ft;
+        RPart rPart = RPart::Magnitude;
         Series r;
     };
     QHash<const ChiData *, Entry> entries;
@@ -51,8 +55,9 @@ private:
 
 // The data range that fits the shown series: in k space the least to the greatest k and
 // a y range symmetric about zero (a series without points counting as k 0..20, chi -1..1;
-// empty ranges widened); in R space R 0..6 A and y from 0 to a little above the highest
-// point there. False, leaving the bounds alone, for no series.
+// empty ranges widened); in R space R 0..6 A and y from 0 (from the lowest point there,
+// for a part of chi(R) or stacked curves) to a little above the highest point there.
+// False, leaving the bounds alone, for no series.
 bool fitView(
     PlotSpace space, const QVector<Series> &shown, double &x0, double &y0, double &x1, double &y1);
 

@@ -15,6 +15,10 @@ QVector<double> onUniformGrid(const QVector<double> &k, const QVector<double> &c
 QVector<double> chiRMagnitude(
     const QVector<double> &k, const QVector<double> &chi, int kWeight, const FtParams &ft);
 
+// The real or imaginary part of chi(R_m), as chiRMagnitude computes its modulus.
+QVector<double> chiRPart(const QVector<double> &k, const QVector<double> &chi, int kWeight,
+    const FtParams &ft, bool imaginary);
+
 // "hanning" or "kaiser", and back; false for another name.
 QString windowName(FtWindow window);
 bool windowFromName(const QString &name, FtWindow *window);

@@ -59,11 +59,34 @@ QString viewCsv(PlotSpace space, const QVector<double> &grid, const QVector<QStr
     return text;
 }
 
-bool saveViewCsv(const QString &path, PlotSpace space, double x0, double x1,
+QString viewCsvNotes(const PlotView &view)
+{
+    const bool r = view.space == PlotSpace::R;
+    QString notes = QStringLiteral("# space %1\n# k-weight %2\n")
+                        .arg(r ? QStringLiteral("R") : QStringLiteral("k"))
+                        .arg(view.kWeight);
+    if (r)
+        notes += QStringLiteral("# part %1\n")
+                     .arg(view.rPart == RPart::Real           ? QStringLiteral("real")
+                             : view.rPart == RPart::Imaginary ? QStringLiteral("imaginary")
+                                                              : QStringLiteral("magnitude"));
+    notes += QStringLiteral("# window %1 kmin %2 kmax %3 dk %4\n")
+                 .arg(windowName(view.ft.window))
+                 .arg(view.ft.kmin)
+                 .arg(view.ft.kmax)
+                 .arg(view.ft.dk);
+    if (view.offset != 0)
+        notes += QStringLiteral("# offset %1 between shown curves, not in the columns\n")
+                     .arg(view.offset);
+    return notes;
+}
+
+bool saveViewCsv(const QString &path, const PlotView &view, double x0, double x1,
     const QVector<QString> &names, const QVector<Series> &series, QString *error)
 {
-    const QByteArray bytes
-        = viewCsv(space, viewGrid(space, x0, x1, series), names, series).toUtf8();
+    const QByteArray bytes = (viewCsvNotes(view)
+        + viewCsv(view.space, viewGrid(view.space, x0, x1, series), names, series))
+                                 .toUtf8();
     QString cause;
     if (writeFileAtomically(path, bytes, &cause))
         return true;

@@ -16,9 +16,13 @@ QVector<double> viewGrid(PlotSpace space, double x0, double x1, const QVector<Se
 QString viewCsv(PlotSpace space, const QVector<double> &grid, const QVector<QString> &names,
     const QVector<Series> &series);
 
-// Writes viewCsv() on the grid of x0..x1 as UTF-8, replacing the file whole or not at all;
-// false and the cause in error when it could not be written.
-bool saveViewCsv(const QString &path, PlotSpace space, double x0, double x1,
+// '#' lines that name the view the columns come from: space, k-weight, part of chi(R),
+// the transform's window and the offset of a stacked view (which the columns leave out).
+QString viewCsvNotes(const PlotView &view);
+
+// Writes the notes and viewCsv() on the grid of x0..x1 as UTF-8, replacing the file whole
+// or not at all; false and the cause in error when it could not be written.
+bool saveViewCsv(const QString &path, const PlotView &view, double x0, double x1,
     const QVector<QString> &names, const QVector<Series> &series, QString *error = nullptr);
 
 #endif

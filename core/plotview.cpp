@@ -82,6 +82,10 @@ QString xTitle(const PlotView &view)
 QString yTitle(const PlotView &view)
 {
     const int w = view.kWeight;
+    if (view.space == PlotSpace::R && view.rPart == RPart::Real)
+        return QCoreApplication::translate("ShowChi", "Re chi(R) (%1)").arg(inverseAngstrom(w + 1));
+    if (view.space == PlotSpace::R && view.rPart == RPart::Imaginary)
+        return QCoreApplication::translate("ShowChi", "Im chi(R) (%1)").arg(inverseAngstrom(w + 1));
     if (view.space == PlotSpace::R)
         return QCoreApplication::translate("ShowChi", "|chi(R)| (%1)").arg(inverseAngstrom(w + 1));
     if (w == 0)
@@ -89,4 +93,40 @@ QString yTitle(const PlotView &view)
     const QString weight = QStringLiteral("k") + superscripts[std::min(w, 4)];
     return QCoreApplication::translate("ShowChi", "%1\u00b7chi(k) (%2)")
         .arg(weight, inverseAngstrom(w));
+}
+
+QString viewCaption(const PlotView &view)
+{
+    const int w = view.kWeight;
+    const QString weighted = w == 0
+        ? QStringLiteral("chi(k)")
+        : QStringLiteral("k") + superscripts[std::min(w, 4)] + QStringLiteral("\u00b7chi(k)");
+    QString shown = weighted;
+    if (view.space == PlotSpace::R) {
+        switch (view.rPart) {
+        case RPart::Magnitude:
+            shown = QCoreApplication::translate("ShowChi", "|FT| of %1").arg(weighted);
+            break;
+        case RPart::Real:
+            shown = QCoreApplication::translate("ShowChi", "Re FT of %1").arg(weighted);
+            break;
+        case RPart::Imaginary:
+            shown = QCoreApplication::translate("ShowChi", "Im FT of %1").arg(weighted);
+            break;
+        }
+    }
+    const QString shape = view.ft.window == FtWindow::Kaiser
+        ? QCoreApplication::translate("ShowChi", "Kaiser-Bessel")
+        : QCoreApplication::translate("ShowChi", "Hanning");
+    QString caption
+        = QCoreApplication::translate("ShowChi", "%1; window k %2\u2013%3 %4, dk %5, %6")
+              .arg(shown)
+              .arg(view.ft.kmin)
+              .arg(view.ft.kmax)
+              .arg(inverseAngstrom(1))
+              .arg(view.ft.dk)
+              .arg(shape);
+    if (view.offset != 0)
+        caption += QCoreApplication::translate("ShowChi", "; offset %1").arg(view.offset);
+    return caption;
 }

@@ -7,19 +7,26 @@
 
 class ParamStore;
 
-// k^w chi(k) against k, or |chi(R)| of its transform against R.
+// k^w chi(k) against k, or its transform against R.
 enum class PlotSpace { K, R };
+// Which part of the complex chi(R) an R view shows.
+enum class RPart { Magnitude, Real, Imaginary };
 
-// What the plot shows: the space, the k-weight (0 to 3) and the transform's window.
+// What the plot shows: the space, the k-weight (0 to 3), the transform's window, the part
+// of chi(R), and the offset that stacks the shown curves (the n-th, from 0, n * offset
+// above the data).
 struct PlotView
 {
     PlotSpace space = PlotSpace::K;
     int kWeight = 0;
     FtParams ft;
+    RPart rPart = RPart::Magnitude;
+    double offset = 0;
 
     bool operator==(const PlotView &o) const
     {
-        return space == o.space && kWeight == o.kWeight && ft == o.ft;
+        return space == o.space && kWeight == o.kWeight && ft == o.ft && rPart == o.rPart
+            && offset == o.offset;
     }
     bool operator!=(const PlotView &o) const { return !(*this == o); }
 };
@@ -40,5 +47,8 @@ bool viewFromOptions(const ParamStore &options, PlotView *view, QString *error);
 // "|chi(R)| (A^-3)", with the weight's power.
 QString xTitle(const PlotView &view);
 QString yTitle(const PlotView &view);
+// One line that names the view: the weighted chi, the space and part, the transform's
+// window and, when set, the offset.
+QString viewCaption(const PlotView &view);
 
 #endif

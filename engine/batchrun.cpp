@@ -155,7 +155,7 @@ bool BatchRun::exportData(
     }
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     fitView(view.space, series, x0, y0, x1, y1);
-    return saveViewCsv(path, view.space, x0, x1, names, series, error);
+    return saveViewCsv(path, view, x0, x1, names, series, error);
 }
 
 void BatchRun::jobEnded(Job *job)

@@ -224,7 +224,7 @@ bool ShowChi::saveView(const QString &path, QString *error)
             names.append(curve.name);
             series.append(curve.series);
         }
-    return saveViewCsv(path, plotView.space, coord.dataX0, coord.dataX1, names, series, error);
+    return saveViewCsv(path, plotView, coord.dataX0, coord.dataX1, names, series, error);
 }
 
 void ShowChi::chooseFileAndSave()

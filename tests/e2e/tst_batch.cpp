@@ -272,12 +272,18 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("header"); // of the CSV; empty: none written
-        QTest::newRow("k, weighted") << QStringList { "-kweight", "1" } << 0 << "k,a.inp,b.inp";
-        QTest::newRow("R, Kaiser")
-            << QStringList { "-space", "r", "-ft", "2,12,2,kaiser" } << 0 << "R,a.inp,b.inp";
-        QTest::newRow("weight 5") << QStringList { "-kweight", "5" } << 2 << "";
-        QTest::newRow("space q") << QStringList { "-space", "q" } << 2 << "";
-        QTest::newRow("window too short") << QStringList { "-ft", "3,3,1,hanning" } << 2 << "";
+        QTest::addColumn<QStringList>("notes"); // the CSV's lines before it: the view
+        QTest::newRow("k, weighted")
+            << QStringList { "-kweight", "1" } << 0 << "k,a.inp,b.inp"
+            << QStringList { "# space k", "# k-weight 1", "# window hanning kmin 3 kmax 14 dk 1" };
+        QTest::newRow("R, Kaiser") << QStringList { "-space", "r", "-ft", "2,12,2,kaiser" } << 0
+                                   << "R,a.inp,b.inp"
+                                   << QStringList { "# space R", "# k-weight 0", "# part magnitude",
+                                          "# window kaiser kmin 2 kmax 12 dk 2" };
+        QTest::newRow("weight 5") << QStringList { "-kweight", "5" } << 2 << "" << QStringList();
+        QTest::newRow("space q") << QStringList { "-space", "q" } << 2 << "" << QStringList();
+        QTest::newRow("window too short")
+            << QStringList { "-ft", "3,3,1,hanning" } << 2 << "" << QStringList();
     }
 
     void viewOptions()
@@ -285,6 +291,7 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(int, exitCode);
         QFETCH(QString, header);
+        QFETCH(QStringList, notes);
         const QString dir = freshRun();
         QVERIFY(writeFile(dir + "/00-Inp/a.inp", "fake: --amp 1\n"));
         QVERIFY(writeFile(dir + "/00-Inp/b.inp", "fake: --amp 0.5\n"));
@@ -298,8 +305,10 @@ private slots:
             QVERIFY(!QFile::exists(dir + "/d.csv"));
             return;
         }
-        const QStringList rows
+        QStringList rows
             = QString::fromUtf8(readFile(dir + "/d.csv")).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.mid(0, notes.size()), notes);
+        rows = rows.mid(notes.size());
         QCOMPARE(rows.first(), header);
         QVERIFY(rows.size() > 100);
         QCOMPARE(rows[1].split(',').size(), 3);

@@ -5,6 +5,7 @@
 #include "chidata.h"
 #include "testutil.h"
 
+#include <QRegularExpression>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -167,8 +168,10 @@ private slots:
         QCOMPARE(orbelin.exitCode(), 0);
         QCOMPARE(QImage(dir + "/chi_r.png").size(), QSize(800, 500));
 
-        const QStringList lines
-            = QString::fromUtf8(readFile(dir + "/chi_r.csv")).split('\n', Qt::SkipEmptyParts);
+        // The '#' lines before the heading name the view.
+        const QStringList lines = QString::fromUtf8(readFile(dir + "/chi_r.csv"))
+                                      .split('\n', Qt::SkipEmptyParts)
+                                      .filter(QRegularExpression("^[^#]"));
         QCOMPARE(lines.first(), QString("R,Cu_feff.inp,FeO_feff.inp"));
         QCOMPARE(lines.size(), 1 + 196); // R_m from 0 to 6 A
         QVector<double> r;
