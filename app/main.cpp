@@ -1,5 +1,6 @@
 #include "batchrun.h"
 #include "body.h"
+#include "commandoptions.h"
 #include "curvesource.h"
 #include "language.h"
 #include "paramstore.h"
@@ -31,31 +32,32 @@ void writeMessageAsUtf8(QtMsgType type, const QMessageLogContext &context, const
         std::abort();
 }
 
-const char *const usage =
-    "Usage: orbelin [options]\n"
-    "Runs the Atoms converter and FEFF on every input in the working directory's input\n"
-    "folders (00-Cif: CIF or Atoms inputs, 00-Inp: FEFF inputs), one job per file, and\n"
-    "plots the chi(k) curves. The configuration is read from config.cfg.\n"
-    "\n"
-    "  -c FILE, -config FILE  the configuration file (default config.cfg)\n"
-    "  -e                     English texts instead of Japanese\n"
-    "  -noGui                 the main window stays hidden; the run ends when the plot\n"
-    "                         window is closed\n"
-    "  -batch                 no window and no display: runs the jobs, prints one line per\n"
-    "                         job and ends (exit status 0 all good, 1 some job without chi\n"
-    "                         data, 2 no input or a run that cannot go as configured, 3 plot,\n"
-    "                         data or job log not saved, 4 results folder in use, 128+N\n"
-    "                         ended by signal N)\n"
-    "  -resume                jobs with a record of a good run of the same input, programs\n"
-    "                         and feff.inp take that run's chi.dat instead of running\n"
-    "  -joblog FILE           (-batch) one tab-separated line per finished job\n"
-    "  -plot FILE             (-batch) the curves as PNG, or SVG for FILE.svg\n"
-    "  -export FILE.csv       (-batch) the plotted data as CSV\n"
-    "  -kweight W, -space k|r, -ft kmin,kmax,dk,hanning|kaiser\n"
-    "                         the view of the plot (window and -plot)\n"
-    "  -debug                 (-batch) the debug lines too\n"
-    "  --help, -h             this text\n"
-    "  --version              the version\n";
+const char *const usage
+    = "Usage: orbelin [options]\n"
+      "Runs the Atoms converter and FEFF on every input in the working directory's input\n"
+      "folders (00-Cif: CIF or Atoms inputs, 00-Inp: FEFF inputs), one job per file, and\n"
+      "plots the chi(k) curves. The configuration is read from config.cfg.\n"
+      "\n"
+      "  -c FILE, -config FILE  the configuration file (default config.cfg)\n"
+      "  -e                     English texts instead of Japanese\n"
+      "  -noGui                 the main window stays hidden; the run ends when the plot\n"
+      "                         window is closed\n"
+      "  -batch                 no window and no display: runs the jobs, prints one line per\n"
+      "                         job and ends (exit status 0 all good, 1 some job without chi\n"
+      "                         data, 2 no input or a run that cannot go as configured, 3 plot,\n"
+      "                         data or job log not saved, 4 results folder in use, 128+N\n"
+      "                         ended by signal N)\n"
+      "  -resume                jobs with a record of a good run of the same input, programs\n"
+      "                         and feff.inp take that run's chi.dat instead of running\n"
+      "  -joblog FILE           (-batch) one tab-separated line per finished job\n"
+      "  -plot FILE             (-batch) the curves as PNG, or SVG for FILE.svg\n"
+      "  -export FILE.csv       (-batch) the plotted data as CSV\n"
+      "  -legend none           (-batch) the plot without the legend of its curves\n"
+      "  -kweight W, -space k|r, -ft kmin,kmax,dk,hanning|kaiser\n"
+      "                         the view of the plot (window and -plot)\n"
+      "  -debug                 (-batch) the debug lines too\n"
+      "  --help, -h             this text\n"
+      "  --version              the version\n";
 
 // Exit status for an option whose value is not one it takes, or a run that cannot go.
 const int cannotRunStatus = 2;
@@ -83,7 +85,8 @@ QString absoluteOption(const ParamStore &commandLine, const QString &option)
 
 bool haveDisplay(const ParamStore &commandLine)
 {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+    return !qEnvironmentVariableIsEmpty("DISPLAY")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || commandLine.contains("-platform");
 }
 
@@ -102,10 +105,23 @@ int main(int argc, char *argv[])
         return 0;
     }
     const bool batch = commandLine.contains("-batch");
+    // A mistyped option would silently give another run than the one asked for.
+    const QStringList unknown = unknownOptions(commandLine);
+    if (batch && !unknown.isEmpty()) {
+        std::fprintf(stderr, "orbelin: unknown option %s (orbelin --help lists the options)\n",
+            unknown.join(", ").toUtf8().constData());
+        return cannotRunStatus;
+    }
+    const QString legendValue = commandLine.value("-legend");
+    if (commandLine.contains("-legend") && legendValue != QLatin1String("none")) {
+        std::fprintf(stderr, "-legend takes none, not \"%s\"\n", legendValue.toUtf8().constData());
+        return cannotRunStatus;
+    }
+    const bool legend = !commandLine.contains("-legend");
     if (!batch && !haveDisplay(commandLine)) {
         std::fputs("orbelin: the windows need a display (none is set: DISPLAY, WAYLAND_DISPLAY); "
                    "orbelin -batch runs without one\n",
-                   stderr);
+            stderr);
         return 1;
     }
     quietDebug = batch && !commandLine.contains("-debug");
@@ -120,11 +136,12 @@ int main(int argc, char *argv[])
         return cannotRunStatus;
     }
     // A batch shows no window, so it needs no display, also to paint its plot.
-    if (batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !commandLine.contains("-platform"))
+    if (batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
+        && !commandLine.contains("-platform"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    std::unique_ptr<QCoreApplication> app =
-        makeApplication(argc, argv, batch, !options.plotPath.isEmpty());
+    std::unique_ptr<QCoreApplication> app
+        = makeApplication(argc, argv, batch, !options.plotPath.isEmpty());
     QTranslator translator;
     setupLanguage(app.get(), &translator, commandLine);
 
@@ -144,17 +161,18 @@ int main(int argc, char *argv[])
                 std::fprintf(stderr, "%s\n", problem.toUtf8().constData());
             return cannotRunStatus;
         }
-        batchRun = std::make_unique<BatchRun>(
-            &body, options,
-            [](const QString &path, const QVector<Job *> &jobs, const PlotView &view, QString *error) {
-                return saveJobsPlot(path, jobs, view, error);
-            });
+        batchRun = std::make_unique<BatchRun>(&body, options,
+            [legend](const QString &path, const QVector<Job *> &jobs, const PlotView &view,
+                QString *error) { return saveJobsPlot(path, jobs, view, legend, error); });
         QObject::connect(batchRun.get(), &BatchRun::finished, app.get(), &QCoreApplication::exit);
     } else {
         windows = std::make_unique<Windows>(&body, !commandLine.contains("-noGui"));
         if (options.view != PlotView())
             windows->setPlotView(options.view);
         QObject::connect(&body, &Body::finishing, qApp, [] { QApplication::closeAllWindows(); });
+        for (const QString &option : unknown)
+            emit body.log(
+                QCoreApplication::translate("Gui", "Unknown option %1: left alone").arg(option));
     }
     body.scanInputDirs();
     const int status = app->exec();

@@ -3,6 +3,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 class QIODevice;
 
@@ -18,6 +19,8 @@ public:
     bool contains(const QString &key) const;
     QString value(const QString &key, const QString &defaultValue = QString()) const;
     QString valueNoCase(const QString &key, const QString &defaultValue = QString()) const;
+    // The keys as given, in sorted order.
+    QStringList keys() const { return exactMap.keys(); }
 
     // False when the file could not be opened or read.
     bool readConfigFile(const QString &path);

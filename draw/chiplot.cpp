@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
@@ -74,27 +75,30 @@ const QColor frameColour(200, 200, 200, 255);
 const QColor titleColour(90, 90, 110, 255);
 constexpr int legendNames = 20;
 
-// Curves: one polyline per curve through its points truncated to whole pixels, limited to
-// the points that reach the visible x range and clipped to the plot area.
-void drawCurves(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &curves)
+// Curves: one polyline per curve through its points truncated to whole pixels (or exact,
+// for a vector picture), limited to the points that reach the visible x range and clipped
+// to the plot area.
+void drawCurves(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &curves, bool exact)
 {
     p->save();
     p->setClipRect(m.plotRect());
+    const QVector<Qt::PenStyle> styles = curveStyles(curves);
     QPolygonF line;
-    for (const PlotCurve &curve : curves) {
+    for (int i = 0; i < curves.size(); ++i) {
+        const PlotCurve &curve = curves[i];
         const QVector<double> &x = curve.series.x;
         const QVector<double> &y = curve.series.y;
         if (x.isEmpty())
             continue;
         int first, last;
         visibleRange(curve.series, m.coord.dataX0, m.coord.dataX1, first, last);
-        p->setPen(QPen(curve.color, 1, Qt::SolidLine));
+        p->setPen(QPen(curve.color, 1, styles[i]));
         line.resize(last - first + 1);
         QPointF *point = line.data();
         int used = 0;
         for (int j = first; j <= last; ++j) {
-            const double sx = truncPixel(m.x(x[j]));
-            const double sy = truncPixel(m.y(y[j]));
+            const double sx = exact ? m.x(x[j]) : truncPixel(m.x(x[j]));
+            const double sy = exact ? m.y(y[j]) : truncPixel(m.y(y[j]));
             if (std::isfinite(sx) && std::isfinite(sy))
                 point[used++] = QPointF(sx, sy);
         }
@@ -171,26 +175,48 @@ void drawTitles(QPainter *p, const PlotMapping &m, const PlotDecor &decor)
     }
 }
 
-// The legend in the plot area's top right corner: a short line in each curve's colour
-// before its name, on white.
+// The caption in the top margin, right-aligned beside the y title.
+void drawCaption(QPainter *p, const PlotMapping &m, const QString &caption)
+{
+    const ChCoord &coord = m.coord;
+    const QRect plot = m.plotRect();
+    const double top = std::min(coord.winY0, coord.winY1);
+    const double h = std::min(18.0, std::max(8.0, plot.top() - top - 1));
+    const QRectF box(plot.left() + plot.width() / 2.0, plot.top() - h - 1, plot.width() / 2.0, h);
+    p->setPen(titleColour);
+    DrawText(nullptr).drawFittedText(
+        p, box, QFont(), Qt::AlignRight | Qt::AlignVCenter, 1, caption, 10);
+}
+
+// The legend in the plot area's top right corner: a short line in each curve's colour and
+// style before its name, on white.
 void drawLegend(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &all)
 {
     // Only curves with points: a ticked job without data has nothing to explain.
+    const QVector<Qt::PenStyle> allStyles = curveStyles(all);
     QVector<PlotCurve> drawn;
-    for (const PlotCurve &c : all)
-        if (!c.series.x.isEmpty())
-            drawn << c;
+    QVector<Qt::PenStyle> styles;
+    for (int i = 0; i < all.size(); ++i)
+        if (!all[i].series.x.isEmpty()) {
+            drawn << all[i];
+            styles << allStyles[i];
+        }
     const QVector<PlotCurve> &curves = drawn;
     if (curves.isEmpty())
         return;
     QVector<QString> names;
     for (const PlotCurve &c : curves)
         names << c.name;
-    const QStringList lines = legendLines(names, legendNames);
     const QFont font;
     const QFontMetricsF fm(font);
     // Whole pixels, so that the window and a saved picture of it draw the same lines.
     const double rowH = std::ceil(fm.height());
+    // As many names as the plot area has room for, the last line saying how many more.
+    const int room = std::max(1, int((m.plotRect().height() - 16) / rowH));
+    const int maxNames = names.size() <= std::min(room, legendNames)
+        ? legendNames
+        : std::max(1, std::min(room, legendNames + 1) - 1);
+    const QStringList lines = legendLines(names, maxNames);
     const double swatch = std::ceil(2 * fm.averageCharWidth() + 6);
     double textW = 0;
     for (const QString &line : lines)
@@ -205,13 +231,15 @@ void drawLegend(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &all
     p->setBrush(QColor(255, 255, 255, 235));
     p->drawRect(box);
     p->setFont(font);
-    const int named = std::min(int(curves.size()), legendNames);
+    const int named = std::min(int(curves.size()), maxNames);
     for (int i = 0; i < lines.size(); ++i) {
         const double y = box.top() + 4 + i * rowH;
         if (i < named) {
-            // A filled rectangle: a wide line on a pixel edge may fall either side of it.
+            // Two lines one pixel apart: a wide line on a pixel edge may fall either side of it.
             const int mid = int(std::floor(y + rowH / 2));
-            p->fillRect(QRect(int(box.left()) + 4, mid - 1, int(swatch) - 4, 2), curves[i].color);
+            p->setPen(QPen(curves[i].color, 1, styles[i]));
+            for (int row : { mid - 1, mid })
+                p->drawLine(QLineF(box.left() + 4, row + 0.5, box.left() + swatch, row + 0.5));
         }
         p->setPen(Qt::black);
         p->drawText(QRectF(box.left() + swatch + 6, y, textW + 2, rowH),
@@ -221,6 +249,18 @@ void drawLegend(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &all
 }
 
 } // namespace
+
+QVector<Qt::PenStyle> curveStyles(const QVector<PlotCurve> &curves)
+{
+    static const Qt::PenStyle rounds[]
+        = { Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine, Qt::DashDotDotLine };
+    QHash<QRgb, int> seen;
+    QVector<Qt::PenStyle> styles;
+    styles.reserve(curves.size());
+    for (const PlotCurve &curve : curves)
+        styles << rounds[seen[curve.color.rgba()]++ % 5];
+    return styles;
+}
 
 QStringList legendLines(const QVector<QString> &names, int maxNames)
 {
@@ -240,10 +280,12 @@ void drawChiPlot(
     // A view that cannot be mapped would put NaN or infinity into the painter.
     if (!mapping.usableMapping())
         return;
-    drawCurves(p, mapping, curves);
+    drawCurves(p, mapping, curves, decor.exact);
     drawGrid(p, mapping);
     drawFrame(p, mapping);
     drawTitles(p, mapping, decor);
+    if (!decor.caption.isEmpty())
+        drawCaption(p, mapping, decor.caption);
     if (decor.legend)
         drawLegend(p, mapping, curves);
 }
@@ -276,7 +318,9 @@ bool savePlotPicture(const QString &path, const QSize &size, const ChCoord &view
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setTitle(decor.yTitle.isEmpty() ? QStringLiteral("chi(k)") : decor.yTitle);
         QPainter p(&svg);
-        paintPicture(&p, size, view, curves, decor);
+        PlotDecor exact = decor;
+        exact.exact = true;
+        paintPicture(&p, size, view, curves, exact);
         p.end();
     } else {
         QImage image(size, QImage::Format_ARGB32);

@@ -20,16 +20,25 @@ struct PlotCurve
     QString name;
 };
 
-// What is drawn around the curves: the axis titles and, when asked for, the legend.
+// What is drawn around the curves: the axis titles, when asked for the legend, and a
+// caption that names the view. exact: the curves through their exact points, as a vector
+// picture may draw them, not through whole pixels as a screen shows them.
 struct PlotDecor
 {
     QString xTitle;
     QString yTitle;
     bool legend = false;
+    QString caption;
+    bool exact = false;
 };
 
 // The legend's lines for the given names: at most maxNames of them, then "... and N more".
 QStringList legendLines(const QVector<QString> &names, int maxNames = 20);
+
+// The line style of each curve: solid, but a curve whose colour an earlier one in the list
+// has already gets the next of dashed, dotted, dash-dotted and dash-dot-dotted, so that
+// curves stay apart when colours repeat.
+QVector<Qt::PenStyle> curveStyles(const QVector<PlotCurve> &curves);
 
 // Draws, with the window, plot area and data range of coord as they stand: the curves
 // (clipped to the plot area), the grid with its labels, the frame, the axis titles and

@@ -12,19 +12,13 @@ PlotCurve plotCurve(const PlotCurveSource &source, const PlotView &view, SeriesC
 
 PlotCurveSource ShowChi::curveSource(const Job *job)
 {
-    return PlotCurveSource{&job->chi(), QColor::fromRgba(job->curveColor()), job->inputName(),
-                           job->isShown()};
+    return PlotCurveSource { &job->chi(), QColor::fromRgba(job->curveColor()), job->inputName(),
+        job->isShown() };
 }
 
-bool ShowChi::isShown(const Job *job)
-{
-    return job->isShown();
-}
+bool ShowChi::isShown(const Job *job) { return job->isShown(); }
 
-void ShowChi::giveColour(Job *job, const QColor &colour)
-{
-    job->setCurveColor(colour.rgba());
-}
+void ShowChi::giveColour(Job *job, const QColor &colour) { job->setCurveColor(colour.rgba()); }
 
 void ShowChi::watchJob(Job *job)
 {
@@ -50,9 +44,13 @@ QVector<PlotCurve> jobCurves(const QVector<Job *> &jobs, const PlotView &view, S
 }
 
 bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
-    QString *error, const QSize &size)
+    bool legend, QString *error, const QSize &size)
 {
     SeriesCache cache;
-    return saveFittedPlot(path, size, view.space, jobCurves(jobs, view, cache),
-        PlotDecor { xTitle(view), yTitle(view), false }, error);
+    PlotDecor decor;
+    decor.xTitle = xTitle(view);
+    decor.yTitle = yTitle(view);
+    decor.legend = legend;
+    decor.caption = viewCaption(view);
+    return saveFittedPlot(path, size, view.space, jobCurves(jobs, view, cache), decor, error);
 }

@@ -27,7 +27,8 @@ PlotCurve plotCurve(const PlotCurveSource &source, const PlotView &view, SeriesC
 // plot window has given it one, in the palette's colour for its place among the jobs.
 QVector<PlotCurve> jobCurves(const QVector<Job *> &jobs, const PlotView &view, SeriesCache &cache);
 // Those curves, fitted, on a white picture of the given size (PNG, or SVG for ".svg").
+// The legend names the curves unless legend is false; a caption names the view.
 bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
-    QString *error = nullptr, const QSize &size = QSize(800, 500));
+    bool legend, QString *error = nullptr, const QSize &size = QSize(800, 500));
 
 #endif

@@ -123,7 +123,11 @@ QVector<PlotCurve> ShowChi::shownCurves(QVector<int> *jobIndices)
 
 PlotDecor ShowChi::decor() const
 {
-    return PlotDecor { xTitle(plotView), yTitle(plotView), ShowLegend->isChecked() };
+    PlotDecor decor;
+    decor.xTitle = xTitle(plotView);
+    decor.yTitle = yTitle(plotView);
+    decor.legend = ShowLegend->isChecked();
+    return decor;
 }
 
 void ShowChi::draw(QPainter *p)
