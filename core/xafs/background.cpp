@@ -15,316 +15,319 @@
 #include <memory>
 #include <mutex>
 
-namespace xafs {
-
 namespace {
 
-    constexpr double pi = 3.14159265358979323846;
-    constexpr double kstep = fourier::gridStep;
-    constexpr int nfft = fourier::gridSize;
+using namespace xafs;
 
-    void quietGsl()
+constexpr double pi = 3.14159265358979323846;
+constexpr double kstep = fourier::gridStep;
+constexpr int nfft = fourier::gridSize;
+
+void quietGsl()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { gsl_set_error_handler_off(); });
+}
+
+Error failure(std::string reason) { return Error { std::string(), 0, std::move(reason) }; }
+
+// Larch's index_of: the last index at or below value, 0 below the first.
+std::size_t indexOf(const std::vector<double> &a, double value)
+{
+    const auto it = std::upper_bound(a.begin(), a.end(), value);
+    return it == a.begin() ? 0 : std::size_t(it - a.begin() - 1);
+}
+
+// Larch's index_nearest on an increasing array: the first index of the least |a - value|.
+std::size_t indexNearest(const std::vector<double> &a, double value)
+{
+    const std::size_t i = std::size_t(std::lower_bound(a.begin(), a.end(), value) - a.begin());
+    if (i == 0)
+        return 0;
+    if (i == a.size())
+        return a.size() - 1;
+    return std::abs(a[i - 1] - value) <= std::abs(a[i] - value) ? i - 1 : i;
+}
+
+// Python's round() and numpy's: half to even, as nearbyint in the default rounding mode.
+double round5(double value, double step) { return step * std::nearbyint(value / step); }
+
+struct GslVector
+{
+    explicit GslVector(std::size_t n)
+        : v(gsl_vector_calloc(n))
     {
-        static std::once_flag once;
-        std::call_once(once, [] { gsl_set_error_handler_off(); });
     }
+    ~GslVector() { gsl_vector_free(v); }
+    GslVector(const GslVector &) = delete;
+    GslVector &operator=(const GslVector &) = delete;
+    gsl_vector *v;
+};
 
-    Error failure(std::string reason) { return Error { std::string(), 0, std::move(reason) }; }
-
-    // Larch's index_of: the last index at or below value, 0 below the first.
-    std::size_t indexOf(const std::vector<double> &a, double value)
+struct GslMatrix
+{
+    GslMatrix(std::size_t rows, std::size_t columns)
+        : m(gsl_matrix_calloc(rows, columns))
     {
-        const auto it = std::upper_bound(a.begin(), a.end(), value);
-        return it == a.begin() ? 0 : std::size_t(it - a.begin() - 1);
     }
+    ~GslMatrix() { gsl_matrix_free(m); }
+    GslMatrix(const GslMatrix &) = delete;
+    GslMatrix &operator=(const GslMatrix &) = delete;
+    gsl_matrix *m;
+};
 
-    // Larch's index_nearest on an increasing array: the first index of the least |a - value|.
-    std::size_t indexNearest(const std::vector<double> &a, double value)
-    {
-        const std::size_t i = std::size_t(std::lower_bound(a.begin(), a.end(), value) - a.begin());
-        if (i == 0)
-            return 0;
-        if (i == a.size())
-            return a.size() - 1;
-        return std::abs(a[i - 1] - value) <= std::abs(a[i] - value) ? i - 1 : i;
+// Least squares of X c = y by GSL's SVD; false if GSL fails.
+bool leastSquares(const GslMatrix &x, const GslVector &y, GslVector &c)
+{
+    std::unique_ptr<gsl_multifit_linear_workspace, decltype(&gsl_multifit_linear_free)> work(
+        gsl_multifit_linear_alloc(x.m->size1, x.m->size2), gsl_multifit_linear_free);
+    GslMatrix cov(x.m->size2, x.m->size2);
+    double chisq = 0;
+    return work && gsl_multifit_linear(x.m, y.v, c.v, cov.m, &chisq, work.get()) == GSL_SUCCESS;
+}
+
+// A polynomial of the given degree through (x, y) by least squares, in powers of x (as
+// numpy's polyfit, lowest power first); fitted in a centred, scaled variable so that
+// energies of 10^4 eV square without loss.
+bool polyfit(
+    const double *x, const double *y, std::size_t n, int degree, std::vector<double> &coefs)
+{
+    if (n < std::size_t(degree) + 1)
+        return false;
+    const double lo = *std::min_element(x, x + n), hi = *std::max_element(x, x + n);
+    const double centre = (lo + hi) / 2, half = hi > lo ? (hi - lo) / 2 : 1.0;
+    GslMatrix design(n, degree + 1);
+    GslVector values(n), fitted(degree + 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double u = (x[i] - centre) / half;
+        double p = 1;
+        for (int j = 0; j <= degree; ++j, p *= u)
+            gsl_matrix_set(design.m, i, j, p);
+        gsl_vector_set(values.v, i, y[i]);
     }
-
-    // Python's round() and numpy's: half to even, as nearbyint in the default rounding mode.
-    double round5(double value, double step) { return step * std::nearbyint(value / step); }
-
-    struct GslVector
-    {
-        explicit GslVector(std::size_t n)
-            : v(gsl_vector_calloc(n))
-        {
+    if (!leastSquares(design, values, fitted))
+        return false;
+    // sum a_j ((x - c)/h)^j expanded into powers of x.
+    coefs.assign(degree + 1, 0.0);
+    for (int j = 0; j <= degree; ++j) {
+        const double a = gsl_vector_get(fitted.v, j) / std::pow(half, j);
+        double binomial = 1;
+        for (int i = 0; i <= j; ++i) {
+            coefs[i] += a * binomial * std::pow(-centre, j - i);
+            binomial = binomial * (j - i) / (i + 1);
         }
-        ~GslVector() { gsl_vector_free(v); }
-        GslVector(const GslVector &) = delete;
-        GslVector &operator=(const GslVector &) = delete;
-        gsl_vector *v;
-    };
+    }
+    return true;
+}
 
-    struct GslMatrix
+double polyAt(const std::vector<double> &coefs, double x)
+{
+    double value = 0;
+    for (std::size_t i = coefs.size(); i-- > 0;)
+        value = value * x + coefs[i];
+    return value;
+}
+
+// The not-a-knot cubic spline through (x, y), x strictly increasing, at least 4 points:
+// the interpolant scipy's UnivariateSpline(x, y, s=0) makes, extended beyond the ends by
+// its end pieces.
+class NotAKnot
+{
+public:
+    explicit NotAKnot(const std::vector<double> &x)
+        : m_x(x)
+        , m_n(x.size())
+        , m_h(x.size() - 1)
     {
-        GslMatrix(std::size_t rows, std::size_t columns)
-            : m(gsl_matrix_calloc(rows, columns))
-        {
+        for (std::size_t i = 0; i + 1 < m_n; ++i)
+            m_h[i] = x[i + 1] - x[i];
+        // Unknowns: the second derivatives M_1..M_{n-2}; M_0 and M_{n-1} follow from the
+        // third derivative being continuous at x_1 and x_{n-2}.
+        const std::size_t u = m_n - 2;
+        m_diag.assign(u, 0.0);
+        m_upper.assign(u > 0 ? u - 1 : 0, 0.0);
+        m_lower.assign(u > 0 ? u - 1 : 0, 0.0);
+        for (std::size_t r = 0; r < u; ++r) {
+            const std::size_t i = r + 1;
+            m_diag[r] = 2 * (m_h[i - 1] + m_h[i]);
+            if (r + 1 < u)
+                m_upper[r] = m_h[i];
+            if (r > 0)
+                m_lower[r - 1] = m_h[i - 1];
         }
-        ~GslMatrix() { gsl_matrix_free(m); }
-        GslMatrix(const GslMatrix &) = delete;
-        GslMatrix &operator=(const GslMatrix &) = delete;
-        gsl_matrix *m;
-    };
-
-    // Least squares of X c = y by GSL's SVD; false if GSL fails.
-    bool leastSquares(const GslMatrix &x, const GslVector &y, GslVector &c)
-    {
-        std::unique_ptr<gsl_multifit_linear_workspace, decltype(&gsl_multifit_linear_free)> work(
-            gsl_multifit_linear_alloc(x.m->size1, x.m->size2), gsl_multifit_linear_free);
-        GslMatrix cov(x.m->size2, x.m->size2);
-        double chisq = 0;
-        return work && gsl_multifit_linear(x.m, y.v, c.v, cov.m, &chisq, work.get()) == GSL_SUCCESS;
+        const double h0 = m_h[0], h1 = m_h[1];
+        m_diag[0] += h0 * (h0 + h1) / h1;
+        if (u > 1)
+            m_upper[0] -= h0 * h0 / h1;
+        const double a = m_h[m_n - 3], b = m_h[m_n - 2];
+        m_diag[u - 1] += b * (a + b) / a;
+        if (u > 1)
+            m_lower[u - 2] -= b * b / a;
     }
 
-    // A polynomial of the given degree through (x, y) by least squares, in powers of x (as
-    // numpy's polyfit, lowest power first); fitted in a centred, scaled variable so that
-    // energies of 10^4 eV square without loss.
-    bool polyfit(
-        const double *x, const double *y, std::size_t n, int degree, std::vector<double> &coefs)
+    // The spline of y at the increasing points xout.
+    bool evaluate(const double *y, const std::vector<double> &xout, double *out) const
     {
-        if (n < std::size_t(degree) + 1)
-            return false;
-        const double lo = *std::min_element(x, x + n), hi = *std::max_element(x, x + n);
-        const double centre = (lo + hi) / 2, half = hi > lo ? (hi - lo) / 2 : 1.0;
-        GslMatrix design(n, degree + 1);
-        GslVector values(n), fitted(degree + 1);
-        for (std::size_t i = 0; i < n; ++i) {
-            const double u = (x[i] - centre) / half;
-            double p = 1;
-            for (int j = 0; j <= degree; ++j, p *= u)
-                gsl_matrix_set(design.m, i, j, p);
-            gsl_vector_set(values.v, i, y[i]);
+        const std::size_t u = m_n - 2;
+        std::vector<double> delta(m_n - 1);
+        for (std::size_t i = 0; i + 1 < m_n; ++i)
+            delta[i] = (y[i + 1] - y[i]) / m_h[i];
+        std::vector<double> m(m_n);
+        if (u == 1) {
+            m[1] = 6 * (delta[1] - delta[0]) / m_diag[0];
+        } else {
+            gsl_vector_const_view diag = gsl_vector_const_view_array(m_diag.data(), u);
+            gsl_vector_const_view upper = gsl_vector_const_view_array(m_upper.data(), u - 1);
+            gsl_vector_const_view lower = gsl_vector_const_view_array(m_lower.data(), u - 1);
+            GslVector rhs(u), solution(u);
+            for (std::size_t r = 0; r < u; ++r)
+                gsl_vector_set(rhs.v, r, 6 * (delta[r + 1] - delta[r]));
+            if (gsl_linalg_solve_tridiag(
+                    &diag.vector, &upper.vector, &lower.vector, rhs.v, solution.v)
+                != GSL_SUCCESS)
+                return false;
+            for (std::size_t r = 0; r < u; ++r)
+                m[r + 1] = gsl_vector_get(solution.v, r);
         }
-        if (!leastSquares(design, values, fitted))
-            return false;
-        // sum a_j ((x - c)/h)^j expanded into powers of x.
-        coefs.assign(degree + 1, 0.0);
-        for (int j = 0; j <= degree; ++j) {
-            const double a = gsl_vector_get(fitted.v, j) / std::pow(half, j);
-            double binomial = 1;
-            for (int i = 0; i <= j; ++i) {
-                coefs[i] += a * binomial * std::pow(-centre, j - i);
-                binomial = binomial * (j - i) / (i + 1);
-            }
+        const double h0 = m_h[0], h1 = m_h[1];
+        m[0] = ((h0 + h1) * m[1] - h0 * m[2]) / h1;
+        const double a = m_h[m_n - 3], b = m_h[m_n - 2];
+        m[m_n - 1] = ((a + b) * m[m_n - 2] - b * m[m_n - 3]) / a;
+
+        std::size_t j = 0;
+        for (std::size_t q = 0; q < xout.size(); ++q) {
+            const double t = xout[q];
+            while (j + 2 < m_n && t >= m_x[j + 1])
+                ++j;
+            const double h = m_h[j];
+            const double left = m_x[j + 1] - t, right = t - m_x[j];
+            out[q] = (m[j] * left * left * left + m[j + 1] * right * right * right) / (6 * h)
+                + (y[j] / h - m[j] * h / 6) * left + (y[j + 1] / h - m[j + 1] * h / 6) * right;
         }
         return true;
     }
 
-    double polyAt(const std::vector<double> &coefs, double x)
-    {
-        double value = 0;
-        for (std::size_t i = coefs.size(); i-- > 0;)
-            value = value * x + coefs[i];
-        return value;
-    }
+private:
+    const std::vector<double> &m_x;
+    std::size_t m_n;
+    std::vector<double> m_h;
+    std::vector<double> m_diag, m_upper, m_lower;
+};
 
-    // The not-a-knot cubic spline through (x, y), x strictly increasing, at least 4 points:
-    // the interpolant scipy's UnivariateSpline(x, y, s=0) makes, extended beyond the ends by
-    // its end pieces.
-    class NotAKnot
-    {
-    public:
-        explicit NotAKnot(const std::vector<double> &x)
-            : m_x(x)
-            , m_n(x.size())
-            , m_h(x.size() - 1)
-        {
-            for (std::size_t i = 0; i + 1 < m_n; ++i)
-                m_h[i] = x[i + 1] - x[i];
-            // Unknowns: the second derivatives M_1..M_{n-2}; M_0 and M_{n-1} follow from the
-            // third derivative being continuous at x_1 and x_{n-2}.
-            const std::size_t u = m_n - 2;
-            m_diag.assign(u, 0.0);
-            m_upper.assign(u > 0 ? u - 1 : 0, 0.0);
-            m_lower.assign(u > 0 ? u - 1 : 0, 0.0);
-            for (std::size_t r = 0; r < u; ++r) {
-                const std::size_t i = r + 1;
-                m_diag[r] = 2 * (m_h[i - 1] + m_h[i]);
-                if (r + 1 < u)
-                    m_upper[r] = m_h[i];
-                if (r > 0)
-                    m_lower[r - 1] = m_h[i - 1];
-            }
-            const double h0 = m_h[0], h1 = m_h[1];
-            m_diag[0] += h0 * (h0 + h1) / h1;
-            if (u > 1)
-                m_upper[0] -= h0 * h0 / h1;
-            const double a = m_h[m_n - 3], b = m_h[m_n - 2];
-            m_diag[u - 1] += b * (a + b) / a;
-            if (u > 1)
-                m_lower[u - 2] -= b * b / a;
-        }
-
-        // The spline of y at the increasing points xout.
-        bool evaluate(const double *y, const std::vector<double> &xout, double *out) const
-        {
-            const std::size_t u = m_n - 2;
-            std::vector<double> delta(m_n - 1);
-            for (std::size_t i = 0; i + 1 < m_n; ++i)
-                delta[i] = (y[i + 1] - y[i]) / m_h[i];
-            std::vector<double> m(m_n);
-            if (u == 1) {
-                m[1] = 6 * (delta[1] - delta[0]) / m_diag[0];
-            } else {
-                gsl_vector_const_view diag = gsl_vector_const_view_array(m_diag.data(), u);
-                gsl_vector_const_view upper = gsl_vector_const_view_array(m_upper.data(), u - 1);
-                gsl_vector_const_view lower = gsl_vector_const_view_array(m_lower.data(), u - 1);
-                GslVector rhs(u), solution(u);
-                for (std::size_t r = 0; r < u; ++r)
-                    gsl_vector_set(rhs.v, r, 6 * (delta[r + 1] - delta[r]));
-                if (gsl_linalg_solve_tridiag(
-                        &diag.vector, &upper.vector, &lower.vector, rhs.v, solution.v)
-                    != GSL_SUCCESS)
-                    return false;
-                for (std::size_t r = 0; r < u; ++r)
-                    m[r + 1] = gsl_vector_get(solution.v, r);
-            }
-            const double h0 = m_h[0], h1 = m_h[1];
-            m[0] = ((h0 + h1) * m[1] - h0 * m[2]) / h1;
-            const double a = m_h[m_n - 3], b = m_h[m_n - 2];
-            m[m_n - 1] = ((a + b) * m[m_n - 2] - b * m[m_n - 3]) / a;
-
-            std::size_t j = 0;
-            for (std::size_t q = 0; q < xout.size(); ++q) {
-                const double t = xout[q];
-                while (j + 2 < m_n && t >= m_x[j + 1])
-                    ++j;
-                const double h = m_h[j];
-                const double left = m_x[j + 1] - t, right = t - m_x[j];
-                out[q] = (m[j] * left * left * left + m[j + 1] * right * right * right) / (6 * h)
-                    + (y[j] / h - m[j] * h / 6) * left + (y[j + 1] / h - m[j + 1] * h / 6) * right;
-            }
-            return true;
-        }
-
-    private:
-        const std::vector<double> &m_x;
-        std::size_t m_n;
-        std::vector<double> m_h;
-        std::vector<double> m_diag, m_upper, m_lower;
-    };
-
-    // Larch's ftwindow(x, xmin, xmax, dx, dx2=dx, 'hanning') on the grid x_i = 0.05 i, i < n:
-    // the taper's ends snapped to grid points.
-    std::vector<double> larchHanning(
-        const std::vector<double> &x, double xmin, double xmax, double dx)
-    {
-        const std::size_t n = x.size();
-        std::vector<double> w(n, 0.0);
-        if (n < 2)
-            return w;
-        const double xstep = (x[n - 1] - x[0]) / double(n - 1);
-        const double xeps = 1e-4 * xstep;
-        double x1 = std::max(x[0], xmin - dx / 2);
-        double x2 = xmin + dx / 2 + xeps;
-        double x3 = xmax - dx / 2 - xeps;
-        double x4 = std::min(x[n - 1], xmax + dx / 2);
-        auto asint = [&](double v) { return long(std::trunc((v + xeps) / xstep)); };
-        long i1 = asint(x1), i2 = asint(x2), i3 = asint(x3), i4 = asint(x4);
-        const long last = long(n) - 1;
-        i1 = std::max(0L, i1);
-        i2 = std::max(0L, i2);
-        i3 = std::min(last, i3);
-        i4 = std::min(last, i4);
-        if (i2 == i1)
-            i1 = std::max(0L, i2 - 1);
-        if (i4 == i3)
-            i3 = std::max(i2, i4 - 1);
-        // Out-of-range indices wrap in numpy's slices; the k ranges allowed here keep them in.
-        i1 = std::clamp(i1, 0L, last);
-        i2 = std::clamp(i2, 0L, last);
-        i3 = std::clamp(i3, 0L, last);
-        i4 = std::clamp(i4, 0L, last);
-        x1 = x[i1];
-        x2 = x[i2];
-        x3 = x[i3];
-        x4 = x[i4];
-        if (x1 == x2)
-            x2 += xeps;
-        if (x3 == x4)
-            x4 += xeps;
-        for (long i = i2; i < i3; ++i)
-            w[i] = 1;
-        for (long i = i1; i <= i2; ++i) {
-            const double s = std::sin(pi / 2 * (x[i] - x1) / (x2 - x1));
-            w[i] = s * s;
-        }
-        for (long i = i3; i <= i4; ++i) {
-            const double c = std::cos(pi / 2 * (x[i] - x3) / (x4 - x3));
-            w[i] = c * c;
-        }
+// Larch's ftwindow(x, xmin, xmax, dx, dx2=dx, 'hanning') on the grid x_i = 0.05 i, i < n:
+// the taper's ends snapped to grid points.
+std::vector<double> larchHanning(const std::vector<double> &x, double xmin, double xmax, double dx)
+{
+    const std::size_t n = x.size();
+    std::vector<double> w(n, 0.0);
+    if (n < 2)
         return w;
+    const double xstep = (x[n - 1] - x[0]) / double(n - 1);
+    const double xeps = 1e-4 * xstep;
+    double x1 = std::max(x[0], xmin - dx / 2);
+    double x2 = xmin + dx / 2 + xeps;
+    double x3 = xmax - dx / 2 - xeps;
+    double x4 = std::min(x[n - 1], xmax + dx / 2);
+    auto asint = [&](double v) { return long(std::trunc((v + xeps) / xstep)); };
+    long i1 = asint(x1), i2 = asint(x2), i3 = asint(x3), i4 = asint(x4);
+    const long last = long(n) - 1;
+    i1 = std::max(0L, i1);
+    i2 = std::max(0L, i2);
+    i3 = std::min(last, i3);
+    i4 = std::min(last, i4);
+    if (i2 == i1)
+        i1 = std::max(0L, i2 - 1);
+    if (i4 == i3)
+        i3 = std::max(i2, i4 - 1);
+    // Out-of-range indices wrap in numpy's slices; the k ranges allowed here keep them in.
+    i1 = std::clamp(i1, 0L, last);
+    i2 = std::clamp(i2, 0L, last);
+    i3 = std::clamp(i3, 0L, last);
+    i4 = std::clamp(i4, 0L, last);
+    x1 = x[i1];
+    x2 = x[i2];
+    x3 = x[i3];
+    x4 = x[i4];
+    if (x1 == x2)
+        x2 += xeps;
+    if (x3 == x4)
+        x4 += xeps;
+    for (long i = i2; i < i3; ++i)
+        w[i] = 1;
+    for (long i = i1; i <= i2; ++i) {
+        const double s = std::sin(pi / 2 * (x[i] - x1) / (x2 - x1));
+        w[i] = s * s;
+    }
+    for (long i = i3; i <= i4; ++i) {
+        const double c = std::cos(pi / 2 * (x[i] - x3) / (x4 - x3));
+        w[i] = c * c;
+    }
+    return w;
+}
+
+// The cubic B-splines of the clamped knots through `points` (scipy's splrep knots), at x;
+// beyond the ends, the end polynomials (Taylor series from the end knot, exact for a cubic).
+class Basis
+{
+public:
+    static constexpr int order = 4;
+
+    explicit Basis(const std::vector<double> &points)
+        : m_work(gsl_bspline_alloc(order, points.size() - 2), gsl_bspline_free)
+        , m_values(order)
+        , m_derivs(order, order)
+    {
+        GslVector breaks(points.size() - 2);
+        gsl_vector_set(breaks.v, 0, points.front());
+        for (std::size_t i = 2; i + 2 < points.size(); ++i)
+            gsl_vector_set(breaks.v, i - 1, points[i]);
+        gsl_vector_set(breaks.v, points.size() - 3, points.back());
+        m_ok = m_work && gsl_bspline_knots(breaks.v, m_work.get()) == GSL_SUCCESS;
+        m_lo = points.front();
+        m_hi = points.back();
     }
 
-    // The cubic B-splines of the clamped knots through `points` (scipy's splrep knots), at x;
-    // beyond the ends, the end polynomials (Taylor series from the end knot, exact for a cubic).
-    class Basis
+    bool ok() const { return m_ok; }
+
+    // The four B-splines not zero at x: B_first .. B_first+3 into out[0..4).
+    bool evaluate(double x, double *out, std::size_t &first)
     {
-    public:
-        explicit Basis(const std::vector<double> &points)
-            : m_count(points.size())
-            , m_work(gsl_bspline_alloc(4, points.size() - 2), gsl_bspline_free)
-            , m_values(points.size())
-            , m_derivs(points.size(), 4)
-        {
-            GslVector breaks(points.size() - 2);
-            gsl_vector_set(breaks.v, 0, points.front());
-            for (std::size_t i = 2; i + 2 < points.size(); ++i)
-                gsl_vector_set(breaks.v, i - 1, points[i]);
-            gsl_vector_set(breaks.v, points.size() - 3, points.back());
-            m_ok = m_work && gsl_bspline_knots(breaks.v, m_work.get()) == GSL_SUCCESS;
-            m_lo = points.front();
-            m_hi = points.back();
-        }
-
-        bool ok() const { return m_ok; }
-
-        // Row of the basis at x into out[0..count).
-        bool evaluate(double x, double *out)
-        {
-            if (x >= m_lo && x <= m_hi) {
-                if (gsl_bspline_eval(x, m_values.v, m_work.get()) != GSL_SUCCESS)
-                    return false;
-                for (std::size_t i = 0; i < m_count; ++i)
-                    out[i] = gsl_vector_get(m_values.v, i);
-                return true;
-            }
-            const double end = x < m_lo ? m_lo : m_hi;
-            if (gsl_bspline_deriv_eval(end, 3, m_derivs.m, m_work.get()) != GSL_SUCCESS)
+        std::size_t last = 0;
+        if (x >= m_lo && x <= m_hi) {
+            if (gsl_bspline_eval_nonzero(x, m_values.v, &first, &last, m_work.get()) != GSL_SUCCESS)
                 return false;
-            const double d = x - end;
-            for (std::size_t i = 0; i < m_count; ++i)
-                out[i] = gsl_matrix_get(m_derivs.m, i, 0)
-                    + d
-                        * (gsl_matrix_get(m_derivs.m, i, 1)
-                            + d / 2
-                                * (gsl_matrix_get(m_derivs.m, i, 2)
-                                    + d / 3 * gsl_matrix_get(m_derivs.m, i, 3)));
+            for (int i = 0; i < order; ++i)
+                out[i] = gsl_vector_get(m_values.v, i);
             return true;
         }
+        const double end = x < m_lo ? m_lo : m_hi;
+        if (gsl_bspline_deriv_eval_nonzero(end, order - 1, m_derivs.m, &first, &last, m_work.get())
+            != GSL_SUCCESS)
+            return false;
+        const double d = x - end;
+        for (int i = 0; i < order; ++i) {
+            const gsl_matrix *m = m_derivs.m;
+            out[i] = gsl_matrix_get(m, i, 0)
+                + d
+                    * (gsl_matrix_get(m, i, 1)
+                        + d / 2 * (gsl_matrix_get(m, i, 2) + d / 3 * gsl_matrix_get(m, i, 3)));
+        }
+        return true;
+    }
 
-    private:
-        std::size_t m_count;
-        std::unique_ptr<gsl_bspline_workspace, decltype(&gsl_bspline_free)> m_work;
-        GslVector m_values;
-        GslMatrix m_derivs;
-        double m_lo = 0, m_hi = 0;
-        bool m_ok = false;
-    };
+private:
+    std::unique_ptr<gsl_bspline_workspace, decltype(&gsl_bspline_free)> m_work;
+    GslVector m_values;
+    GslMatrix m_derivs;
+    double m_lo = 0, m_hi = 0;
+    bool m_ok = false;
+};
 
-    std::string eV(double value) { return scan::number(value, 8) + " eV"; }
+std::string eV(double value) { return scan::number(value, 8) + " eV"; }
 
 } // namespace
+
+namespace xafs {
 
 double PreEdge::postLine(double e) const { return preLine(e) + polyAt(normCoefs, e); }
 
@@ -526,10 +529,11 @@ Outcome<Background> removeBackground(
     Basis basis(knotK);
     if (!basis.ok())
         return failure("the spline's knots cannot be placed");
-    // basisAt[i * nspl + j]: B-spline j at fitted point i.
-    std::vector<double> basisAt(m * nspl);
+    // At fitted point i the B-splines first[i] .. first[i]+3 are not zero: values[4i ..].
+    std::vector<double> values(m * Basis::order);
+    std::vector<std::size_t> first(m);
     for (std::size_t i = 0; i < m; ++i)
-        if (!basis.evaluate(kfit[i], &basisAt[i * nspl]))
+        if (!basis.evaluate(kfit[i], &values[i * Basis::order], first[i]))
             return failure("the spline cannot be evaluated");
 
     // chi(c) = g0 - sum_j c_j G_j on kout, with g0 the interpolant of mu and G_j that of
@@ -539,8 +543,12 @@ Outcome<Background> removeBackground(
     std::vector<double> grids(std::size_t(columns) * nk);
     std::vector<double> column(m);
     for (int j = 0; j < columns; ++j) {
-        for (std::size_t i = 0; i < m; ++i)
-            column[i] = j == 0 ? mufit[i] : basisAt[i * nspl + (j - 1)];
+        for (std::size_t i = 0; i < m; ++i) {
+            const long at = long(j - 1) - long(first[i]);
+            column[i] = j == 0                 ? mufit[i]
+                : at >= 0 && at < Basis::order ? values[i * Basis::order + at]
+                                               : 0.0;
+        }
         if (!interpolant.evaluate(column.data(), kout, &grids[std::size_t(j) * nk]))
             return failure("the interpolation onto the k grid failed");
     }
@@ -623,8 +631,8 @@ Outcome<Background> removeBackground(
     out.bkg.assign(mu.begin(), mu.begin() + n);
     for (std::size_t i = 0; i < m; ++i) {
         double value = 0;
-        for (int j = 0; j < nspl; ++j)
-            value += out.coefficients[j] * basisAt[i * nspl + j];
+        for (int b = 0; b < Basis::order; ++b)
+            value += out.coefficients[first[i] + b] * values[i * Basis::order + b];
         out.bkg[ie0 + i] = value;
     }
     return out;
