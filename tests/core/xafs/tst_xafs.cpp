@@ -55,7 +55,7 @@ LarchChi readLarch(const QString &relative)
     return out;
 }
 
-// The issue's measure: sum (k^2 dchi)^2 / sum (k^2 chi_ref)^2 over k 3..12 on the grid.
+// R = sum (k^2 dchi)^2 / sum (k^2 chi_ref)^2 over k 3..12 on the grid.
 double rFactor(const std::vector<double> &k, const std::vector<double> &chi, const LarchChi &ref)
 {
     double num = 0, den = 0;
@@ -434,7 +434,7 @@ void TestXafs::againstLarch()
     QCOMPARE(bkg->k.size(), larch.k.size());
     for (std::size_t i = 0; i < larch.k.size(); ++i)
         QVERIFY(std::abs(bkg->k[i] - larch.k[i]) < 1e-9);
-    // The issue asks for R <= 0.01; following Larch's every choice gives rounding only.
+    // The goal is R <= 0.01; following Larch's every choice leaves rounding only.
     const double r = rFactor(bkg->k, bkg->chi, larch);
     QVERIFY2(r <= 1e-6, qPrintable(QString("R = %1").arg(r)));
 }
