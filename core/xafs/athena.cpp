@@ -302,7 +302,7 @@ Outcome<Spectrum> readAthenaProject(
             }
         if (!chosen)
             for (const auto &record : records)
-                if (scan::lower(record.label()) == scan::lower(group)) {
+                if (scan::lower(scan::trim(record.label())) == scan::lower(scan::trim(group))) {
                     chosen = &record;
                     break;
                 }

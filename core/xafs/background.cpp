@@ -375,6 +375,9 @@ Outcome<PreEdge> preEdge(
     const std::size_t n = std::min(energy.size(), mu.size());
     if (n < 10)
         return failure("too few points (" + std::to_string(n) + ")");
+    for (std::size_t i = 0; i < n; ++i)
+        if (!std::isfinite(energy[i]) || !std::isfinite(mu[i]))
+            return failure("point " + std::to_string(i + 1) + " is not a pair of finite numbers");
     for (std::size_t i = 1; i < n; ++i)
         if (!(energy[i] > energy[i - 1]))
             return failure("energies not increasing at point " + std::to_string(i + 1) + " ("
@@ -460,6 +463,13 @@ Outcome<Background> removeBackground(
     const std::vector<double> &energy, const std::vector<double> &mu, const BkgParams &params)
 {
     quietGsl();
+    if (!(params.rbkg > 0 && params.rbkg <= 10) || params.kweight < 0 || params.kweight > 10
+        || !(params.kmin >= 0 && params.kmin < 100) || !(params.dk >= 0 && params.dk < 100)
+        || params.nknots < 0 || params.nclamp < 0 || !std::isfinite(params.clampLo)
+        || !std::isfinite(params.clampHi))
+        return failure("background settings out of range (Rbkg " + scan::number(params.rbkg)
+            + " A, k-weight " + std::to_string(params.kweight) + ", kmin "
+            + scan::number(params.kmin) + ", dk " + scan::number(params.dk) + ")");
     const auto edge = preEdge(energy, mu, params);
     if (!edge)
         return edge.error();

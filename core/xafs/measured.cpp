@@ -360,8 +360,7 @@ Outcome<Spectrum> dispatch(
         && head.find("Athena project file -- ") != std::string_view::npos)
         return fail(name, 1,
             "an Athena project in JSON form (as Demeter 0.9.26 and Larch write it) is not "
-            "read; "
-            "save the group as an XDI or column file");
+            "read; save the group as an XDI or column file");
     if (head.find("Athena project file -- ") != std::string_view::npos)
         return readAthenaProject(bytes, name, options.group);
     if (!options.group.empty())

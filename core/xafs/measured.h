@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace xafs {
@@ -29,7 +30,7 @@ Outcome<ColumnChoice> parseColumnChoice(std::string_view text);
 struct ReadOptions
 {
     ColumnChoice columns; // empty: each format's default
-    std::string group; // the label of an Athena project's group; empty: the first
+    std::string group; // the label of an Athena project's group; empty: the first of mu or chi
 };
 
 // A measured spectrum as read: mu(E) (x in eV) or chi(k) (x in 1/A), x strictly increasing.
@@ -57,17 +58,32 @@ constexpr std::size_t maxFileBytes = std::size_t(256) << 20;
 constexpr std::size_t maxUnpackedBytes = std::size_t(64) << 20;
 
 // Reads a measured spectrum from the bytes of a file, choosing the reader from the content:
-// a gzip stream is unpacked first, an Athena project ("Athena project file --"), XDI
-// ("# XDI/"), or else columns of numbers; a file whose first column is named k (or whose
-// name ends in .chi or .chik) is chi(k). name is the file's name for messages and for its
-// extension. Never throws; an input that is not a spectrum is an Error with the line.
+// a gzip stream is unpacked first, then an Athena project ("Athena project file --" near
+// the start), XDI ("# XDI/" on the first line), or else columns of numbers. name is the
+// file's name for messages and for its extension. Never throws; an input that is not a
+// spectrum is an Error with the line where one applies.
 Outcome<Spectrum> readMeasured(
     std::string_view bytes, const std::string &name, const ReadOptions &options = ReadOptions());
 
-// The same from a file; a file beyond maxFileBytes is refused before it is read.
+// The same from a file; "FILE.prj#LABEL" names a project's group when options.group is
+// empty. A file beyond maxFileBytes is refused before it is read.
 Outcome<Spectrum> readMeasuredFile(const std::string &path, const ReadOptions &options);
 
 // Each reader on its own, for callers that know the format.
+//
+// Columns: comment lines start with # ; % ! or *; the header is every line before the
+// first row of numbers (blank, tab or comma separated; E or D exponents), and its last
+// line with letters or digits names the columns when it has one word per column. Without
+// a choice the abscissa is the first column and y the column named mu, xmu, mutrans or
+// mufluor, else the second. The spectrum is chi(k) when the abscissa is named k (or, with
+// no names, the file name ends in .chi or .chik), and y then the column named chi or
+// chi(k), else the second.
+// XDI: the columns as "# Column.N: name [units]" names them (energy in keV is scaled to
+// eV), Element.symbol/edge or Scan.element/edge; without a choice the abscissa is the
+// column named energy (or k), y the column mutrans, mufluor or mu, else ln(i0/itrans),
+// else ifluor/i0.
+// Athena project: the group labelled `group` (exactly, else ignoring case and blanks
+// around it), by default the first that holds mu(E) or chi(k); its @x and @y as stored.
 Outcome<Spectrum> readXdi(
     std::string_view text, const std::string &name, const ColumnChoice &columns = ColumnChoice());
 Outcome<Spectrum> readColumns(

@@ -106,7 +106,8 @@ private slots:
 
 void TestXafs::readers_data()
 {
-    QTest::addColumn<QString>("source"); // under tests/data, or empty for the bytes
+    // A file under tests/data (FILE.prj#LABEL for a group), or empty (or "#LABEL") for the bytes
+    QTest::addColumn<QString>("source");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("columns");
     QTest::addColumn<QString>("error"); // empty: read
@@ -253,6 +254,13 @@ void TestXafs::readers_data()
         << ""
         << "no group holds mu(E) or chi(k) (the groups: 'd')" << mu << 0 << "" << 0.0 << 0.0 << 0.0
         << 0.0 << 0;
+    QTest::newRow("project: a label matched ignoring case and blanks, chi(k)")
+        << "#ref nio.000"
+        << project("$old_group = 'aaaa';\n@args = ('label','NiO.000');\n@x = (1,2);\n@y = (3,4);\n"
+                   "[record]\n$old_group = 'bbbb';\n@args = ('label','  Ref NiO.000','is_chi',1);\n"
+                   "@x = ('0.5','0.0');\n@y = ('-1E-1','2');\n[record]\n")
+        << ""
+        << "" << chi << 2 << "  Ref NiO.000" << 0.0 << 2.0 << 0.5 << -0.1 << 0;
     QTest::newRow("project in JSON form")
         << ""
         << QByteArray(
@@ -275,15 +283,17 @@ void TestXafs::readers()
         QVERIFY2(choice.ok(), choice.error().message().c_str());
         options.columns = choice.value();
     }
-    const auto read = source.isEmpty()
+    const bool fromBytes = source.isEmpty() || source.startsWith('#');
+    if (fromBytes)
+        options.group = source.mid(1).toStdString();
+    const auto read = fromBytes
         ? readMeasured(std::string_view(bytes.constData(), bytes.size()), "data.dat", options)
         : readMeasuredFile(dataPath(source).toStdString(), options);
     if (!error.isEmpty()) {
         QVERIFY2(!read.ok(), "read, where an error was expected");
         const QString message = QString::fromStdString(read.error().message());
         QVERIFY2(message.contains(error), qPrintable(message));
-        QVERIFY2(message.startsWith(
-                     source.isEmpty() ? "data.dat: " : dataPath(source.section('#', 0, 0))),
+        QVERIFY2(message.startsWith(fromBytes ? "data.dat: " : dataPath(source.section('#', 0, 0))),
             qPrintable(message));
         return;
     }
