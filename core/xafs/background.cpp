@@ -590,7 +590,6 @@ Outcome<Background> removeBackground(
     // that and update lambda until it settles (two or three rounds).
     GslMatrix design(nrows, nspl);
     GslVector target(nrows), coefs(nspl);
-    std::vector<double> residual(nrows);
     double lambda = 1;
     for (int round = 0; round < 50; ++round) {
         const double root = std::sqrt(lambda);

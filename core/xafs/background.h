@@ -118,7 +118,8 @@ struct Background
 
 // E0, normalisation and the AUTOBK spline of mu(E); energies strictly increasing. Errors
 // (reason only, no file): too few points, energies not increasing, no edge, less than
-// 3 1/A of data above E0, a k range or knots the data cannot carry.
+// 3 1/A of data above E0, a k range or knots the data cannot carry. Safe to call from
+// several threads at once.
 Outcome<Background> removeBackground(const std::vector<double> &energy,
     const std::vector<double> &mu, const BkgParams &params = BkgParams());
 
