@@ -45,6 +45,21 @@ struct ThreadArrays
     fftw_complex *out;
 };
 
+ThreadArrays &threadArrays()
+{
+    thread_local ThreadArrays arrays;
+    return arrays;
+}
+
+// The transform of arrays.in: its first count values, scaled, into out.
+void execute(ThreadArrays &arrays, int count, std::complex<double> *out)
+{
+    fftw_execute_dft_r2c(gridPlan(), arrays.in, arrays.out);
+    const double scale = fourier::gridStep / std::sqrt(pi);
+    for (int m = 0; m < count; ++m)
+        out[m] = scale * std::complex<double>(arrays.out[m][0], arrays.out[m][1]);
+}
+
 double powerOf(double k, int w)
 {
     double p = 1;
@@ -107,21 +122,26 @@ std::vector<double> uniformGrid(const double *k, const double *chi, int count)
     return grid;
 }
 
+void transformGrid(const double *values, int n, int count, std::complex<double> *out)
+{
+    ThreadArrays &arrays = threadArrays();
+    n = std::max(0, std::min(n, fourier::gridSize));
+    std::copy(values, values + n, arrays.in);
+    std::fill(arrays.in + n, arrays.in + fourier::gridSize, 0.0);
+    execute(arrays, std::max(0, std::min(count, fourier::gridSize / 2)), out);
+}
+
 std::vector<std::complex<double>> forwardTransform(
     const std::vector<double> &gridChi, int kWeight, const FtParams &ft)
 {
-    const fftw_plan plan = gridPlan();
-    thread_local ThreadArrays arrays;
+    ThreadArrays &arrays = threadArrays();
     const int n = std::min<int>(gridChi.size(), fourier::gridSize);
     for (int i = 0; i < fourier::gridSize; ++i) {
         const double kn = i * fourier::gridStep;
         const double value = i < n ? gridChi[i] : 0.0;
         arrays.in[i] = value == 0 ? 0 : powerOf(kn, kWeight) * value * windowValue(ft, kn);
     }
-    fftw_execute_dft_r2c(plan, arrays.in, arrays.out);
-    const double scale = fourier::gridStep / std::sqrt(pi);
     std::vector<std::complex<double>> chiR(fourier::gridSize / 2);
-    for (size_t m = 0; m < chiR.size(); ++m)
-        chiR[m] = scale * std::complex<double>(arrays.out[m][0], arrays.out[m][1]);
+    execute(arrays, int(chiR.size()), chiR.data());
     return chiR;
 }

@@ -38,6 +38,11 @@ double windowValue(const FtParams &ft, double k);
 // data's points (k ascending), zero below the first and above the last point.
 std::vector<double> uniformGrid(const double *k, const double *chi, int count);
 
+// The first count values (count <= N/2) of chi(R_m) = (dk/sqrt(pi)) sum_n v_n
+// exp(-2 pi i n m / N) of values v_n already weighted and windowed on the uniform grid,
+// zero past the n given (Larch's xftf_fast). Safe to call from several threads.
+void transformGrid(const double *values, int n, int count, std::complex<double> *out);
+
 // chi(R_m) = (dk/sqrt(pi)) sum_n k_n^w chi(k_n) W(k_n) exp(-2 pi i n m / N) for m < N/2,
 // of chi given on the uniform grid (the sign of the exponent is FFTW's and numpy's, so
 // that real and imaginary parts read as Larch's). Safe to call from several threads.
