@@ -89,6 +89,20 @@ void ChiRows::readFrom(QIODevice &device, bool withWave)
     }
 }
 
+void ChiData::setPoints(const QVector<double> &k, const QVector<double> &chi)
+{
+    reset();
+    if (k.isEmpty() || k.size() != chi.size())
+        return;
+    kValues = k;
+    chiValues = chi;
+    for (int i = 0; i < kValues.size(); ++i) {
+        updateRange(kValues[i], minK, maxK);
+        updateRange(chiValues[i], minChi, maxChi);
+    }
+    valid = true;
+}
+
 void ChiData::readFrom(QIODevice &device)
 {
     reset();

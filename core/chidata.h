@@ -32,6 +32,8 @@ public:
     void read(const QString &path);
     // The columns after the "k chi" heading of an open text device.
     void readFrom(QIODevice &device);
+    // The given points (k ascending, finite), as a reading of them; none: not valid.
+    void setPoints(const QVector<double> &k, const QVector<double> &chi);
 
     double kMin() const { return valid ? minK : 0; }
     double kMax() const { return valid ? maxK : 20; }

@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QLabel>
 
 namespace {
 
@@ -27,6 +28,7 @@ FtDialog::FtDialog(QWidget *parent)
     , kmax(kField(this, "FtKmax", 100))
     , dk(kField(this, "FtDk", 20))
     , window(new QComboBox(this))
+    , problem(new QLabel(this))
 {
     setWindowTitle(tr("Fourier transform"));
     window->setObjectName("FtWindow");
@@ -37,6 +39,10 @@ FtDialog::FtDialog(QWidget *parent)
     form->addRow(tr("k max (\u00c5\u207b\u00b9)"), kmax);
     form->addRow(tr("dk (\u00c5\u207b\u00b9)"), dk);
     form->addRow(tr("Window"), window);
+    problem->setObjectName("FtProblem");
+    problem->setWordWrap(true);
+    problem->setStyleSheet(QStringLiteral("color: rgb(170, 0, 0);"));
+    form->addRow(problem);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     form->addRow(buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -54,6 +60,8 @@ void FtDialog::setParams(const FtParams &ft)
     kmax->setValue(ft.kmax);
     dk->setValue(ft.dk);
     window->setCurrentIndex(window->findData(int(ft.window)));
+    applied = ft;
+    problem->clear();
     setting = false;
 }
 
@@ -72,7 +80,15 @@ void FtDialog::edited()
     if (setting)
         return;
     const FtParams ft = params();
-    // kmin at or above kmax is a step on the way to the wanted values; it is not applied.
-    if (usableFt(ft))
-        emit paramsChanged(ft);
+    // kmin at or above kmax may be a step on the way to the wanted values; it is not
+    // applied, and the plot keeps the window it shows.
+    if (!usableFt(ft)) {
+        problem->setText(tr("k min must be below k max: the plot keeps the window %1–%2")
+                             .arg(applied.kmin)
+                             .arg(applied.kmax));
+        return;
+    }
+    problem->clear();
+    applied = ft;
+    emit paramsChanged(ft);
 }

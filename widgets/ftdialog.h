@@ -7,9 +7,11 @@
 
 class QComboBox;
 class QDoubleSpinBox;
+class QLabel;
 
 // The transform's window for the plot window's R view: kmin, kmax, dk and its shape.
-// Every edit that gives a usable window is announced at once.
+// Every edit that gives a usable window is announced at once; one that does not (kmin at or
+// above kmax) is not applied, and the dialog says why and which window stays.
 class FtDialog : public QDialog
 {
     Q_OBJECT
@@ -30,6 +32,9 @@ private:
     QDoubleSpinBox *kmax;
     QDoubleSpinBox *dk;
     QComboBox *window;
+    QLabel *problem;
+    // The window last announced, which stays while the fields hold an unusable one.
+    FtParams applied;
     bool setting = false;
 };
 
