@@ -19,6 +19,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <unordered_map>
 
 namespace atoms {
 
@@ -136,12 +137,11 @@ static int chooseAbsorber(const Options &options, const Crystal &crystal)
 
 // The atom of the filled cell at the cluster's centre: the absorber's first image, or for an
 // absorber that lost its shared site, the atom that kept it.
-static int centreAtom(const Crystal &crystal, const FilledCell &filled, int absorber,
-    std::vector<std::string> &messages)
+static int centreAtom(const Crystal &crystal, const FilledCell &filled,
+    const std::vector<int> &firstAtom, int absorber, std::vector<std::string> &messages)
 {
-    for (std::size_t i = 0; i < filled.atoms.size(); ++i)
-        if (filled.atoms[i].site == absorber)
-            return static_cast<int>(i);
+    if (firstAtom[absorber] >= 0)
+        return firstAtom[absorber];
     const int centre = filled.replacedBy[absorber];
     const std::string &label = crystal.sites[absorber].label;
     if (centre < 0)
@@ -277,6 +277,25 @@ static std::string drawnSpecies(const std::vector<ClusterAtom> &cluster,
                          : "on disordered positions " + joined(parts, ", ");
 }
 
+// A hash of what sameSurroundings compares, so that a site is compared only with the sites
+// that may have its surroundings.
+static std::size_t surroundingsHash(const std::vector<ClusterAtom> &cluster,
+    const std::vector<CellAtom> &atoms, const std::vector<Site> &sites)
+{
+    std::uint64_t h = cluster.size();
+    auto mix
+        = [&h](std::uint64_t value) { h ^= value + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2); };
+    for (const ClusterAtom &atom : cluster) {
+        const Site &site = sites[atom.site];
+        mix(static_cast<std::uint64_t>(site.z));
+        mix(std::hash<double> {}(site.occupancy));
+        mix(disordered(atoms[atom.atom]));
+        for (int k = 0; k < 3; ++k)
+            mix(static_cast<std::uint64_t>(std::llround(atom.xyz[k] * 1e5)));
+    }
+    return static_cast<std::size_t>(h);
+}
+
 // Whether two clusters hold the same atoms at the same places (to the printed 1e-5 A): sites
 // related by a lattice translation.
 static bool sameSurroundings(const std::vector<ClusterAtom> &a, const std::vector<ClusterAtom> &b,
@@ -362,14 +381,20 @@ void convertCrystal(
         std::vector<ClusterAtom> cluster;
     };
     std::vector<Computed> computed;
+    // The computed sites by the hash of their surroundings.
+    std::unordered_multimap<std::size_t, std::size_t> bySurroundings;
+    std::vector<int> firstAtom(crystal.sites.size(), -1);
+    for (std::size_t i = filled.atoms.size(); i-- > 0;)
+        firstAtom[filled.atoms[i].site] = static_cast<int>(i);
+    const ClusterCutter cutter(crystal.cell, filled.atoms);
     for (const auto &[absorber, weight] :
         absorberSites(crystal, filled, chosen, options.allSites, messages)) {
         const Site &absorberSite = crystal.sites[absorber];
-        const int centre = centreAtom(crystal, filled, absorber, messages);
+        const int centre = centreAtom(crystal, filled, firstAtom, absorber, messages);
         messages.push_back("absorber " + absorberSite.label + " (" + elementSymbol(absorberSite.z)
             + ", Z=" + std::to_string(absorberSite.z) + "), " + edge + " edge"
             + (options.allSites ? ", weight " + shortNumber(weight) : ""));
-        std::vector<ClusterAtom> cluster = buildCluster(crystal.cell, filled.atoms, centre, radius);
+        std::vector<ClusterAtom> cluster = cutter.cut(centre, radius);
         cluster.front().site = absorber;
         std::vector<int> ipots;
         checkFeffLimits(cluster, assignPotentials(cluster, crystal.sites, ipots), radius, feff);
@@ -377,9 +402,13 @@ void convertCrystal(
             + fixed(radius, 2) + " A; first shell " + firstShell(cluster, crystal.sites));
         // Sites that a file lists apart but that are lattice translations of one another, as
         // in a cell written out in P 1, need one input between them.
-        const auto alike = std::find_if(computed.begin(), computed.end(), [&](const Computed &c) {
-            return sameSurroundings(c.cluster, cluster, filled.atoms, crystal.sites);
-        });
+        const std::size_t hash = surroundingsHash(cluster, filled.atoms, crystal.sites);
+        auto alike = computed.end();
+        const auto candidates = bySurroundings.equal_range(hash);
+        for (auto c = candidates.first; c != candidates.second; ++c)
+            if (sameSurroundings(computed[c->second].cluster, cluster, filled.atoms, crystal.sites)
+                && (alike == computed.end() || computed.begin() + c->second < alike))
+                alike = computed.begin() + c->second;
         if (alike != computed.end()) {
             messages.push_back(absorberSite.label + " has the surroundings of "
                 + crystal.sites[alike->site].label + " (a lattice translation); its weight goes to "
@@ -387,6 +416,7 @@ void convertCrystal(
             alike->weight += weight;
             continue;
         }
+        bySurroundings.emplace(hash, computed.size());
         computed.push_back({ absorber, weight, centre, std::move(cluster) });
     }
 
@@ -401,7 +431,7 @@ void convertCrystal(
         const int count = options.configurations;
         std::vector<ClusterAtom> wide;
         if (count > 0) {
-            wide = buildCluster(crystal.cell, filled.atoms, site.centre, radius + shift);
+            wide = cutter.cut(site.centre, radius + shift);
             wide.front().site = site.site;
         }
         if (count == 0 || !hasChoices(wide, filled.atoms)) {
