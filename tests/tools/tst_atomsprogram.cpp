@@ -190,6 +190,34 @@ private slots:
                 qPrintable(QString("%1 atoms at %2 A").arg(shell.value()).arg(shell.key())));
     }
 
+    void hydrogen_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("hydrogen"); // H atoms in the input
+        QTest::addColumn<QString>("message");
+        QTest::newRow("FEFF 6 keeps it")
+            << QStringList() << 12 << "cluster of 39 atoms within 6.00 A;";
+        QTest::newRow("FEFF 8.5L leaves it out") << QStringList { "--feff",
+            "8" } << 0 << "cluster of 27 atoms within 6.00 A (12 H left out); first shell 4 Br";
+        QTest::newRow("FEFF 8.5L, every Ba site")
+            << QStringList { "--feff", "8", "--sites", "all", "--configurations", "2" } << 0
+            << "hydrogen left out of the input for FEFF 8.5L: feff8l moves each hydrogen";
+    }
+
+    // BaHBr: feff8l never ends on its hydrogen, which sits among four Ba at one distance.
+    void hydrogen()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, hydrogen);
+        QFETCH(QString, message);
+        const AtomsRun run(options, data("atoms/bahbr.cif"));
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.messages().contains(message), qPrintable(run.messages()));
+        const QString text = run.feffText();
+        QCOMPARE(text.contains(QRegularExpression("\\n +\\d+ +1 +H\\n")), hydrogen > 0);
+        QCOMPARE(text.count(QRegularExpression(" H +\\d+\\.\\d+\\n")), hydrogen);
+    }
+
     void severalInputs_data()
     {
         QTest::addColumn<QString>("file");
@@ -389,6 +417,9 @@ private slots:
             << "cif/PbTe.cif" << QStringList { "--feff", "8", "--scf", "3" }
             << "no atom within the --scf radius 3 A of the absorber; the first shell is at 3.231"
             << 1;
+        QTest::newRow("hydrogen absorber for FEFF 8.5L")
+            << "atoms/bahbr.cif" << QStringList { "--feff", "8", "--absorber", "H" }
+            << "hydrogen (H) cannot be the absorber of an input for FEFF 8.5L" << 1;
         QTest::newRow("SCF for FEFF 6L")
             << "cif/PbTe.cif" << QStringList { "--scf", "4" } << "--scf needs --feff 8" << 2;
         QTest::newRow("edge without its shell")
@@ -445,6 +476,8 @@ private slots:
         QTest::newRow("hydrate, Wat labels") << "atoms/hydrate_labels.cif" << QStringList();
         QTest::newRow("hexagonal, 0.3333") << "atoms/hexagonal_thirds.cif" << QStringList();
         QTest::newRow("split Tl site") << "atoms/split_site.cif" << QStringList();
+        // feff8l looped for ever on the hydrogen; without it, it takes about 2 s.
+        QTest::newRow("FEFF 8.5L, BaHBr") << "atoms/bahbr.cif" << QStringList { "--feff", "8" };
         // Self-consistent potentials from 7 atoms take feff8l about 4 s.
         QTest::newRow("FEFF 8.5L, PbTe with SCF")
             << "cif/PbTe.cif" << QStringList { "--feff", "8", "--scf", "4" };

@@ -152,13 +152,28 @@ static int centreAtom(const Crystal &crystal, const FilledCell &filled,
     return centre;
 }
 
+// Takes the hydrogen atoms but the centre out of a cluster for a FEFF that cannot take them
+// (FeffProgram::withoutHydrogen); returns how many there were.
+static int leaveOutHydrogen(
+    std::vector<ClusterAtom> &cluster, const std::vector<Site> &sites, const FeffProgram &feff)
+{
+    if (!feff.withoutHydrogen || cluster.empty())
+        return 0;
+    const auto kept = std::remove_if(cluster.begin() + 1, cluster.end(),
+        [&](const ClusterAtom &atom) { return sites[atom.site].z == 1; });
+    const int count = static_cast<int>(cluster.end() - kept);
+    cluster.erase(kept, cluster.end());
+    return count;
+}
+
 static void checkFeffLimits(const std::vector<ClusterAtom> &cluster,
-    const std::vector<Potential> &potentials, double radius, const FeffProgram &feff)
+    const std::vector<Potential> &potentials, double radius, const FeffProgram &feff, int hydrogen)
 {
     const std::string name = feff.name;
     if (cluster.size() < 2)
-        throw InputError(
-            "no atom within " + shortNumber(radius) + " A of the absorber; use a larger --radius");
+        throw InputError("no atom within " + shortNumber(radius) + " A of the absorber"
+            + (hydrogen > 0 ? " but hydrogen, which an input for " + name + " leaves out" : "")
+            + "; use a larger --radius");
     if (cluster.size() > feff.atoms)
         throw InputError("the cluster of radius " + shortNumber(radius) + " A has "
             + std::to_string(cluster.size()) + " atoms, more than " + name + " takes ("
@@ -357,6 +372,10 @@ void convertCrystal(
     for (char &c : edge)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const FeffProgram &feff = feffProgram(options.feff);
+    if (z == 1 && feff.withoutHydrogen)
+        throw InputError("hydrogen (" + crystal.sites[chosen].label + ") cannot be the absorber of"
+            + " an input for " + feff.name + ", which never ends on some hydrogen positions;"
+            + " use --feff 6");
     const int lightest = lightestAbsorber(edge, feff);
     if (z < lightest)
         throw InputError("the " + edge + " edge needs an absorber from " + elementSymbol(lightest)
@@ -381,6 +400,7 @@ void convertCrystal(
         std::vector<ClusterAtom> cluster;
     };
     std::vector<Computed> computed;
+    int hydrogenLeftOut = 0;
     // The computed sites by the hash of their surroundings.
     std::unordered_multimap<std::size_t, std::size_t> bySurroundings;
     std::vector<int> firstAtom(crystal.sites.size(), -1);
@@ -396,10 +416,15 @@ void convertCrystal(
             + (options.allSites ? ", weight " + shortNumber(weight) : ""));
         std::vector<ClusterAtom> cluster = cutter.cut(centre, radius);
         cluster.front().site = absorber;
+        const int hydrogen = leaveOutHydrogen(cluster, crystal.sites, feff);
+        hydrogenLeftOut += hydrogen;
         std::vector<int> ipots;
-        checkFeffLimits(cluster, assignPotentials(cluster, crystal.sites, ipots), radius, feff);
+        checkFeffLimits(
+            cluster, assignPotentials(cluster, crystal.sites, ipots), radius, feff, hydrogen);
         messages.push_back("cluster of " + std::to_string(cluster.size()) + " atoms within "
-            + fixed(radius, 2) + " A; first shell " + firstShell(cluster, crystal.sites));
+            + fixed(radius, 2) + " A"
+            + (hydrogen > 0 ? " (" + std::to_string(hydrogen) + " H left out)" : "")
+            + "; first shell " + firstShell(cluster, crystal.sites));
         // Sites that a file lists apart but that are lattice translations of one another, as
         // in a cell written out in P 1, need one input between them.
         const std::size_t hash = surroundingsHash(cluster, filled.atoms, crystal.sites);
@@ -449,11 +474,14 @@ void convertCrystal(
             Input input { (siteName.empty() ? "" : siteName + "-") + nameOfConfiguration(k, count),
                 site.weight / count, site.site,
                 drawConfiguration(crystal.cell, filled.atoms, wide, radius, draws) };
+            const int hydrogen = leaveOutHydrogen(input.cluster, crystal.sites, feff);
+            hydrogenLeftOut += hydrogen;
             std::vector<int> ipots;
-            checkFeffLimits(
-                input.cluster, assignPotentials(input.cluster, crystal.sites, ipots), radius, feff);
+            checkFeffLimits(input.cluster, assignPotentials(input.cluster, crystal.sites, ipots),
+                radius, feff, hydrogen);
             messages.push_back("input " + input.name + ": " + std::to_string(input.cluster.size())
                 + " atoms (" + drawnSpecies(input.cluster, filled.atoms, crystal.sites)
+                + (hydrogen > 0 ? ", " + std::to_string(hydrogen) + " H left out" : "")
                 + "); first shell " + firstShell(input.cluster, crystal.sites));
             inputs.push_back(std::move(input));
         }
@@ -466,6 +494,11 @@ void convertCrystal(
         + (rmax > radius ? "; paths longer than the cluster radius will be missing" : ""));
     if (feff.version != 6)
         messages.push_back(std::string("input for ") + feff.name);
+    if (hydrogenLeftOut > 0)
+        messages.push_back("hydrogen left out of the input for " + std::string(feff.name)
+            + ": feff8l moves each hydrogen away from its nearest neighbour before computing"
+              " potentials, without end when two neighbours are equally near (as in BaHBr);"
+              " hydrogen scatters too weakly to matter in EXAFS, and --feff 6 keeps it");
     messages.insert(messages.end(), scfLines.begin(), scfLines.end());
     if (inputs.size() == 1)
         inputs.front().weight = 1;

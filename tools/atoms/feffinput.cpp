@@ -28,8 +28,8 @@ std::string defaultEdge(int z) { return z >= 57 ? "L3" : "K"; }
 
 const FeffProgram &feffProgram(int version)
 {
-    static const FeffProgram feff6 { 6, "FEFF6", 500, 7, 94, 6, 12, 0 };
-    static const FeffProgram feff8 { 8, "FEFF 8.5L", 1000, 10, 99, 7, 20, 100 };
+    static const FeffProgram feff6 { 6, "FEFF6", 500, 7, 94, 6, 12, 0, false };
+    static const FeffProgram feff8 { 8, "FEFF 8.5L", 1000, 10, 99, 7, 20, 100, true };
     return version == 8 ? feff8 : feff6;
 }
 

@@ -38,6 +38,11 @@ struct FeffProgram
     // feff8l: "This exceeds the hard wired limit of 100 atoms" for a larger SCF cluster, which
     // it then cuts; 0 for a FEFF without self-consistent potentials.
     std::size_t scfAtoms;
+    // feff8l moves each hydrogen atom away from its nearest neighbour before it computes the
+    // potentials, and moves it again for as long as its nearest neighbour changes; a hydrogen
+    // between neighbours at one distance (BaHBr, YH2) keeps it moving for ever. Its inputs
+    // carry no hydrogen.
+    bool withoutHydrogen;
 };
 
 // FEFF 6L for 6, FEFF 8.5L for 8 (Options::feff).
