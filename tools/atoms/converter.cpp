@@ -7,6 +7,7 @@
 #include "feffinput.h"
 #include "keywordinput.h"
 #include "options.h"
+#include "pathhash.h"
 #include "symmetry.h"
 #include "textutil.h"
 
@@ -502,6 +503,29 @@ void convertCrystal(
     messages.insert(messages.end(), scfLines.begin(), scfLines.end());
     if (inputs.size() == 1)
         inputs.front().weight = 1;
+    std::vector<std::vector<int>> orders;
+    for (const Input &input : inputs) {
+        const PotentialOrder order = hashSafeOrder(input.cluster, crystal.sites, rmax);
+        orders.push_back(order.changed ? order.elements : std::vector<int>());
+        if (order.near.empty())
+            continue;
+        std::vector<std::string> pairs;
+        for (const auto &[a, b] : order.near)
+            pairs.push_back(elementSymbol(a) + " and " + elementSymbol(b));
+        std::vector<std::string> numbers;
+        for (std::size_t i = 0; i < order.elements.size(); ++i)
+            numbers.push_back(elementSymbol(order.elements[i]) + " " + std::to_string(i + 1));
+        const std::string prefix = several ? "input " + input.name + ": " : std::string();
+        const std::string why = "FEFF's path hash counts a step of one in the potential number "
+                                "like 0.001 A, and paths through "
+            + joined(pairs, ", ") + " differ by about that";
+        messages.push_back(prefix
+            + (order.unresolved ? why
+                        + "; no numbering of the potentials keeps them apart, and FEFF may stop"
+                          " with 'hash error at PATHSD'"
+                                : "potentials numbered " + joined(numbers, ", ") + ", not in order"
+                        + " of appearance: " + why));
+    }
 
     for (const std::string &message : messages)
         out << withoutMarker("orbelin-atoms: " + message) << '\n';
@@ -518,8 +542,10 @@ void convertCrystal(
     common.rmax = rmax;
     common.scf = options.scf.value_or(0);
     common.sites = crystal.sites;
-    for (Input &input : inputs) {
+    for (std::size_t n = 0; n < inputs.size(); ++n) {
+        Input &input = inputs[n];
         FeffJob job = common;
+        job.potentialOrder = orders[n];
         job.titles.push_back("absorber " + crystal.sites[input.site].label + ", " + edge + " edge, "
             + std::to_string(input.cluster.size()) + " atoms within " + fixed(radius, 2) + " A");
         if (several) {

@@ -59,9 +59,11 @@ struct Potential
 };
 
 // ipot 0 for the centre (cluster[0]), then one per element of the other atoms in order of
-// first appearance; ipotOfAtom gets each cluster atom's ipot.
+// first appearance, or in the order of the elements given; ipotOfAtom gets each cluster
+// atom's ipot.
 std::vector<Potential> assignPotentials(const std::vector<ClusterAtom> &cluster,
-    const std::vector<Site> &sites, std::vector<int> &ipotOfAtom);
+    const std::vector<Site> &sites, std::vector<int> &ipotOfAtom,
+    const std::vector<int> &order = {});
 
 // A site label as a FEFF tag: letters, digits and _+-' only, at most 10 characters.
 std::string feffTag(const std::string &label, int z);
@@ -76,6 +78,8 @@ struct FeffJob
     double scf = 0;
     std::vector<Site> sites;
     std::vector<ClusterAtom> cluster;
+    // The elements of ipot 1, 2, ...; empty for the order of first appearance.
+    std::vector<int> potentialOrder;
 };
 
 // The FEFF input, starting with the marker line and ending with END.
