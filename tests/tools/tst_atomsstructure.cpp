@@ -104,6 +104,10 @@ private slots:
             4, "P 1", { { "Fe1b", 26, { 0.075, 0, 0 }, 0.3 }, { "Fe1a", 26, { 0, 0, 0 }, 0.7 } })
                                                << 1 << QStringList { "Fe1a" }
                                                << "Fe1b (occupancy 0.3) is 0.300 A from Fe1a";
+        QTest::newRow("occupancy above 1")
+            << crystal(4, "P 1", { { "Fe1", 26, { 0, 0, 0 }, 1.2 }, { "O1", 8, { 0.5, 0, 0 }, 1 } })
+            << 2 << QStringList { "Fe1", "O1" }
+            << "occupancy above 1 taken as 1 for 1 site: Fe1 (1.2)";
         QTest::newRow("too close")
             << crystal(4, "P 1", { { "Fe1", 26, { 0, 0, 0 }, 1 }, { "O1", 8, { 0.075, 0, 0 }, 1 } })
             << 0 << QStringList() << "atoms too close: Fe1 and O1 are 0.300 A apart";

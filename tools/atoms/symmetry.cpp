@@ -281,6 +281,13 @@ FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
     multiplicity.assign(siteCount, 0);
     const std::vector<Vec3> positions = snappedPositions(crystal.sites, rules.snap, filled.notes);
     const double full = 1 - 1e-6;
+    std::vector<std::string> overfull;
+    for (const Site &site : crystal.sites)
+        if (site.occupancy > 1 + 1e-6)
+            overfull.push_back(site.label + " (" + shortNumber(site.occupancy) + ")");
+    if (!overfull.empty())
+        filled.notes.push_back("occupancy above 1 taken as 1 for " + std::to_string(overfull.size())
+            + (overfull.size() == 1 ? " site: " : " sites: ") + listed(overfull));
     std::vector<ImageCandidate> candidates;
     // A site's images, and its split groups, each found among its images alone.
     PeriodicGrid imageGrid(cell, rules.samePosition);
