@@ -1,9 +1,9 @@
 #include "pathhash.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
-#include <map>
 #include <numeric>
 #include <set>
 #include <tuple>
@@ -125,11 +125,6 @@ namespace {
         return found;
     }
 
-    bool collides(const Clash &clash, const std::map<int, int> &ipot)
-    {
-        return ipot.at(clash.a) - ipot.at(clash.b) == clash.step;
-    }
-
 } // namespace
 
 PotentialOrder hashSafeOrder(
@@ -145,36 +140,38 @@ PotentialOrder hashSafeOrder(
     if (list.empty())
         return order;
 
-    auto ipotsOf = [](const std::vector<int> &elements) {
-        std::map<int, int> ipot;
-        for (std::size_t i = 0; i < elements.size(); ++i)
-            ipot[elements[i]] = static_cast<int>(i) + 1;
-        return ipot;
+    // The clashes by the elements' places in the order, and each element's potential number.
+    std::vector<std::array<long long, 3>> pairs;
+    auto placeOf = [&](int z) {
+        return std::find(order.elements.begin(), order.elements.end(), z) - order.elements.begin();
     };
-    const std::map<int, int> first = ipotsOf(order.elements);
     for (const Clash &clash : list)
-        if (collides(clash, first)) {
-            const std::pair<int, int> pair = std::minmax(clash.a, clash.b);
-            if (std::find(order.near.begin(), order.near.end(), pair) == order.near.end())
-                order.near.push_back(pair);
+        pairs.push_back({ placeOf(clash.a), placeOf(clash.b), clash.step });
+    std::vector<long long> ipot(order.elements.size());
+    std::iota(ipot.begin(), ipot.end(), 1);
+    auto collides = [&](const std::array<long long, 3> &pair) {
+        return ipot[pair[0]] - ipot[pair[1]] == pair[2];
+    };
+    for (const auto &pair : pairs)
+        if (collides(pair)) {
+            const std::pair<int, int> elements
+                = std::minmax(order.elements[pair[0]], order.elements[pair[1]]);
+            if (std::find(order.near.begin(), order.near.end(), elements) == order.near.end())
+                order.near.push_back(elements);
         }
     if (order.near.empty())
         return order;
 
-    std::vector<int> permutation(order.elements.size());
-    std::iota(permutation.begin(), permutation.end(), 0);
-    while (std::next_permutation(permutation.begin(), permutation.end())) {
-        std::vector<int> elements;
-        for (int i : permutation)
-            elements.push_back(order.elements[i]);
-        const std::map<int, int> ipot = ipotsOf(elements);
-        if (std::none_of(list.begin(), list.end(),
-                [&](const Clash &clash) { return collides(clash, ipot); })) {
+    // Every other numbering, in lexicographic order of the elements' potential numbers.
+    while (std::next_permutation(ipot.begin(), ipot.end()))
+        if (std::none_of(pairs.begin(), pairs.end(), collides)) {
+            std::vector<int> elements(ipot.size());
+            for (std::size_t i = 0; i < ipot.size(); ++i)
+                elements[ipot[i] - 1] = order.elements[i];
             order.elements = elements;
             order.changed = true;
             return order;
         }
-    }
     order.unresolved = true;
     return order;
 }
