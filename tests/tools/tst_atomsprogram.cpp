@@ -169,25 +169,76 @@ private slots:
         }
     }
 
-    // Around Zn in wurtzite (site symmetry 3m) every atom has its mirror image through the
-    // plane x = 0, to the printed digit, and off the axis atoms come by threes at each distance.
-    void hexagonalClusterIsSymmetric()
+    void symmetricClusters_data()
     {
-        const AtomsRun run({ "--radius", "8" }, data("atoms/hexagonal_thirds.cif"));
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QList<int>>("image"); // signs of x, y, z under the operation
+        QTest::addColumn<int>("axis"); // the axis of the rotation: 0 x, 1 y, 2 z
+        QTest::addColumn<int>("order"); // off the axis, atoms come by this many per distance
+        // Zn in wurtzite (site symmetry 3m): a mirror x = 0 and a threefold axis along c.
+        QTest::newRow("wurtzite, Zn")
+            << "atoms/hexagonal_thirds.cif" << QStringList { "--radius", "8" }
+            << QList<int> { -1, 1, 1 } << 2 << 3;
+        // In on 4e of a C 2/c pyroxene: a twofold axis along b.
+        QTest::newRow("pyroxene, In on a twofold axis")
+            << "atoms/nainsi2o6_model.cif" << QStringList { "--radius", "8" }
+            << QList<int> { -1, 1, -1 } << 1 << 2;
+    }
+
+    // Atoms that the absorber's site symmetry makes equivalent are written alike, to the
+    // printed digit and sign, so that FEFF takes their paths as one.
+    void symmetricClusters()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, options);
+        QFETCH(QList<int>, image);
+        QFETCH(int, axis);
+        QFETCH(int, order);
+        const AtomsRun run(options, data(file));
         QCOMPARE(run.exitCode, 0);
+        QVERIFY(!run.feffText().contains(QRegularExpression(" -0\\.00000 ")));
         const QList<QList<double>> atoms = AtomsRun::atomsIn(run.feffText());
         QMap<double, int> offAxis;
         for (const QList<double> &atom : atoms) {
-            const QList<double> mirrored { -atom[0], atom[1], atom[2], atom[3], atom[4] };
-            QVERIFY2(atom[0] == 0 || atoms.contains(mirrored),
-                qPrintable(
-                    QString("no mirror image of %1 %2 %3").arg(atom[0]).arg(atom[1]).arg(atom[2])));
-            if (atom[0] != 0 || atom[1] != 0)
+            const QList<double> mirrored { image[0] * atom[0], image[1] * atom[1],
+                image[2] * atom[2], atom[3], atom[4] };
+            QVERIFY2(atoms.contains(mirrored),
+                qPrintable(QString("no image of %1 %2 %3").arg(atom[0]).arg(atom[1]).arg(atom[2])));
+            if (atom[(axis + 1) % 3] != 0 || atom[(axis + 2) % 3] != 0)
                 ++offAxis[atom[4]];
         }
         for (auto shell = offAxis.begin(); shell != offAxis.end(); ++shell)
-            QVERIFY2(shell.value() % 3 == 0,
+            QVERIFY2(shell.value() % order == 0,
                 qPrintable(QString("%1 atoms at %2 A").arg(shell.value()).arg(shell.key())));
+    }
+
+    void hydrogen_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("hydrogen"); // H atoms in the input
+        QTest::addColumn<QString>("message");
+        QTest::newRow("FEFF 6 keeps it")
+            << QStringList() << 12 << "cluster of 39 atoms within 6.00 A;";
+        QTest::newRow("FEFF 8.5L leaves it out") << QStringList { "--feff",
+            "8" } << 0 << "cluster of 27 atoms within 6.00 A (12 H left out); first shell 4 Br";
+        QTest::newRow("FEFF 8.5L, every Ba site")
+            << QStringList { "--feff", "8", "--sites", "all", "--configurations", "2" } << 0
+            << "hydrogen left out of the input for FEFF 8.5L: feff8l moves each hydrogen";
+    }
+
+    // BaHBr: feff8l never ends on its hydrogen, which sits among four Ba at one distance.
+    void hydrogen()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, hydrogen);
+        QFETCH(QString, message);
+        const AtomsRun run(options, data("atoms/bahbr.cif"));
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.messages().contains(message), qPrintable(run.messages()));
+        const QString text = run.feffText();
+        QCOMPARE(text.contains(QRegularExpression("\\n +\\d+ +1 +H\\n")), hydrogen > 0);
+        QCOMPARE(text.count(QRegularExpression(" H +\\d+\\.\\d+\\n")), hydrogen);
     }
 
     void severalInputs_data()
@@ -324,6 +375,12 @@ private slots:
             << "cif/PbTe.cif" << QStringList { "--feff", "8", "--scf", "4" }
             << "\n RMAX 5.00\n SCF 4.00\n\n POTENTIALS\n"
             << "self-consistent potentials (SCF) within 4.00 A: 7 atoms";
+        // Around In, paths through In and through Na differ by less than 0.001 A, which
+        // FEFF's path hash cannot tell apart when their potential numbers differ by one.
+        QTest::newRow("potentials kept apart for FEFF's path hash")
+            << "atoms/nainsi2o6_model.cif" << QStringList { "--radius", "7", "--rmax", "7" }
+            << "\n     2    11   Na\n     3    14   Si\n     4    49   In\n"
+            << "potentials numbered O 1, Na 2, Si 3, In 4, not in order of appearance";
         QTest::newRow("rmax beyond the radius")
             << "cif/PbTe.cif" << QStringList { "--radius", "4" } << "RMAX 5.00"
             << "paths longer than the cluster radius will be missing";
@@ -389,6 +446,9 @@ private slots:
             << "cif/PbTe.cif" << QStringList { "--feff", "8", "--scf", "3" }
             << "no atom within the --scf radius 3 A of the absorber; the first shell is at 3.231"
             << 1;
+        QTest::newRow("hydrogen absorber for FEFF 8.5L")
+            << "atoms/bahbr.cif" << QStringList { "--feff", "8", "--absorber", "H" }
+            << "hydrogen (H) cannot be the absorber of an input for FEFF 8.5L" << 1;
         QTest::newRow("SCF for FEFF 6L")
             << "cif/PbTe.cif" << QStringList { "--scf", "4" } << "--scf needs --feff 8" << 2;
         QTest::newRow("edge without its shell")
@@ -445,6 +505,11 @@ private slots:
         QTest::newRow("hydrate, Wat labels") << "atoms/hydrate_labels.cif" << QStringList();
         QTest::newRow("hexagonal, 0.3333") << "atoms/hexagonal_thirds.cif" << QStringList();
         QTest::newRow("split Tl site") << "atoms/split_site.cif" << QStringList();
+        // FEFF 6 stopped with "hash error at PATHSD" when In and Na had potentials 3 and 2.
+        QTest::newRow("model pyroxene, 7 A around In")
+            << "atoms/nainsi2o6_model.cif" << QStringList { "--radius", "7", "--rmax", "7" };
+        // feff8l looped for ever on the hydrogen; without it, it takes about 2 s.
+        QTest::newRow("FEFF 8.5L, BaHBr") << "atoms/bahbr.cif" << QStringList { "--feff", "8" };
         // Self-consistent potentials from 7 atoms take feff8l about 4 s.
         QTest::newRow("FEFF 8.5L, PbTe with SCF")
             << "cif/PbTe.cif" << QStringList { "--feff", "8", "--scf", "4" };

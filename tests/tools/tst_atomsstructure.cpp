@@ -1,5 +1,6 @@
 #include "cifreader.h"
 #include "cluster.h"
+#include "configuration.h"
 #include "feffinput.h"
 #include "symmetry.h"
 #include "textutil.h"
@@ -103,6 +104,10 @@ private slots:
             4, "P 1", { { "Fe1b", 26, { 0.075, 0, 0 }, 0.3 }, { "Fe1a", 26, { 0, 0, 0 }, 0.7 } })
                                                << 1 << QStringList { "Fe1a" }
                                                << "Fe1b (occupancy 0.3) is 0.300 A from Fe1a";
+        QTest::newRow("occupancy above 1")
+            << crystal(4, "P 1", { { "Fe1", 26, { 0, 0, 0 }, 1.2 }, { "O1", 8, { 0.5, 0, 0 }, 1 } })
+            << 2 << QStringList { "Fe1", "O1" }
+            << "occupancy above 1 taken as 1 for 1 site: Fe1 (1.2)";
         QTest::newRow("too close")
             << crystal(4, "P 1", { { "Fe1", 26, { 0, 0, 0 }, 1 }, { "O1", 8, { 0.075, 0, 0 }, 1 } })
             << 0 << QStringList() << "atoms too close: Fe1 and O1 are 0.300 A apart";
@@ -167,6 +172,75 @@ private slots:
         QCOMPARE(filled.atoms.at(0).frac, (Vec3 { 0.25, 0.5, 0 }));
     }
 
+    void supercells_data()
+    {
+        QTest::addColumn<QString>("variant");
+        QTest::addColumn<int>("atoms");
+        QTest::addColumn<QString>("note"); // a note expected, or the error
+        QTest::newRow("every atom once") << "plain" << 512 << "";
+        // Each atom again one cell over and 1e-6 off, or just below the far face for 0.
+        QTest::newRow("every atom twice, across the faces")
+            << "twice" << 512
+            << "merged 512 atoms that another site already put at the same position";
+        QTest::newRow("K sharing every Na position")
+            << "shared" << 512 << "K1 (occupancy 0.5) shares its position with Na1 (occupancy 0.5)";
+        QTest::newRow("one atom too close, across the cell's corner")
+            << "intruder" << 0 << "atoms too close: Na1 and Fe are 0.";
+    }
+
+    // NaCl as a P 1 cell of 4 x 4 x 4 unit cells: merging and refusing find their neighbours
+    // in every bin of the search grid and across the periodic boundaries.
+    void supercells()
+    {
+        QFETCH(QString, variant);
+        QFETCH(int, atoms);
+        QFETCH(QString, note);
+        const int n = 4;
+        const double a = 5.64;
+        Crystal c = crystal(n * a, "P 1", {});
+        const std::vector<std::pair<int, Vec3>> basis
+            = { { 11, { 0, 0, 0 } }, { 11, { 0.5, 0.5, 0 } }, { 11, { 0.5, 0, 0.5 } },
+                  { 11, { 0, 0.5, 0.5 } }, { 17, { 0.5, 0, 0 } }, { 17, { 0, 0.5, 0 } },
+                  { 17, { 0, 0, 0.5 } }, { 17, { 0.5, 0.5, 0.5 } } };
+        int count = 0;
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                for (int k = 0; k < n; ++k)
+                    for (const auto &[z, f] : basis) {
+                        const std::string label = (z == 11 ? "Na" : "Cl") + std::to_string(++count);
+                        const Vec3 frac { (f[0] + i) / n, (f[1] + j) / n, (f[2] + k) / n };
+                        const bool shared = variant == "shared" && z == 11;
+                        c.sites.push_back({ label, z, frac, shared ? 0.5 : 1.0 });
+                        if (shared)
+                            c.sites.push_back({ "K" + std::to_string(count), 19, frac, 0.5 });
+                        if (variant == "twice")
+                            c.sites.push_back({ label + "b", z,
+                                { frac[0] == 0 ? 1 - 1e-7 : frac[0] + 1, frac[1] - 1 + 1e-6,
+                                    frac[2] },
+                                1 });
+                    }
+        if (variant == "intruder")
+            c.sites.push_back({ "Fe", 26, { 0.995, 0.998, 0.999 }, 1 });
+
+        FilledCell filled;
+        try {
+            filled = fillUnitCell(c);
+        } catch (const InputError &e) {
+            QVERIFY2(atoms == 0 && QString(e.what()).contains(note), e.what());
+            return;
+        }
+        QVERIFY(atoms > 0);
+        QCOMPARE(int(filled.atoms.size()), atoms);
+        const QString notes = QString::fromStdString(joined(filled.notes, "\n"));
+        QVERIFY2(note.isEmpty() ? notes.isEmpty() : notes.contains(note), qPrintable(notes));
+        // The first shell of every atom is whole: 6 neighbours at a / 2.
+        const ClusterCutter cutter(c.cell, filled.atoms);
+        for (std::size_t i = 0; i < filled.atoms.size(); i += 37) {
+            const auto cluster = cutter.cut(static_cast<int>(i), 0.5 * a + 0.01);
+            QCOMPARE(int(cluster.size()), 7);
+        }
+    }
+
     void clusters_data()
     {
         QTest::addColumn<Cell>("cell");
@@ -194,17 +268,26 @@ private slots:
         QVERIFY(
             std::fabs(dot(v[0], v[1]) / cell.a / cell.b - std::cos(cell.gamma * degree)) < 1e-9);
 
-        // Near opposite faces, the case that needs one translation more than radius / spacing.
-        const std::vector<CellAtom> atoms
+        // Near opposite faces, the case that needs one translation more than radius / spacing,
+        // among enough others that the search looks through several bins per axis.
+        std::vector<CellAtom> atoms
             = { { 0, { 0.02, 0.97, 0.01 }, {} }, { 1, { 0.98, 0.03, 0.99 }, {} } };
+        UniformDraws draws(3);
+        for (int i = 0; i < 150; ++i)
+            atoms.push_back({ 0, { draws.next(), draws.next(), draws.next() }, {} });
         const double radius = 7;
         const std::vector<ClusterAtom> cluster = buildCluster(cell, atoms, 1, radius);
         std::vector<double> expected;
         const Vec3 origin = cell.toCartesian(atoms[1].frac);
+        // Positions in [0, 1) within the radius are at most radius / spacing + 1 cells away.
+        const Vec3 spacings = cell.planeSpacings();
+        int reach[3];
+        for (int n = 0; n < 3; ++n)
+            reach[n] = int(radius / spacings[n]) + 2;
         for (const CellAtom &atom : atoms)
-            for (int i = -15; i <= 15; ++i)
-                for (int j = -15; j <= 15; ++j)
-                    for (int k = -15; k <= 15; ++k) {
+            for (int i = -reach[0]; i <= reach[0]; ++i)
+                for (int j = -reach[1]; j <= reach[1]; ++j)
+                    for (int k = -reach[2]; k <= reach[2]; ++k) {
                         const Vec3 f { atom.frac[0] + i, atom.frac[1] + j, atom.frac[2] + k };
                         const double r = length(cell.toCartesian(f) - origin);
                         if (r <= radius + 1e-9)
@@ -214,10 +297,16 @@ private slots:
         QCOMPARE(cluster.size(), expected.size());
         QCOMPARE(cluster.front().site, 1);
         QCOMPARE(cluster.front().distance, 0.0);
+        // By distance at the printed 1e-5 A, and among equals by position.
+        std::vector<double> found;
         for (std::size_t n = 0; n < cluster.size(); ++n) {
-            QVERIFY(std::fabs(cluster[n].distance - expected[n]) < 1e-9);
+            found.push_back(cluster[n].distance);
+            QVERIFY(n == 0 || cluster[n].distance > cluster[n - 1].distance - 1e-5);
             QVERIFY(std::fabs(length(cluster[n].xyz) - cluster[n].distance) < 1e-9);
         }
+        std::sort(found.begin(), found.end());
+        for (std::size_t n = 0; n < found.size(); ++n)
+            QVERIFY(std::fabs(found[n] - expected[n]) < 1e-9);
     }
 
     void tagsAndEdges()

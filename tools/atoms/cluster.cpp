@@ -32,39 +32,63 @@ void sortCluster(std::vector<ClusterAtom> &cluster)
         std::sort(cluster.begin() + 1, cluster.end(), closerFirst);
 }
 
-std::vector<ClusterAtom> buildCluster(
-    const Cell &cell, const std::vector<CellAtom> &atoms, int centre, double radius)
+ClusterCutter::ClusterCutter(const Cell &cell, const std::vector<CellAtom> &atoms)
+    : axes(cell.axes())
+    , cellAtoms(atoms)
+    , grid(cell, binWidth(cell, atoms.size()))
 {
-    const Vec3 spacings = cell.planeSpacings();
-    // Both positions lie in [0, 1), so along each axis no atom within the radius is more than
-    // radius / spacing + 1 cells away, whatever the cell's shape.
-    int reach[3];
-    for (int i = 0; i < 3; ++i)
-        reach[i] = static_cast<int>(std::floor(radius / spacings[i])) + 1;
+    for (std::size_t index = 0; index < atoms.size(); ++index)
+        grid.insert(static_cast<int>(index), atoms[index].frac);
+}
 
-    const auto axes = cell.axes();
-    const Vec3 origin = Cell::toCartesian(atoms[centre].frac, axes);
+// About one atom per bin: a cluster's search then looks at a few hundred bins and atoms.
+// The atoms of a filled cell lie at least 0.5 A apart, so that no bin holds many more.
+double ClusterCutter::binWidth(const Cell &cell, std::size_t count)
+{
+    return std::max(1.0, std::cbrt(cell.volume() / std::max<std::size_t>(1, count)));
+}
+
+std::vector<ClusterAtom> ClusterCutter::cut(int centre, double radius) const
+{
+    const Vec3 origin = Cell::toCartesian(cellAtoms[centre].frac, axes);
+    struct Found
+    {
+        int index;
+        Vec3 translation;
+        ClusterAtom atom;
+    };
+    std::vector<Found> found;
+    // A margin over the radius: the search may find more, never less, than the cut keeps.
+    grid.forEachImage(cellAtoms[centre].frac, radius + 1e-6, [&](int index, const Vec3 &t) {
+        const Vec3 &f = cellAtoms[index].frac;
+        const Vec3 xyz = onClusterGrid(
+            Cell::toCartesian({ f[0] + t[0], f[1] + t[1], f[2] + t[2] }, axes) - origin);
+        const double distance = onClusterGrid(length(xyz));
+        if (distance > radius + 1e-9)
+            return;
+        const bool isCentre = index == centre && t == Vec3 { 0, 0, 0 };
+        found.push_back(
+            { index, t, { cellAtoms[index].site, xyz, isCentre ? -1.0 : distance, index } });
+    });
+    // In the order of atoms and translations, so that the sort below meets its input as it
+    // always has and orders atoms at one printed position alike.
+    std::sort(found.begin(), found.end(), [](const Found &p, const Found &q) {
+        return std::tie(p.index, p.translation) < std::tie(q.index, q.translation);
+    });
     std::vector<ClusterAtom> cluster;
-    for (std::size_t index = 0; index < atoms.size(); ++index) {
-        const Vec3 &f = atoms[index].frac;
-        for (int i = -reach[0]; i <= reach[0]; ++i)
-            for (int j = -reach[1]; j <= reach[1]; ++j)
-                for (int k = -reach[2]; k <= reach[2]; ++k) {
-                    const Vec3 xyz = onClusterGrid(
-                        Cell::toCartesian({ f[0] + i, f[1] + j, f[2] + k }, axes) - origin);
-                    const double distance = onClusterGrid(length(xyz));
-                    if (distance > radius + 1e-9)
-                        continue;
-                    const bool isCentre
-                        = static_cast<int>(index) == centre && i == 0 && j == 0 && k == 0;
-                    cluster.push_back({ atoms[index].site, xyz, isCentre ? -1.0 : distance,
-                        static_cast<int>(index) });
-                }
-    }
+    cluster.reserve(found.size());
+    for (const Found &f : found)
+        cluster.push_back(f.atom);
     std::sort(cluster.begin(), cluster.end(), closerFirst);
     cluster.front().distance = 0;
     cluster.front().xyz = { 0, 0, 0 };
     return cluster;
+}
+
+std::vector<ClusterAtom> buildCluster(
+    const Cell &cell, const std::vector<CellAtom> &atoms, int centre, double radius)
+{
+    return ClusterCutter(cell, atoms).cut(centre, radius);
 }
 
 } // namespace atoms

@@ -2,6 +2,7 @@
 #define ATOMS_CLUSTER_H
 
 #include "crystal.h"
+#include "periodicgrid.h"
 #include "symmetry.h"
 
 #include <vector>
@@ -18,8 +19,27 @@ struct ClusterAtom
     int atom = 0;
 };
 
-// Every atom of the periodic structure within radius of atoms[centre]: the centre first, then
-// by distance and by x, y, z (all compared at 1e-5 Angstrom, the printed precision).
+// The atoms of a filled cell sorted once for the clusters cut around any of them; a cut takes
+// time in proportion to the atoms near its centre, not to the atoms of the cell.
+class ClusterCutter
+{
+public:
+    // Keeps a reference to atoms, whose fractions lie in [0, 1).
+    ClusterCutter(const Cell &cell, const std::vector<CellAtom> &atoms);
+
+    // Every atom of the periodic structure within radius of atoms[centre]: the centre first,
+    // then by distance and by x, y, z (all compared at 1e-5 Angstrom, the printed precision).
+    std::vector<ClusterAtom> cut(int centre, double radius) const;
+
+private:
+    static double binWidth(const Cell &cell, std::size_t count);
+
+    std::array<Vec3, 3> axes;
+    const std::vector<CellAtom> &cellAtoms;
+    PeriodicGrid grid;
+};
+
+// ClusterCutter(cell, atoms).cut(centre, radius), for one cluster.
 std::vector<ClusterAtom> buildCluster(
     const Cell &cell, const std::vector<CellAtom> &atoms, int centre, double radius);
 

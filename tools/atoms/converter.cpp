@@ -7,6 +7,7 @@
 #include "feffinput.h"
 #include "keywordinput.h"
 #include "options.h"
+#include "pathhash.h"
 #include "symmetry.h"
 #include "textutil.h"
 
@@ -19,6 +20,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <unordered_map>
 
 namespace atoms {
 
@@ -136,12 +138,11 @@ static int chooseAbsorber(const Options &options, const Crystal &crystal)
 
 // The atom of the filled cell at the cluster's centre: the absorber's first image, or for an
 // absorber that lost its shared site, the atom that kept it.
-static int centreAtom(const Crystal &crystal, const FilledCell &filled, int absorber,
-    std::vector<std::string> &messages)
+static int centreAtom(const Crystal &crystal, const FilledCell &filled,
+    const std::vector<int> &firstAtom, int absorber, std::vector<std::string> &messages)
 {
-    for (std::size_t i = 0; i < filled.atoms.size(); ++i)
-        if (filled.atoms[i].site == absorber)
-            return static_cast<int>(i);
+    if (firstAtom[absorber] >= 0)
+        return firstAtom[absorber];
     const int centre = filled.replacedBy[absorber];
     const std::string &label = crystal.sites[absorber].label;
     if (centre < 0)
@@ -152,13 +153,28 @@ static int centreAtom(const Crystal &crystal, const FilledCell &filled, int abso
     return centre;
 }
 
+// Takes the hydrogen atoms but the centre out of a cluster for a FEFF that cannot take them
+// (FeffProgram::withoutHydrogen); returns how many there were.
+static int leaveOutHydrogen(
+    std::vector<ClusterAtom> &cluster, const std::vector<Site> &sites, const FeffProgram &feff)
+{
+    if (!feff.withoutHydrogen || cluster.empty())
+        return 0;
+    const auto kept = std::remove_if(cluster.begin() + 1, cluster.end(),
+        [&](const ClusterAtom &atom) { return sites[atom.site].z == 1; });
+    const int count = static_cast<int>(cluster.end() - kept);
+    cluster.erase(kept, cluster.end());
+    return count;
+}
+
 static void checkFeffLimits(const std::vector<ClusterAtom> &cluster,
-    const std::vector<Potential> &potentials, double radius, const FeffProgram &feff)
+    const std::vector<Potential> &potentials, double radius, const FeffProgram &feff, int hydrogen)
 {
     const std::string name = feff.name;
     if (cluster.size() < 2)
-        throw InputError(
-            "no atom within " + shortNumber(radius) + " A of the absorber; use a larger --radius");
+        throw InputError("no atom within " + shortNumber(radius) + " A of the absorber"
+            + (hydrogen > 0 ? " but hydrogen, which an input for " + name + " leaves out" : "")
+            + "; use a larger --radius");
     if (cluster.size() > feff.atoms)
         throw InputError("the cluster of radius " + shortNumber(radius) + " A has "
             + std::to_string(cluster.size()) + " atoms, more than " + name + " takes ("
@@ -277,6 +293,25 @@ static std::string drawnSpecies(const std::vector<ClusterAtom> &cluster,
                          : "on disordered positions " + joined(parts, ", ");
 }
 
+// A hash of what sameSurroundings compares, so that a site is compared only with the sites
+// that may have its surroundings.
+static std::size_t surroundingsHash(const std::vector<ClusterAtom> &cluster,
+    const std::vector<CellAtom> &atoms, const std::vector<Site> &sites)
+{
+    std::uint64_t h = cluster.size();
+    auto mix
+        = [&h](std::uint64_t value) { h ^= value + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2); };
+    for (const ClusterAtom &atom : cluster) {
+        const Site &site = sites[atom.site];
+        mix(static_cast<std::uint64_t>(site.z));
+        mix(std::hash<double> {}(site.occupancy));
+        mix(disordered(atoms[atom.atom]));
+        for (int k = 0; k < 3; ++k)
+            mix(static_cast<std::uint64_t>(std::llround(atom.xyz[k] * 1e5)));
+    }
+    return static_cast<std::size_t>(h);
+}
+
 // Whether two clusters hold the same atoms at the same places (to the printed 1e-5 A): sites
 // related by a lattice translation.
 static bool sameSurroundings(const std::vector<ClusterAtom> &a, const std::vector<ClusterAtom> &b,
@@ -338,6 +373,10 @@ void convertCrystal(
     for (char &c : edge)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const FeffProgram &feff = feffProgram(options.feff);
+    if (z == 1 && feff.withoutHydrogen)
+        throw InputError("hydrogen (" + crystal.sites[chosen].label + ") cannot be the absorber of"
+            + " an input for " + feff.name + ", which never ends on some hydrogen positions;"
+            + " use --feff 6");
     const int lightest = lightestAbsorber(edge, feff);
     if (z < lightest)
         throw InputError("the " + edge + " edge needs an absorber from " + elementSymbol(lightest)
@@ -362,24 +401,40 @@ void convertCrystal(
         std::vector<ClusterAtom> cluster;
     };
     std::vector<Computed> computed;
+    int hydrogenLeftOut = 0;
+    // The computed sites by the hash of their surroundings.
+    std::unordered_multimap<std::size_t, std::size_t> bySurroundings;
+    std::vector<int> firstAtom(crystal.sites.size(), -1);
+    for (std::size_t i = filled.atoms.size(); i-- > 0;)
+        firstAtom[filled.atoms[i].site] = static_cast<int>(i);
+    const ClusterCutter cutter(crystal.cell, filled.atoms);
     for (const auto &[absorber, weight] :
         absorberSites(crystal, filled, chosen, options.allSites, messages)) {
         const Site &absorberSite = crystal.sites[absorber];
-        const int centre = centreAtom(crystal, filled, absorber, messages);
+        const int centre = centreAtom(crystal, filled, firstAtom, absorber, messages);
         messages.push_back("absorber " + absorberSite.label + " (" + elementSymbol(absorberSite.z)
             + ", Z=" + std::to_string(absorberSite.z) + "), " + edge + " edge"
             + (options.allSites ? ", weight " + shortNumber(weight) : ""));
-        std::vector<ClusterAtom> cluster = buildCluster(crystal.cell, filled.atoms, centre, radius);
+        std::vector<ClusterAtom> cluster = cutter.cut(centre, radius);
         cluster.front().site = absorber;
+        const int hydrogen = leaveOutHydrogen(cluster, crystal.sites, feff);
+        hydrogenLeftOut += hydrogen;
         std::vector<int> ipots;
-        checkFeffLimits(cluster, assignPotentials(cluster, crystal.sites, ipots), radius, feff);
+        checkFeffLimits(
+            cluster, assignPotentials(cluster, crystal.sites, ipots), radius, feff, hydrogen);
         messages.push_back("cluster of " + std::to_string(cluster.size()) + " atoms within "
-            + fixed(radius, 2) + " A; first shell " + firstShell(cluster, crystal.sites));
+            + fixed(radius, 2) + " A"
+            + (hydrogen > 0 ? " (" + std::to_string(hydrogen) + " H left out)" : "")
+            + "; first shell " + firstShell(cluster, crystal.sites));
         // Sites that a file lists apart but that are lattice translations of one another, as
         // in a cell written out in P 1, need one input between them.
-        const auto alike = std::find_if(computed.begin(), computed.end(), [&](const Computed &c) {
-            return sameSurroundings(c.cluster, cluster, filled.atoms, crystal.sites);
-        });
+        const std::size_t hash = surroundingsHash(cluster, filled.atoms, crystal.sites);
+        auto alike = computed.end();
+        const auto candidates = bySurroundings.equal_range(hash);
+        for (auto c = candidates.first; c != candidates.second; ++c)
+            if (sameSurroundings(computed[c->second].cluster, cluster, filled.atoms, crystal.sites)
+                && (alike == computed.end() || computed.begin() + c->second < alike))
+                alike = computed.begin() + c->second;
         if (alike != computed.end()) {
             messages.push_back(absorberSite.label + " has the surroundings of "
                 + crystal.sites[alike->site].label + " (a lattice translation); its weight goes to "
@@ -387,6 +442,7 @@ void convertCrystal(
             alike->weight += weight;
             continue;
         }
+        bySurroundings.emplace(hash, computed.size());
         computed.push_back({ absorber, weight, centre, std::move(cluster) });
     }
 
@@ -401,7 +457,7 @@ void convertCrystal(
         const int count = options.configurations;
         std::vector<ClusterAtom> wide;
         if (count > 0) {
-            wide = buildCluster(crystal.cell, filled.atoms, site.centre, radius + shift);
+            wide = cutter.cut(site.centre, radius + shift);
             wide.front().site = site.site;
         }
         if (count == 0 || !hasChoices(wide, filled.atoms)) {
@@ -419,11 +475,14 @@ void convertCrystal(
             Input input { (siteName.empty() ? "" : siteName + "-") + nameOfConfiguration(k, count),
                 site.weight / count, site.site,
                 drawConfiguration(crystal.cell, filled.atoms, wide, radius, draws) };
+            const int hydrogen = leaveOutHydrogen(input.cluster, crystal.sites, feff);
+            hydrogenLeftOut += hydrogen;
             std::vector<int> ipots;
-            checkFeffLimits(
-                input.cluster, assignPotentials(input.cluster, crystal.sites, ipots), radius, feff);
+            checkFeffLimits(input.cluster, assignPotentials(input.cluster, crystal.sites, ipots),
+                radius, feff, hydrogen);
             messages.push_back("input " + input.name + ": " + std::to_string(input.cluster.size())
                 + " atoms (" + drawnSpecies(input.cluster, filled.atoms, crystal.sites)
+                + (hydrogen > 0 ? ", " + std::to_string(hydrogen) + " H left out" : "")
                 + "); first shell " + firstShell(input.cluster, crystal.sites));
             inputs.push_back(std::move(input));
         }
@@ -436,9 +495,37 @@ void convertCrystal(
         + (rmax > radius ? "; paths longer than the cluster radius will be missing" : ""));
     if (feff.version != 6)
         messages.push_back(std::string("input for ") + feff.name);
+    if (hydrogenLeftOut > 0)
+        messages.push_back("hydrogen left out of the input for " + std::string(feff.name)
+            + ": feff8l moves each hydrogen away from its nearest neighbour before computing"
+              " potentials, without end when two neighbours are equally near (as in BaHBr);"
+              " hydrogen scatters too weakly to matter in EXAFS, and --feff 6 keeps it");
     messages.insert(messages.end(), scfLines.begin(), scfLines.end());
     if (inputs.size() == 1)
         inputs.front().weight = 1;
+    std::vector<std::vector<int>> orders;
+    for (const Input &input : inputs) {
+        const PotentialOrder order = hashSafeOrder(input.cluster, crystal.sites, rmax);
+        orders.push_back(order.changed ? order.elements : std::vector<int>());
+        if (order.near.empty())
+            continue;
+        std::vector<std::string> pairs;
+        for (const auto &[a, b] : order.near)
+            pairs.push_back(elementSymbol(a) + " and " + elementSymbol(b));
+        std::vector<std::string> numbers;
+        for (std::size_t i = 0; i < order.elements.size(); ++i)
+            numbers.push_back(elementSymbol(order.elements[i]) + " " + std::to_string(i + 1));
+        const std::string prefix = several ? "input " + input.name + ": " : std::string();
+        const std::string why = "FEFF's path hash counts a step of one in the potential number "
+                                "like 0.001 A, and paths through "
+            + joined(pairs, ", ") + " differ by about that";
+        messages.push_back(prefix
+            + (order.unresolved ? why
+                        + "; no numbering of the potentials keeps them apart, and FEFF may stop"
+                          " with 'hash error at PATHSD'"
+                                : "potentials numbered " + joined(numbers, ", ") + ", not in order"
+                        + " of appearance: " + why));
+    }
 
     for (const std::string &message : messages)
         out << withoutMarker("orbelin-atoms: " + message) << '\n';
@@ -455,8 +542,10 @@ void convertCrystal(
     common.rmax = rmax;
     common.scf = options.scf.value_or(0);
     common.sites = crystal.sites;
-    for (Input &input : inputs) {
+    for (std::size_t n = 0; n < inputs.size(); ++n) {
+        Input &input = inputs[n];
         FeffJob job = common;
+        job.potentialOrder = orders[n];
         job.titles.push_back("absorber " + crystal.sites[input.site].label + ", " + edge + " edge, "
             + std::to_string(input.cluster.size()) + " atoms within " + fixed(radius, 2) + " A");
         if (several) {

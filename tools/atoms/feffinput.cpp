@@ -28,8 +28,8 @@ std::string defaultEdge(int z) { return z >= 57 ? "L3" : "K"; }
 
 const FeffProgram &feffProgram(int version)
 {
-    static const FeffProgram feff6 { 6, "FEFF6", 500, 7, 94, 6, 12, 0 };
-    static const FeffProgram feff8 { 8, "FEFF 8.5L", 1000, 10, 99, 7, 20, 100 };
+    static const FeffProgram feff6 { 6, "FEFF6", 500, 7, 94, 6, 12, 0, false };
+    static const FeffProgram feff8 { 8, "FEFF 8.5L", 1000, 10, 99, 7, 20, 100, true };
     return version == 8 ? feff8 : feff6;
 }
 
@@ -40,7 +40,7 @@ int lightestAbsorber(const std::string &edge, const FeffProgram &program)
 }
 
 std::vector<Potential> assignPotentials(const std::vector<ClusterAtom> &cluster,
-    const std::vector<Site> &sites, std::vector<int> &ipotOfAtom)
+    const std::vector<Site> &sites, std::vector<int> &ipotOfAtom, const std::vector<int> &order)
 {
     std::vector<Potential> potentials;
     ipotOfAtom.assign(cluster.size(), 0);
@@ -48,6 +48,8 @@ std::vector<Potential> assignPotentials(const std::vector<ClusterAtom> &cluster,
         return potentials;
     const Site &centre = sites[cluster.front().site];
     potentials.push_back({ 0, centre.z, feffTag(centre.label, centre.z) });
+    for (int z : order)
+        potentials.push_back({ static_cast<int>(potentials.size()), z, elementSymbol(z) });
     for (std::size_t i = 1; i < cluster.size(); ++i) {
         const int z = sites[cluster[i].site].z;
         int ipot = 0;
@@ -78,7 +80,8 @@ std::string feffTag(const std::string &label, int z)
 std::string feffInputText(const FeffJob &job)
 {
     std::vector<int> ipots;
-    const std::vector<Potential> potentials = assignPotentials(job.cluster, job.sites, ipots);
+    const std::vector<Potential> potentials
+        = assignPotentials(job.cluster, job.sites, ipots, job.potentialOrder);
     std::string text = std::string(feffMarker) + " feff.inp was written by orbelin-atoms from "
         + asciiLine(job.sourceName, 100) + "\n";
     for (const std::string &title : job.titles)

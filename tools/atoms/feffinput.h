@@ -38,6 +38,11 @@ struct FeffProgram
     // feff8l: "This exceeds the hard wired limit of 100 atoms" for a larger SCF cluster, which
     // it then cuts; 0 for a FEFF without self-consistent potentials.
     std::size_t scfAtoms;
+    // feff8l moves each hydrogen atom away from its nearest neighbour before it computes the
+    // potentials, and moves it again for as long as its nearest neighbour changes; a hydrogen
+    // between neighbours at one distance (BaHBr, YH2) keeps it moving for ever. Its inputs
+    // carry no hydrogen.
+    bool withoutHydrogen;
 };
 
 // FEFF 6L for 6, FEFF 8.5L for 8 (Options::feff).
@@ -54,9 +59,11 @@ struct Potential
 };
 
 // ipot 0 for the centre (cluster[0]), then one per element of the other atoms in order of
-// first appearance; ipotOfAtom gets each cluster atom's ipot.
+// first appearance, or in the order of the elements given; ipotOfAtom gets each cluster
+// atom's ipot.
 std::vector<Potential> assignPotentials(const std::vector<ClusterAtom> &cluster,
-    const std::vector<Site> &sites, std::vector<int> &ipotOfAtom);
+    const std::vector<Site> &sites, std::vector<int> &ipotOfAtom,
+    const std::vector<int> &order = {});
 
 // A site label as a FEFF tag: letters, digits and _+-' only, at most 10 characters.
 std::string feffTag(const std::string &label, int z);
@@ -71,6 +78,8 @@ struct FeffJob
     double scf = 0;
     std::vector<Site> sites;
     std::vector<ClusterAtom> cluster;
+    // The elements of ipot 1, 2, ...; empty for the order of first appearance.
+    std::vector<int> potentialOrder;
 };
 
 // The FEFF input, starting with the marker line and ending with END.

@@ -1,5 +1,6 @@
 #include "symmetry.h"
 
+#include "periodicgrid.h"
 #include "textutil.h"
 
 #include <algorithm>
@@ -166,19 +167,31 @@ struct Nearness
 // Of the images of one partly occupied site, those all closer than limit to one another are
 // alternatives of one atom: keeps the one nearest to their mean position (the first of equals).
 static std::vector<ImageCandidate> oneOfEachSplitGroup(const std::vector<ImageCandidate> &images,
-    const Nearness &near, double limit, const Site &site, std::vector<std::string> &notes)
+    const Nearness &near, double limit, PeriodicGrid &grid, const Site &site,
+    std::vector<std::string> &notes)
 {
     const std::size_t n = images.size();
+    grid.clear();
+    for (std::size_t i = 0; i < n; ++i)
+        grid.insert(static_cast<int>(i), images[i].frac);
     std::vector<bool> grouped(n, false);
     std::vector<ImageCandidate> kept;
     std::size_t largest = 0;
     double distance = 0;
+    std::vector<std::size_t> later;
     for (std::size_t i = 0; i < n; ++i) {
         if (grouped[i])
             continue;
+        // Only images near i can join its group; they are tried in their order.
+        later.clear();
+        grid.forEachNear(images[i].frac, [&](int j) {
+            if (static_cast<std::size_t>(j) > i && !grouped[j])
+                later.push_back(j);
+        });
+        std::sort(later.begin(), later.end());
         std::vector<std::size_t> members { i };
-        for (std::size_t j = i + 1; j < n; ++j)
-            if (!grouped[j] && std::all_of(members.begin(), members.end(), [&](std::size_t m) {
+        for (std::size_t j : later)
+            if (std::all_of(members.begin(), members.end(), [&](std::size_t m) {
                     return near(images[m].frac, images[j].frac, limit, distance);
                 })) {
                 members.push_back(j);
@@ -268,10 +281,21 @@ FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
     multiplicity.assign(siteCount, 0);
     const std::vector<Vec3> positions = snappedPositions(crystal.sites, rules.snap, filled.notes);
     const double full = 1 - 1e-6;
+    std::vector<std::string> overfull;
+    for (const Site &site : crystal.sites)
+        if (site.occupancy > 1 + 1e-6)
+            overfull.push_back(site.label + " (" + shortNumber(site.occupancy) + ")");
+    if (!overfull.empty())
+        filled.notes.push_back("occupancy above 1 taken as 1 for " + std::to_string(overfull.size())
+            + (overfull.size() == 1 ? " site: " : " sites: ") + listed(overfull));
     std::vector<ImageCandidate> candidates;
+    // A site's images, and its split groups, each found among its images alone.
+    PeriodicGrid imageGrid(cell, rules.samePosition);
+    PeriodicGrid splitGrid(cell, rules.splitSite);
     for (int s = 0; s < siteCount; ++s) {
         const Site &site = crystal.sites[s];
         std::vector<ImageCandidate> images;
+        imageGrid.clear();
         for (const SymOp &op : ops) {
             Vec3 f = op.apply(positions[s]);
             // The operators' translations are multiples of 1/24: images of a special position
@@ -279,18 +303,20 @@ FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
             for (double &x : f)
                 x = wrapFraction(onGrid(x, 24, 1e-9));
             double distance = 0;
-            const bool seen
-                = std::any_of(images.begin(), images.end(), [&](const ImageCandidate &other) {
-                      return near(other.frac, f, rules.samePosition, distance);
-                  });
+            bool seen = false;
+            imageGrid.forEachNear(f, [&](int other) {
+                seen = seen || near(images[other].frac, f, rules.samePosition, distance);
+            });
             if (!seen) {
                 const double occupancy = std::min(1.0, site.occupancy);
+                imageGrid.insert(static_cast<int>(images.size()), f);
                 images.push_back({ s, f, occupancy, { { s, { 0, 0, 0 }, occupancy } } });
             }
         }
         multiplicity[s] = static_cast<int>(images.size());
         if (site.occupancy < full)
-            images = oneOfEachSplitGroup(images, near, rules.splitSite, site, filled.notes);
+            images
+                = oneOfEachSplitGroup(images, near, rules.splitSite, splitGrid, site, filled.notes);
         candidates.insert(candidates.end(), images.begin(), images.end());
     }
 
@@ -303,6 +329,9 @@ FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
     });
 
     std::vector<std::size_t> accepted;
+    // The atoms accepted so far, by their place in accepted: no two closer than tooClose, so
+    // that a bin holds a few of them however many candidates share a position.
+    PeriodicGrid acceptedGrid(cell, rules.tooClose);
     // The candidate that took the place of each site's first lost image.
     std::vector<int> displacedBy(siteCount, -1);
     // (site that lost images, site that kept the position) -> distance
@@ -311,20 +340,24 @@ FilledCell fillUnitCell(const Crystal &crystal, const MergeRules &rules)
     int repeats = 0;
     for (std::size_t index : order) {
         const ImageCandidate &c = candidates[index];
-        std::size_t closest = 0;
+        // The nearest accepted atom, the first accepted of equals.
+        int closestOrder = -1;
         double closestDistance = std::numeric_limits<double>::max();
-        for (std::size_t k : accepted) {
+        acceptedGrid.forEachNear(c.frac, [&](int k) {
             double distance = 0;
-            if (near(candidates[k].frac, c.frac, rules.tooClose, distance)
-                && distance < closestDistance) {
-                closest = k;
+            if (near(candidates[accepted[k]].frac, c.frac, rules.tooClose, distance)
+                && (distance < closestDistance
+                    || (distance == closestDistance && k < closestOrder))) {
+                closestOrder = k;
                 closestDistance = distance;
             }
-        }
-        if (closestDistance == std::numeric_limits<double>::max()) {
+        });
+        if (closestOrder < 0) {
+            acceptedGrid.insert(static_cast<int>(accepted.size()), c.frac);
             accepted.push_back(index);
             continue;
         }
+        const std::size_t closest = accepted[closestOrder];
         ImageCandidate &keeper = candidates[closest];
         const Site &keeperSite = crystal.sites[keeper.site];
         const Site &site = crystal.sites[c.site];
