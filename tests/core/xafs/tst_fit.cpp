@@ -1,12 +1,14 @@
+#include "absorber.h"
 #include "feffpaths.h"
 #include "fit.h"
+#include "ranking.h"
 
 #include <QFile>
 #include <QTest>
 #include <cmath>
 
-// The fit of a calculated chi(k) to a measured one: what it recovers from a spectrum of known
-// parameters, and how it refuses.
+// The fit of a calculated chi(k) to a measured one, the absorber of a FEFF input and the
+// ranking: what they recover from a spectrum of known parameters, and how they refuse.
 class TestFit : public QObject
 {
     Q_OBJECT
@@ -129,7 +131,8 @@ private slots:
         QVERIFY(again[1].de0 == fit.de0 && again[2].sigma2 == fit.sigma2);
     }
 
-    // What the pure functions refuse, and why: fit ranges, spectra that cannot be fitted.
+    // What the pure functions refuse, and why: fit ranges, FEFF inputs, spectra that cannot
+    // be fitted, and the ranking of candidates that cannot be ranked.
     void refuses_data()
     {
         QTest::addColumn<QString>("kind");
@@ -175,6 +178,33 @@ private slots:
                                               << " 2.5, 14 ,3,1.2,4"
                                               << "=2.5 14 3 1.2 4";
 
+        const char *inp = "TITLE x\nHOLE 1 1.0\nPOTENTIALS\n* ipot z\n 0 26 Fe\n 1 8 O\nATOMS\n";
+        QTest::newRow("absorber: FEFF 6") << "absorber" << inp << "=Fe K";
+        QTest::newRow("absorber: FEFF 8 edge, short cards") << "absorber"
+                                                            << "edge l3\npote\n0 79\n1 79\nend\n"
+                                                            << "=Au L3";
+        QTest::newRow("absorber: no card") << "absorber"
+                                           << "TITLE x\nATOMS\n0 0 0 0\n"
+                                           << "no POTENTIALS card";
+        QTest::newRow("absorber: empty") << "absorber"
+                                         << ""
+                                         << "no POTENTIALS card";
+        QTest::newRow("absorber: no potential 0") << "absorber"
+                                                  << "POTENTIALS\n 1 8 O\n"
+                                                  << "no potential 0";
+        QTest::newRow("absorber: Z 0") << "absorber"
+                                       << "POTENTIALS\n 0 0 X\n"
+                                       << "potential 0 has no atomic number";
+        QTest::newRow("absorber: Z 120") << "absorber"
+                                         << "POTENTIALS\n 0 120\n"
+                                         << "potential 0 has no atomic number";
+        QTest::newRow("absorber: hole 0") << "absorber"
+                                          << "HOLE 0 1.0\nPOTENTIALS\n 0 26\n"
+                                          << "edge '0' is not K to M5";
+        QTest::newRow("absorber: edge L4") << "absorber"
+                                           << "EDGE L4\nPOTENTIALS\n 0 26\n"
+                                           << "edge 'L4' is not K to M5";
+
         QTest::newRow("target: no data") << "target"
                                          << "empty"
                                          << "fewer than 4 points";
@@ -202,6 +232,21 @@ private slots:
         QTest::newRow("path: not a path file") << "path"
                                                << "garbage\n1 2 3\n"
                                                << "no path line";
+
+        QTest::newRow("rank: no job with data")
+            << "rank"
+            << "none"
+            << "rank\tinput\trfactor\ts02\tde0\tsigma2\tworkdir\tat_bound\n";
+        QTest::newRow("rank: other absorber, failed fit, tie")
+            << "rank"
+            << "mixed"
+            << "rank\tinput\trfactor\ts02\tde0\tsigma2\tworkdir\tat_bound\n"
+               "1\ta.cif\t0.012346\t0.9000\t-1.250\t0.004500\tres/a\t-\n"
+               "2\tb.cif\t0.012346\t1.5000\t0.000\t-0.000010\tres/b\ts02,sigma2\n"
+               "3\ttab\\tname.cif\t0.500000\t0.5000\t15.000\t0.030000\tres/t\tde0\n"
+               "-\tca.cif\t-\t-\t-\t-\tres/ca\tother absorber Ca K\n"
+               "-\tfe-l3.cif\t-\t-\t-\t-\tres/fl\tother absorber Fe L3\n"
+               "-\tbad.cif\t-\t-\t-\t-\tres/bad\tfit failed: the calculated k does not ascend\n";
     }
 
     void refuses()
@@ -233,6 +278,10 @@ private slots:
                 QCOMPARE(o.kmax, defaults.kmax);
                 QCOMPARE(o.kweight, defaults.kweight);
             }
+        } else if (kind == "absorber") {
+            const FeffAbsorber a = feffAbsorber(text);
+            got = a.error.empty() ? "=" + a.element + " " + a.edge : a.error;
+            QCOMPARE(a.error.empty(), a.z > 0);
         } else if (kind == "target" || kind == "calc") {
             FitOptions options;
             if (input == "empty")
@@ -268,8 +317,44 @@ private slots:
         } else if (kind == "path") {
             FeffPath path;
             got = parseFeffPath(text, &path);
+        } else if (kind == "rank") {
+            std::vector<RankCandidate> c;
+            auto add = [&](const char *in, const char *dir, const char *el, const char *edge,
+                           bool hasChi, double r, double s02, double de0, double ss,
+                           std::vector<std::string> bounds = {}) {
+                RankCandidate x;
+                x.input = in;
+                x.workdir = dir;
+                x.element = el;
+                x.edge = edge;
+                x.hasChi = hasChi;
+                x.fit.ok = r >= 0;
+                x.fit.rfactor = r;
+                x.fit.s02 = s02;
+                x.fit.de0 = de0;
+                x.fit.sigma2 = ss;
+                x.fit.atBound = bounds;
+                if (r < 0)
+                    x.fit.error = "the calculated k does not ascend";
+                c.push_back(x);
+            };
+            if (input == "none") {
+                add("a.cif", "res/a", "Fe", "K", false, 0, 0, 0, 0);
+            } else {
+                add("ca.cif", "res/ca", "Ca", "K", true, 0.001, 1, 0, 0);
+                add("tab\tname.cif", "res/t", "fe", "k", true, 0.5, 0.5, 15, 0.03, { "de0" });
+                add("b.cif", "res/b", "Fe", "K", true, 0.0123456, 1.5, -0.0001, -0.00001,
+                    { "s02", "sigma2" });
+                add("none.cif", "res/n", "", "", false, 0, 0, 0, 0);
+                add("bad.cif", "res/bad", "Fe", "K", true, -1, 0, 0, 0);
+                add("fe-l3.cif", "res/fl", "Fe", "L3", true, 0.0001, 1, 0, 0);
+                add("a.cif", "res/a", "", "", true, 0.0123456, 0.9, -1.25, 0.0045);
+            }
+            const auto entries = rankCandidates(c, "Fe", "K");
+            QCOMPARE(entries.size(), c.size());
+            got = rankingTsv(c, entries);
         }
-        if (expected.startsWith("="))
+        if (expected.startsWith("=") || kind == "rank")
             QCOMPARE(QString::fromStdString(got), expected);
         else
             QVERIFY2(QString::fromStdString(got).contains(expected), got.c_str());
