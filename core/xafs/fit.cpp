@@ -447,6 +447,16 @@ std::string parseFitRanges(const std::string &text, FitOptions *options)
             break;
         start = comma + 1;
     }
+    bool shells = options->shellSigma2;
+    if (fields.size() == 6) {
+        if (fields[5] == "one")
+            shells = false;
+        else if (fields[5] == "shells")
+            shells = true;
+        else
+            return "'" + fields[5] + "' is neither one (sigma2) nor shells";
+        fields.pop_back();
+    }
     if (fields.size() != 5)
         return "'" + text + "' is not kmin,kmax,kweight,rmin,rmax (five numbers)";
     static const char *names[] = { "kmin", "kmax", "kweight", "rmin", "rmax" };
@@ -477,6 +487,7 @@ std::string parseFitRanges(const std::string &text, FitOptions *options)
     options->kweight = int(v[2]);
     options->rmin = v[3];
     options->rmax = v[4];
+    options->shellSigma2 = shells;
     return {};
 }
 

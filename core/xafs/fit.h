@@ -7,13 +7,17 @@
 
 // What a fit of a calculated chi(k) to a measured one compares, and the bounds of its
 // parameters. The k and R ranges are in 1/A and A; a kmax past the data's end is cut to it.
+// The defaults are those that ranked true structures first most often on real spectra
+// (bench/README.md): k weight 1 and R up to 4.5 A, the range FEFF's default RMAX of 5 A
+// fills, where polymorphs differ; there the second shell shows, and one sigma2 for all
+// paths fits soft second shells badly, hence shellSigma2.
 struct FitOptions
 {
     double kmin = 3;
     double kmax = 12;
-    int kweight = 2;
+    int kweight = 1;
     double rmin = 1;
-    double rmax = 3.5;
+    double rmax = 4.5;
     double dk = 1;
 
     double s02Min = 0.5, s02Max = 1.5;
@@ -23,14 +27,15 @@ struct FitOptions
     // at most this many, so that a local minimum does not decide.
     int starts = 2;
     double de0Step = 2;
-    // One sigma2 damps all paths (the model above). With shellSigma2 and a calculation that
-    // tells its first shell apart, the paths beyond it get their own sigma2, between the
-    // first shell's and sigma2Max: for samples whose farther shells are more disordered.
-    bool shellSigma2 = false;
+    // With a calculation that tells its first shell apart, the paths beyond it get their own
+    // sigma2, between the first shell's and sigma2Max; without, or with shellSigma2 false,
+    // one sigma2 damps all paths.
+    bool shellSigma2 = true;
 };
 
-// Reads "kmin,kmax,kweight,rmin,rmax" into the ranges of options; returns the reason when a
-// value is missing or bad (then options are unchanged), else an empty string.
+// Reads "kmin,kmax,kweight,rmin,rmax" and an optional sixth field, "one" (one sigma2 for all
+// paths) or "shells", into options; returns the reason when a value is missing or bad (then
+// options are unchanged), else an empty string.
 std::string parseFitRanges(const std::string &text, FitOptions *options);
 
 // A calculated chi(k): k ascending (1/A), and optionally the part of chi that the first

@@ -141,9 +141,12 @@ private slots:
         QTest::newRow("ranges: four fields") << "ranges"
                                              << "3,12,2,1"
                                              << "five numbers";
-        QTest::newRow("ranges: six fields") << "ranges"
-                                            << "3,12,2,1,3.5,4"
-                                            << "five numbers";
+        QTest::newRow("ranges: seven fields") << "ranges"
+                                              << "3,12,2,1,3.5,one,x"
+                                              << "five numbers";
+        QTest::newRow("ranges: sixth not a model") << "ranges"
+                                                   << "3,12,2,1,3.5,4"
+                                                   << "'4' is neither one";
         QTest::newRow("ranges: empty") << "ranges"
                                        << ""
                                        << "five numbers";
@@ -176,7 +179,10 @@ private slots:
                                              << "rmin 3.5 is not below rmax 1";
         QTest::newRow("ranges: good, spaced") << "ranges"
                                               << " 2.5, 14 ,3,1.2,4"
-                                              << "=2.5 14 3 1.2 4";
+                                              << "=2.5 14 3 1.2 4 1";
+        QTest::newRow("ranges: one sigma2") << "ranges"
+                                            << "3,12,2,1,3.5,one"
+                                            << "=3 12 2 1 3.5 0";
 
         const char *inp = "TITLE x\nHOLE 1 1.0\nPOTENTIALS\n* ipot z\n 0 26 Fe\n 1 8 O\nATOMS\n";
         QTest::newRow("absorber: FEFF 6") << "absorber" << inp << "=Fe K";
@@ -266,17 +272,19 @@ private slots:
             got = parseFitRanges(text, &o);
             if (got.empty()) {
                 got = "="
-                    + QString("%1 %2 %3 %4 %5")
+                    + QString("%1 %2 %3 %4 %5 %6")
                           .arg(o.kmin)
                           .arg(o.kmax)
                           .arg(o.kweight)
                           .arg(o.rmin)
                           .arg(o.rmax)
+                          .arg(int(o.shellSigma2))
                           .toStdString();
             } else {
                 const FitOptions defaults;
                 QCOMPARE(o.kmax, defaults.kmax);
                 QCOMPARE(o.kweight, defaults.kweight);
+                QCOMPARE(o.shellSigma2, defaults.shellSigma2);
             }
         } else if (kind == "absorber") {
             const FeffAbsorber a = feffAbsorber(text);
