@@ -81,6 +81,12 @@ public:
             y_.push_back(*y);
             m_.push_back(secondDerivatives(*y));
         }
+        for (size_t i = 0; i + 1 < n; ++i) {
+            const double h = x[i + 1] - x[i];
+            inverse.push_back(1 / h);
+            sixth.push_back(h / 6);
+            sixth2.push_back(h * h / 6);
+        }
     }
 
     double first() const { return x.front(); }
@@ -109,12 +115,11 @@ public:
     void eval(size_t c, size_t j, double at, double *value, double *slope) const
     {
         const std::vector<double> &y = y_[c], &m = m_[c];
-        const double h = x[j + 1] - x[j];
-        const double a = (x[j + 1] - at) / h, b = 1 - a;
+        const double a = (x[j + 1] - at) * inverse[j], b = 1 - a;
         *value = a * y[j] + b * y[j + 1]
-            + ((a * a * a - a) * m[j] + (b * b * b - b) * m[j + 1]) * h * h / 6;
-        *slope = (y[j + 1] - y[j]) / h - (3 * a * a - 1) / 6 * h * m[j]
-            + (3 * b * b - 1) / 6 * h * m[j + 1];
+            + ((a * a * a - a) * m[j] + (b * b * b - b) * m[j + 1]) * sixth2[j];
+        *slope = (y[j + 1] - y[j]) * inverse[j]
+            + ((3 * b * b - 1) * m[j + 1] - (3 * a * a - 1) * m[j]) * sixth[j];
     }
 
 private:
@@ -137,6 +142,8 @@ private:
     double step = 0;
     bool even = false;
     std::vector<std::vector<double>> y_, m_;
+    // Per interval: 1/h, h/6 and h^2/6.
+    std::vector<double> inverse, sixth, sixth2;
 };
 
 } // namespace
