@@ -292,6 +292,13 @@ private:
     // B c, and with partials the same for the derivatives by dE0, ss and t.
     void model(double e, double ss, double t, bool partials)
     {
+        // The solver asks for the Jacobian where it has just asked for the residual: B c and
+        // S0^2 are known then, only the partials remain.
+        const bool known = haveLast && e == last[0] && ss == last[1] && t == last[2];
+        haveLast = true;
+        last[0] = e;
+        last[1] = ss;
+        last[2] = t;
         const size_t n = d.gridK.size();
         const double span = o.sigma2Max - ss;
         // exp(-2 a k_j^2) on the evenly spaced grid by two running products, not n exp().
@@ -323,7 +330,8 @@ private:
             }
         }
         const int stride = d.stride;
-        std::fill(bc.begin(), bc.end(), 0.0);
+        if (!known)
+            std::fill(bc.begin(), bc.end(), 0.0);
         for (auto &p : bPartial)
             std::fill(p.begin(), p.end(), 0.0);
         double *__restrict out = bc.data();
@@ -344,10 +352,12 @@ private:
                 continue;
             }
             const double p0 = partial[0][j], p1 = partial[1][j], p2 = partial[2][j];
+            if (!known)
+                for (int i = 0; i < stride; ++i)
+                    out[i] += column[i] * cj;
             for (int i = 0; i < stride; i += 4) {
                 for (int l = 0; l < 4; ++l) {
                     const double m = column[i + l];
-                    out[i + l] += m * cj;
                     out0[i + l] += m * p0;
                     out1[i + l] += m * p1;
                 }
@@ -356,6 +366,8 @@ private:
                 for (int i = 0; i < stride; ++i)
                     out2[i] += column[i] * p2;
         }
+        if (known)
+            return;
         norm = 0;
         double projection = 0;
         for (int i = 0; i < d.rank; ++i) {
@@ -408,6 +420,8 @@ private:
     std::vector<double> bc, bPartial[3];
     double norm = 0, scale = 1;
     bool clamped = false;
+    bool haveLast = false;
+    double last[3] = { 0, 0, 0 };
 };
 
 void silenceGsl()
@@ -567,7 +581,7 @@ FitTarget::FitTarget(
 
     // A transform over a narrow R range of a windowed k range has few significant singular
     // values (about 2 (kmax - kmin)(rmax - rmin) / pi of them): keep the directions above
-    // 1e-7 of the largest, which change no residual by more than that, and fit in those.
+    // 1e-5 of the largest (the R-factor at the end is taken over all rows), and fit in those.
     gsl_matrix *gram = gsl_matrix_alloc(rows, rows);
     for (int a = 0; a < rows; ++a)
         for (int b = a; b < rows; ++b) {
@@ -584,7 +598,7 @@ FitTarget::FitTarget(
     gsl_eigen_symmv_sort(eval, evec, GSL_EIGEN_SORT_VAL_DESC);
     const double largest = gsl_vector_get(eval, 0);
     int rank = 0;
-    while (rank < rows && gsl_vector_get(eval, rank) > 1e-14 * largest)
+    while (rank < rows && gsl_vector_get(eval, rank) > 1e-10 * largest)
         ++rank;
     rank = std::min(rows, std::max(rank, 3));
     d->rank = rank;
@@ -679,7 +693,7 @@ FitResult FitTarget::fit(const CalcChi &calc) const
             double cost = 0;
             for (size_t r = 0; r < res->size; ++r)
                 cost += gsl_vector_get(res, r) * gsl_vector_get(res, r);
-            quiet = last - cost <= 1e-7 * cost ? quiet + 1 : 0;
+            quiet = last - cost <= 1e-6 * cost ? quiet + 1 : 0;
             if (quiet == 2)
                 break;
             last = cost;
