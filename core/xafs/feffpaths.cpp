@@ -159,7 +159,24 @@ std::vector<double> pathChi(const FeffPath &path, double degeneracy, const std::
     return chi;
 }
 
+namespace {
+
+FirstShell firstShellOf(
+    const std::string &feffDir, const std::vector<double> &k, double width, bool average);
+
+} // namespace
+
 FirstShell readFirstShell(const std::string &feffDir, const std::vector<double> &k, double width)
+{
+    return firstShellOf(feffDir, k, width, true);
+}
+
+namespace {
+
+// average: the directory may hold Orbelin's average of runs in its subdirectories, whose
+// own chi.dat must then be FEFF's.
+FirstShell firstShellOf(
+    const std::string &feffDir, const std::vector<double> &k, double width, bool average)
 {
     FirstShell out;
     std::string chiDat;
@@ -177,10 +194,11 @@ FirstShell readFirstShell(const std::string &feffDir, const std::vector<double> 
         while (std::getline(in, line)) {
             const auto w = words(line);
             double weight = 0;
-            if (w.size() != 5 || w[0] != "#" || w[1] != "input" || w[3] != "weight"
-                || !number(w[4], &weight))
+            if (!average || w.size() != 5 || w[0] != "#" || w[1] != "input" || w[3] != "weight"
+                || !number(w[4], &weight) || w[2] == "." || w[2] == ".."
+                || w[2].find('/') != std::string::npos)
                 continue;
-            const FirstShell run = readFirstShell(feffDir + "/" + w[2], k, width);
+            const FirstShell run = firstShellOf(feffDir + "/" + w[2], k, width, false);
             if (!run.error.empty())
                 return run;
             for (size_t i = 0; i < sum.size(); ++i)
@@ -225,3 +243,5 @@ FirstShell readFirstShell(const std::string &feffDir, const std::vector<double> 
     out.reff = shortest;
     return out;
 }
+
+} // namespace

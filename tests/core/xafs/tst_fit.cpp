@@ -125,6 +125,16 @@ private slots:
             std::fabs(fit.sigma2Far - sigma2) < 2e-4, qPrintable(QString::number(fit.sigma2Far)));
         QVERIFY2(fit.rfactor < 1e-5, qPrintable(QString::number(fit.rfactor)));
 
+        // The model the plot draws is the spectrum over the fitted range.
+        const std::vector<double> model = fittedChi(calc, fit, k);
+        double worst = 0, largest = 0;
+        for (size_t i = 0; i < k.size(); ++i)
+            if (k[i] >= 3 && k[i] <= 12) {
+                worst = std::max(worst, std::fabs(model[i] - chi[i]));
+                largest = std::max(largest, std::fabs(chi[i]));
+            }
+        QVERIFY2(worst < 5e-3 * largest, qPrintable(QString::number(worst / largest)));
+
         // The same calculation on two threads and in another order gives the same bits.
         const auto again = fitAll(target, { CalcChi { feff.k, feff.k, {} }, calc, calc }, 2);
         QVERIFY(again[1].rfactor == fit.rfactor && again[2].rfactor == fit.rfactor);
