@@ -524,6 +524,12 @@ FitTarget::FitTarget(
         return;
     }
     FitOptions &o = d->options;
+    if (!(o.s02Min < o.s02Max && o.de0Min < o.de0Max && o.sigma2Min < o.sigma2Max && o.dk >= 0
+            && o.kweight >= 0 && o.kweight <= 3 && o.kmin >= 0 && o.rmin >= 0)) {
+        d->error = "the fit's options hold an empty bound, a negative range or a k weight "
+                   "outside 0 to 3";
+        return;
+    }
     o.kmax = std::min(o.kmax, k.back());
     if (o.kmin >= o.kmax) {
         d->error = "the measured chi(k) ends at k = " + formatNumber(k.back())

@@ -239,6 +239,9 @@ private slots:
         QTest::newRow("target: zero") << "target"
                                       << "zero"
                                       << "zero over the R range";
+        QTest::newRow("target: empty bound") << "target"
+                                             << "bounds"
+                                             << "an empty bound";
         QTest::newRow("calc: lengths differ") << "calc"
                                               << "lengths"
                                               << "different lengths";
@@ -314,6 +317,8 @@ private slots:
                 options.rmax = options.rmin + 0.02;
             if (input == "zero")
                 std::fill(chi.begin(), chi.end(), 0.0);
+            if (input == "bounds")
+                options.sigma2Max = options.sigma2Min;
             const FitTarget target(k, chi, options);
             if (kind == "target") {
                 got = target.error();
