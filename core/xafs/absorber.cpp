@@ -1,7 +1,7 @@
 #include "absorber.h"
 
 #include <cctype>
-#include <cstdlib>
+#include <charconv>
 #include <sstream>
 #include <vector>
 
@@ -29,11 +29,9 @@ std::string upper(std::string s)
 
 bool wholeNumber(const std::string &s, long *value)
 {
-    if (s.empty())
-        return false;
-    char *end = nullptr;
-    *value = std::strtol(s.c_str(), &end, 10);
-    return *end == '\0';
+    const char *end = s.data() + s.size();
+    const auto r = std::from_chars(s.data(), end, *value);
+    return !s.empty() && r.ec == std::errc() && r.ptr == end;
 }
 
 std::vector<std::string> words(const std::string &line)

@@ -1,8 +1,8 @@
 #include "feffpaths.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <gsl/gsl_spline.h>
 #include <sstream>
@@ -19,13 +19,12 @@ std::vector<std::string> words(const std::string &line)
     return out;
 }
 
+// std::from_chars reads the same whatever the locale, unlike strtod.
 bool number(const std::string &s, double *v)
 {
-    if (s.empty())
-        return false;
-    char *end = nullptr;
-    *v = std::strtod(s.c_str(), &end);
-    return *end == '\0' && std::isfinite(*v);
+    const char *end = s.data() + s.size();
+    const auto r = std::from_chars(s.data(), end, *v);
+    return !s.empty() && r.ec == std::errc() && r.ptr == end && std::isfinite(*v);
 }
 
 bool readFile(const std::string &path, std::string *text)
@@ -127,9 +126,9 @@ std::vector<ChiDatPath> chiDatPaths(const std::string &chiDat)
         auto w = words(line);
         if (!w.empty() && w[0] == "#")
             w.erase(w.begin());
-        // feffNNNN.dat  sig2  amp-ratio  deg  nlegs  reff
-        if (w.size() < 6 || w[0].compare(0, 4, "feff") != 0 || w[0].size() < 4
-            || w[0].compare(w[0].size() - 4, 4, ".dat") != 0)
+        // feffNNNN.dat  sig2  amp-ratio  deg  nlegs  reff, the file beside chi.dat
+        if (w.size() < 6 || w[0].size() < 8 || w[0].compare(0, 4, "feff") != 0
+            || w[0].compare(w[0].size() - 4, 4, ".dat") != 0 || w[0].find('/') != std::string::npos)
             continue;
         ChiDatPath p;
         double legs = 0, skip = 0;
@@ -153,8 +152,10 @@ std::vector<double> pathChi(const FeffPath &path, double degeneracy, const std::
         const double q = k[i];
         if (q <= 0 || q < path.k.front() || q > path.k.back())
             continue;
-        chi[i] = degeneracy * amplitude(q) / (q * r * r) * std::exp(-2 * r / lambda(q))
-            * std::sin(2 * q * r + phase(q));
+        const double mfp = lambda(q);
+        if (mfp > 0)
+            chi[i] = degeneracy * amplitude(q) / (q * r * r) * std::exp(-2 * r / mfp)
+                * std::sin(2 * q * r + phase(q));
     }
     return chi;
 }
