@@ -1,0 +1,191 @@
+// Ranks a folder of finished jobs against a measured chi(k): every job directory's chi.dat
+// is fitted, its absorber read from its feff.inp, and the ranking printed as the ranking
+// TSV. With --expect NAME it prints one more line, "expect NAME rank R of N", to standard
+// error, so that a study can collect where the true structure came.
+//
+//   bench_rank_measured [--fit kmin,kmax,kweight,rmin,rmax[,one|shells]] [--starts N]
+//                       [--element El] [--edge K] [--threads N] [--expect NAME]
+//                       MEASURED.chik JOBS_DIR
+//
+// MEASURED.chik: lines of k and chi ('#' starts a comment); JOBS_DIR: one directory per
+// job (00-Res of a batch), each with chi.dat and feff.inp (with several FEFF runs, in the
+// directory of the first). The first shell's paths, read from FEFF's path files, get their
+// own sigma2 unless --fit ends in ",one".
+#include "absorber.h"
+#include "benchutil.h"
+#include "feffpaths.h"
+#include "fit.h"
+#include "ranking.h"
+
+#include <dirent.h>
+#include <fstream>
+#include <iostream>
+#include <sys/stat.h>
+
+namespace {
+
+// The rows of a text file that are two or more numbers and nothing else: both a two-column
+// chi(k) and FEFF's chi.dat, whose header lines are words.
+bool readColumns(const std::string &path, std::vector<double> &k, std::vector<double> &chi)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.find('#') != std::string::npos)
+            line.erase(line.find('#'));
+        std::istringstream words(line);
+        std::vector<double> values;
+        std::string w;
+        bool numbers = true;
+        while (words >> w) {
+            char *end = nullptr;
+            const double v = std::strtod(w.c_str(), &end);
+            if (*end != '\0') {
+                numbers = false;
+                break;
+            }
+            values.push_back(v);
+        }
+        if (numbers && values.size() >= 2) {
+            k.push_back(values[0]);
+            chi.push_back(values[1]);
+        }
+    }
+    return !k.empty();
+}
+
+std::string readText(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> subdirectories(const std::string &dir)
+{
+    std::vector<std::string> names;
+    if (DIR *d = opendir(dir.c_str())) {
+        while (dirent *e = readdir(d)) {
+            const std::string name = e->d_name;
+            struct stat st;
+            if (name[0] != '.' && stat((dir + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+                names.push_back(name);
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int usage()
+{
+    std::cerr << "usage: bench_rank_measured [--fit kmin,kmax,kweight,rmin,rmax[,one|shells]]"
+                 " [--starts N] [--element El] [--edge K] [--threads N] [--expect NAME]"
+                 " MEASURED.chik JOBS_DIR\n";
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    FitOptions options;
+    std::string element, edge, expect;
+    int threads = 0;
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--fit" && hasValue) {
+            const std::string why = parseFitRanges(argv[++i], &options);
+            if (!why.empty()) {
+                std::cerr << "--fit: " << why << "\n";
+                return 2;
+            }
+        } else if (a == "--starts" && hasValue) {
+            options.starts = std::atoi(argv[++i]);
+        } else if (a == "--element" && hasValue) {
+            element = argv[++i];
+        } else if (a == "--edge" && hasValue) {
+            edge = argv[++i];
+        } else if (a == "--threads" && hasValue) {
+            threads = std::atoi(argv[++i]);
+        } else if (a == "--expect" && hasValue) {
+            expect = argv[++i];
+        } else if (!a.empty() && a[0] == '-') {
+            return usage();
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() != 2)
+        return usage();
+
+    std::vector<double> k, chi;
+    if (!readColumns(files[0], k, chi)) {
+        std::cerr << files[0] << ": no k, chi columns\n";
+        return 1;
+    }
+    const double t0 = bench::now();
+    const FitTarget target(k, chi, options);
+    if (!target.isValid()) {
+        std::cerr << files[0] << ": " << target.error() << "\n";
+        return 1;
+    }
+
+    std::vector<RankCandidate> candidates;
+    std::vector<CalcChi> calcs;
+    std::vector<size_t> calcOf;
+    for (const std::string &name : subdirectories(files[1])) {
+        const std::string dir = files[1] + "/" + name;
+        RankCandidate c;
+        c.input = name;
+        c.workdir = dir;
+        std::string inp = readText(dir + "/feff.inp");
+        if (inp.empty())
+            for (const std::string &run : subdirectories(dir))
+                if (!(inp = readText(dir + "/" + run + "/feff.inp")).empty())
+                    break;
+        const FeffAbsorber a = feffAbsorber(inp);
+        c.element = a.element;
+        c.edge = a.edge;
+        CalcChi calc;
+        c.hasChi = readColumns(dir + "/chi.dat", calc.k, calc.chi);
+        if (c.hasChi) {
+            if (options.shellSigma2) {
+                FirstShell shell = readFirstShell(dir, calc.k);
+                if (shell.error.empty())
+                    calc.firstShell = std::move(shell.chi);
+                else
+                    std::cerr << name << ": one sigma2 for all paths: " << shell.error << "\n";
+            }
+            calcOf.push_back(candidates.size());
+            calcs.push_back(std::move(calc));
+        }
+        candidates.push_back(c);
+    }
+    const double t1 = bench::now();
+    const auto fits = fitAll(target, calcs, threads);
+    const double t2 = bench::now();
+    for (size_t i = 0; i < fits.size(); ++i)
+        candidates[calcOf[i]].fit = fits[i];
+    const auto entries = rankCandidates(candidates, element, edge);
+    std::cout << rankingTsv(candidates, entries);
+
+    int ranked = 0, expectRank = 0;
+    for (const RankEntry &e : entries) {
+        if (e.status != RankStatus::Ranked)
+            continue;
+        ++ranked;
+        if (candidates[e.candidate].input == expect)
+            expectRank = e.rank;
+    }
+    std::fprintf(stderr, "%zu jobs, %zu with chi(k), %d ranked; read %.3f s, fits %.3f s\n",
+        candidates.size(), calcs.size(), ranked, t1 - t0, t2 - t1);
+    if (!expect.empty())
+        std::fprintf(stderr, "expect %s rank %d of %d\n", expect.c_str(), expectRank, ranked);
+    return 0;
+}
