@@ -2,35 +2,16 @@
 #define ATOMS_CIFREADER_H
 
 #include "crystal.h"
+#include "spacegroups.h"
 
-#include <optional>
 #include <string>
-#include <vector>
 
-// The converter's only contact with gemmi, whose headers are slow to compile, so that they
-// are compiled once, in cifreader.cpp: reading CIF text and looking up space groups.
+// Reading CIF text with gemmi, whose CIF headers are slow to compile, so that they are
+// compiled once, in cifreader.cpp.
 namespace atoms {
 
 // Reads the first data block with atom sites; throws InputError naming what is missing.
 Crystal readCif(const std::string &text, const std::string &fileName);
-
-struct SpaceGroup
-{
-    std::string name;
-    std::vector<SymOp> ops;
-    // Set when the name left a choice open (origin choice, axes).
-    std::string note;
-};
-
-// Looks up a Hermann-Mauguin name in gemmi's table; also takes "Fm3m"-style names from
-// before 1983, "P6_3mc", "P 63/m m c" and "F m -3 m :2". The angles pick hexagonal or
-// rhombohedral axes for R groups.
-std::optional<SpaceGroup> findSpaceGroup(
-    const std::string &name, double alpha = 90, double gamma = 90);
-std::optional<SpaceGroup> findSpaceGroupByNumber(int number);
-std::optional<SpaceGroup> findSpaceGroupByHall(const std::string &hall);
-// The Hermann-Mauguin name of the group these operators form, or empty.
-std::string nameOfOps(const std::vector<SymOp> &ops);
 
 } // namespace atoms
 

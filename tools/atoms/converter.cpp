@@ -1,25 +1,23 @@
 #include "converter.h"
 
-#include "cifreader.h"
+#include "absorbers.h"
 #include "cluster.h"
 #include "configuration.h"
 #include "elements.h"
 #include "feffinput.h"
-#include "keywordinput.h"
+#include "fefflimits.h"
 #include "options.h"
 #include "pathhash.h"
+#include "runinput.h"
+#include "structurefile.h"
+#include "summaries.h"
+#include "surroundings.h"
 #include "symmetry.h"
 #include "textutil.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <unordered_map>
 
 namespace atoms {
@@ -39,313 +37,11 @@ static std::string fileNameOf(const std::string &path)
     return std::filesystem::path(path).filename().string();
 }
 
-// The largest input read; a structure file is a few kilobytes, and a device or a runaway
-// file must not exhaust the memory.
-static const std::uintmax_t largestInput = 64u << 20;
-
-static std::string readFile(const std::string &path)
-{
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error))
-        throw InputError("is a directory, not a file");
-    // A FIFO or a device would block the read or never end it.
-    const auto status = std::filesystem::status(path, error);
-    if (!error && !std::filesystem::is_regular_file(status))
-        throw InputError("is not a regular file");
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (!error && size > largestInput)
-        throw InputError("is larger than 64 MB (" + std::to_string(size >> 20) + " MB)");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw InputError(std::string("cannot open the file: ") + std::strerror(errno));
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        throw InputError("cannot read the file");
-    return bytes.str();
-}
-
-static int findSite(const std::vector<Site> &sites, const std::string &name)
-{
-    for (std::size_t i = 0; i < sites.size(); ++i)
-        if (sites[i].label == name)
-            return static_cast<int>(i);
-    for (std::size_t i = 0; i < sites.size(); ++i)
-        if (equalsIgnoreCase(sites[i].label, name))
-            return static_cast<int>(i);
-    if (const int z = elementNumber(name))
-        for (std::size_t i = 0; i < sites.size(); ++i)
-            if (sites[i].z == z)
-                return static_cast<int>(i);
-    return -1;
-}
-
-static std::string siteList(const std::vector<Site> &sites)
-{
-    std::vector<std::string> labels;
-    for (const Site &site : sites)
-        labels.push_back(site.label);
-    return listed(labels);
-}
-
-// "Pb4 Te4": the elements of the filled cell in the order of their first site.
-static std::string cellFormula(const Crystal &crystal, const FilledCell &filled)
-{
-    std::map<int, int> counts;
-    for (const CellAtom &atom : filled.atoms)
-        ++counts[crystal.sites[atom.site].z];
-    std::vector<std::string> parts;
-    for (const Site &site : crystal.sites) {
-        auto count = counts.find(site.z);
-        if (count == counts.end())
-            continue;
-        parts.push_back(elementSymbol(site.z) + std::to_string(count->second));
-        counts.erase(count);
-    }
-    return joined(parts, " ");
-}
-
-// "12 Cu at 2.55717 A" for the atoms nearest to the centre.
-static std::string firstShell(
-    const std::vector<ClusterAtom> &cluster, const std::vector<Site> &sites)
-{
-    if (cluster.size() < 2)
-        return "none";
-    const double r = cluster[1].distance;
-    std::map<int, int> counts;
-    for (std::size_t i = 1; i < cluster.size() && cluster[i].distance < r + 1e-4; ++i)
-        ++counts[sites[cluster[i].site].z];
-    std::vector<std::string> parts;
-    for (const auto &[z, count] : counts)
-        parts.push_back(std::to_string(count) + " " + elementSymbol(z));
-    return joined(parts, " + ") + " at " + fixed(r, 5) + " A";
-}
-
-// The site the options or the keyword file's core name, else the first site.
-static int chooseAbsorber(const Options &options, const Crystal &crystal)
-{
-    const std::string &name = options.absorber.empty() ? crystal.core : options.absorber;
-    if (name.empty())
-        return 0;
-    const int site = findSite(crystal.sites, name);
-    if (site < 0)
-        throw InputError(std::string(options.absorber.empty() ? "core" : "absorber") + " '"
-            + asciiLine(name, 20)
-            + "' is neither a site label nor an element of the structure (sites: "
-            + siteList(crystal.sites) + ")");
-    return site;
-}
-
-// The atom of the filled cell at the cluster's centre: the absorber's first image, or for an
-// absorber that lost its shared site, the atom that kept it.
-static int centreAtom(const Crystal &crystal, const FilledCell &filled,
-    const std::vector<int> &firstAtom, int absorber, std::vector<std::string> &messages)
-{
-    if (firstAtom[absorber] >= 0)
-        return firstAtom[absorber];
-    const int centre = filled.replacedBy[absorber];
-    const std::string &label = crystal.sites[absorber].label;
-    if (centre < 0)
-        throw InputError("absorber " + label + " is not in the filled unit cell");
-    const std::string &host = crystal.sites[filled.atoms[centre].site].label;
-    messages.push_back("absorber " + label + " put at the centre in place of " + host
-        + ", the site they share; the other " + host + " positions keep " + host);
-    return centre;
-}
-
-// Takes the hydrogen atoms but the centre out of a cluster for a FEFF that cannot take them
-// (FeffProgram::withoutHydrogen); returns how many there were.
-static int leaveOutHydrogen(
-    std::vector<ClusterAtom> &cluster, const std::vector<Site> &sites, const FeffProgram &feff)
-{
-    if (!feff.withoutHydrogen || cluster.empty())
-        return 0;
-    const auto kept = std::remove_if(cluster.begin() + 1, cluster.end(),
-        [&](const ClusterAtom &atom) { return sites[atom.site].z == 1; });
-    const int count = static_cast<int>(cluster.end() - kept);
-    cluster.erase(kept, cluster.end());
-    return count;
-}
-
-static void checkFeffLimits(const std::vector<ClusterAtom> &cluster,
-    const std::vector<Potential> &potentials, double radius, const FeffProgram &feff, int hydrogen)
-{
-    const std::string name = feff.name;
-    if (cluster.size() < 2)
-        throw InputError("no atom within " + shortNumber(radius) + " A of the absorber"
-            + (hydrogen > 0 ? " but hydrogen, which an input for " + name + " leaves out" : "")
-            + "; use a larger --radius");
-    if (cluster.size() > feff.atoms)
-        throw InputError("the cluster of radius " + shortNumber(radius) + " A has "
-            + std::to_string(cluster.size()) + " atoms, more than " + name + " takes ("
-            + std::to_string(feff.atoms) + "); use a smaller --radius");
-    for (const Potential &potential : potentials)
-        if (potential.z > feff.heaviest)
-            throw InputError(elementSymbol(potential.z) + " (Z=" + std::to_string(potential.z)
-                + ") is in the cluster; " + name + " handles elements up to "
-                + elementSymbol(feff.heaviest) + " (Z=" + std::to_string(feff.heaviest) + ")");
-    if (potentials.size() > feff.potentials + 1)
-        throw InputError("the cluster has " + std::to_string(potentials.size() - 1)
-            + " elements besides the absorber, more than " + name + " takes ("
-            + std::to_string(feff.potentials) + ")");
-}
-
-// "self-consistent potentials within 4.00 A: 19 atoms"; refuses a sphere without neighbours,
-// in which FEFF 8.5L iterates on the lone absorber without a word.
-static std::string scfSphere(
-    const std::vector<ClusterAtom> &cluster, double scf, double radius, const FeffProgram &feff)
-{
-    std::size_t atoms = 0;
-    while (atoms < cluster.size() && cluster[atoms].distance <= scf + 1e-9)
-        ++atoms;
-    if (atoms < 2)
-        throw InputError("no atom within the --scf radius " + shortNumber(scf)
-            + " A of the absorber; the first shell is at " + fixed(cluster[1].distance, 3) + " A");
-    if (atoms > feff.scfAtoms)
-        throw InputError("the --scf radius " + shortNumber(scf) + " A holds "
-            + std::to_string(atoms) + " atoms, more than " + feff.name
-            + " takes for self-consistent potentials (" + std::to_string(feff.scfAtoms)
-            + "); use a smaller --scf");
-    return "self-consistent potentials (SCF) within " + fixed(scf, 2)
-        + " A: " + std::to_string(atoms) + " atoms"
-        + (scf > radius ? "; atoms beyond the cluster radius are missing from it" : "");
-}
-
 static int convert(const Options &options, std::ostream &out)
 {
     const std::string name = fileNameOf(options.input);
     convertCrystal(readStructure(readFile(options.input), name), name, options, out);
     return 0;
-}
-
-// The sites a run computes: the chosen absorber, or with --sites all every site of its
-// element that has positions of its own, with its weight (multiplicity x occupancy / total).
-static std::vector<std::pair<int, double>> absorberSites(const Crystal &crystal,
-    const FilledCell &filled, int chosen, bool allSites, std::vector<std::string> &messages)
-{
-    if (!allSites)
-        return { { chosen, 1.0 } };
-    std::vector<std::pair<int, double>> sites;
-    double total = 0;
-    for (std::size_t s = 0; s < crystal.sites.size(); ++s) {
-        const Site &site = crystal.sites[s];
-        if (site.z != crystal.sites[chosen].z)
-            continue;
-        const double amount = filled.multiplicity[s] * std::min(1.0, site.occupancy);
-        if (filled.multiplicity[s] == 0) {
-            messages.push_back("site " + site.label + " repeats the positions of another site of "
-                + elementSymbol(site.z) + "; left out of the sites");
-            continue;
-        }
-        sites.emplace_back(static_cast<int>(s), amount);
-        total += amount;
-    }
-    std::vector<std::string> parts;
-    for (auto &[site, weight] : sites) {
-        const Site &s = crystal.sites[site];
-        parts.push_back(s.label + " " + std::to_string(filled.multiplicity[site]) + " x "
-            + shortNumber(std::min(1.0, s.occupancy)));
-        weight /= total;
-    }
-    messages.push_back(std::to_string(sites.size()) + " site" + (sites.size() == 1 ? "" : "s")
-        + " of " + elementSymbol(crystal.sites[chosen].z)
-        + " (positions in the unit cell x occupancy): " + listed(parts));
-    return sites;
-}
-
-// A site label as part of a directory name: [A-Za-z0-9._-] only, and unlike the others.
-static std::string nameOfSite(const std::string &label, std::vector<std::string> &taken)
-{
-    std::string name;
-    for (char c : label)
-        name += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-'
-            ? c
-            : '_';
-    if (name.empty())
-        name = "_";
-    std::string unique = name;
-    for (int n = 2; std::find(taken.begin(), taken.end(), unique) != taken.end(); ++n)
-        unique = name + "_" + std::to_string(n);
-    taken.push_back(unique);
-    return unique;
-}
-
-// "conf-03" for 3 of 8, "conf-003" of 100.
-static std::string nameOfConfiguration(int number, int count)
-{
-    const int width = std::max(2, static_cast<int>(std::to_string(count).size()));
-    std::string digits = std::to_string(number);
-    return "conf-" + std::string(width - digits.size(), '0') + digits;
-}
-
-// "on disordered positions 5 Sn2, 1 In" for a drawn cluster.
-static std::string drawnSpecies(const std::vector<ClusterAtom> &cluster,
-    const std::vector<CellAtom> &atoms, const std::vector<Site> &sites)
-{
-    std::map<int, int> counts;
-    for (std::size_t i = 1; i < cluster.size(); ++i)
-        if (disordered(atoms[cluster[i].atom]))
-            ++counts[cluster[i].site];
-    std::vector<std::string> parts;
-    for (const auto &[site, count] : counts)
-        parts.push_back(std::to_string(count) + " " + sites[site].label);
-    return parts.empty() ? "none on disordered positions"
-                         : "on disordered positions " + joined(parts, ", ");
-}
-
-// A hash of what sameSurroundings compares, so that a site is compared only with the sites
-// that may have its surroundings.
-static std::size_t surroundingsHash(const std::vector<ClusterAtom> &cluster,
-    const std::vector<CellAtom> &atoms, const std::vector<Site> &sites)
-{
-    std::uint64_t h = cluster.size();
-    auto mix
-        = [&h](std::uint64_t value) { h ^= value + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2); };
-    for (const ClusterAtom &atom : cluster) {
-        const Site &site = sites[atom.site];
-        mix(static_cast<std::uint64_t>(site.z));
-        mix(std::hash<double> {}(site.occupancy));
-        mix(disordered(atoms[atom.atom]));
-        for (int k = 0; k < 3; ++k)
-            mix(static_cast<std::uint64_t>(std::llround(atom.xyz[k] * 1e5)));
-    }
-    return static_cast<std::size_t>(h);
-}
-
-// Whether two clusters hold the same atoms at the same places (to the printed 1e-5 A): sites
-// related by a lattice translation.
-static bool sameSurroundings(const std::vector<ClusterAtom> &a, const std::vector<ClusterAtom> &b,
-    const std::vector<CellAtom> &atoms, const std::vector<Site> &sites)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const Site &p = sites[a[i].site], &q = sites[b[i].site];
-        if (p.z != q.z || p.occupancy != q.occupancy
-            || disordered(atoms[a[i].atom]) != disordered(atoms[b[i].atom]))
-            return false;
-        for (int k = 0; k < 3; ++k)
-            if (std::llround(a[i].xyz[k] * 1e5) != std::llround(b[i].xyz[k] * 1e5))
-                return false;
-    }
-    return true;
-}
-
-// One FEFF input of a run.
-struct Input
-{
-    std::string name;
-    double weight = 1;
-    int site = 0;
-    std::vector<ClusterAtom> cluster;
-};
-
-// "input site-Fe1 weight 0.33333333333333331"
-static std::string inputLine(const Input &input)
-{
-    char weight[40];
-    std::snprintf(weight, sizeof weight, "%.17g", input.weight);
-    return "input " + input.name + " weight " + weight;
 }
 
 void convertCrystal(
@@ -556,46 +252,6 @@ void convertCrystal(
         out << feffInputText(job);
     }
     out.flush();
-}
-
-InputFormat detectFormat(const std::string &text)
-{
-    bool keywords = false;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream words(line);
-        std::string word;
-        if (!(words >> word))
-            continue;
-        const std::string lower = toLower(word);
-        if (lower.rfind("data_", 0) == 0)
-            return InputFormat::Cif;
-        const std::string keyword = lower.substr(0, lower.find_first_of("=,"));
-        if (keyword == "atoms" || keyword == "atom" || keyword == "title" || keyword == "space")
-            keywords = true;
-    }
-    return keywords ? InputFormat::Keywords : InputFormat::Unknown;
-}
-
-Crystal readStructure(const std::string &text, const std::string &fileName)
-{
-    if (text.find('\0') != std::string::npos)
-        throw InputError("not a text file");
-    if (trimmed(text).empty())
-        throw InputError("the file is empty");
-    std::string body = text;
-    if (body.rfind("\xEF\xBB\xBF", 0) == 0)
-        body.erase(0, 3);
-    switch (detectFormat(body)) {
-    case InputFormat::Cif:
-        return readCif(body, fileName);
-    case InputFormat::Keywords:
-        return parseKeywordInput(body);
-    case InputFormat::Unknown:
-        break;
-    }
-    throw InputError("neither a CIF (no data_ block) nor an Atoms keyword input (no 'atoms' list)");
 }
 
 int runConverter(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)

@@ -8,15 +8,9 @@
 #include <string>
 #include <vector>
 
+// The conversion of a structure into the converter's messages and the feff.inp text, and the
+// command line that asks for it.
 namespace atoms {
-
-enum class InputFormat { Cif, Keywords, Unknown };
-
-// A CIF has a data_ block; a keyword file has an "atoms" list or a "title" or "space" line.
-InputFormat detectFormat(const std::string &text);
-
-// Reads a CIF or an Atoms keyword file from its text; throws InputError.
-Crystal readStructure(const std::string &text, const std::string &fileName);
 
 // Writes the converter's messages and then the feff.inp text for a structure read from the
 // file called name; throws InputError.

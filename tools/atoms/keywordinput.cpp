@@ -1,7 +1,7 @@
 #include "keywordinput.h"
 
-#include "cifreader.h"
 #include "elements.h"
+#include "spacegroups.h"
 #include "textutil.h"
 
 #include <cctype>

@@ -2,15 +2,14 @@
 #define ATOMS_SYMMETRY_H
 
 #include "crystal.h"
+#include "symop.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
+// The unit cell filled by the symmetry operators, its shared and split positions merged into
+// choices.
 namespace atoms {
-
-// Parses an operator such as "x,y,z", "1/2+x,-y,z-1/2", "x-y, x, z+0.5", "-X,-Y,-Z".
-std::optional<SymOp> parseSymop(const std::string &text);
 
 // x in [0, 1); values within 1e-6 below 1 become 0, so that 0.9999995 and 0 are one position.
 double wrapFraction(double x);
