@@ -1,8 +1,9 @@
 #include "ccolors.h"
 #include "chiseries.h"
-#include "shownjob.h"
 #include "dispa.h"
+#include "pixels.h"
 #include "showchi.h"
+#include "shownjob.h"
 #include "testutil.h"
 
 #include <QCheckBox>
@@ -30,15 +31,6 @@ struct Range
 Range rangeOf(const DispA *area)
 {
     return Range{area->coord.dataX0, area->coord.dataX1, area->coord.dataY0, area->coord.dataY1};
-}
-
-int countColour(const QImage &image, const QColor &colour)
-{
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += image.pixelColor(x, y) == colour;
-    return n;
 }
 
 QByteArray chiFile(const QVector<double> &k, const QVector<double> &chi)
