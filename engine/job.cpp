@@ -116,7 +116,6 @@ bool Job::setInputOptions(const QString &line)
     // with the options before.
     clearFeffOutput();
     atomsOutputText.clear();
-    hasAtomsEdit = false;
     emit atomsOutputCleared();
     atomsStatus = feffStatus = Status::NotRunning;
     emit statusChanged();
@@ -237,30 +236,6 @@ void Job::setKeepOutput(bool keep)
         atomsOutputText = QString();
 }
 
-QString Job::atomsText() const { return hasAtomsEdit ? atomsEdit : atomsOutputText; }
-
-void Job::setAtomsEdit(const QString &text)
-{
-    atomsEdit = text;
-    hasAtomsEdit = true;
-}
-
-void Job::setShown(bool show)
-{
-    if (show == shown)
-        return;
-    shown = show;
-    emit showChanged();
-}
-
-void Job::setCurveColor(quint32 argb)
-{
-    if (argb == curveRgb)
-        return;
-    curveRgb = argb;
-    emit colorChanged();
-}
-
 void Job::start()
 {
     // Each later run of several inputs has its own place in the manager's queue.
@@ -290,7 +265,6 @@ void Job::start()
         jobState = AtomsRequested;
         atomsOutputText.clear();
         atomsOutputBytes.clear();
-        hasAtomsEdit = false;
         atomsRun.start();
     } else if (hasInputRuns()) {
         jobState = FeffRunning;

@@ -83,10 +83,8 @@ public:
     QString inputName() const { return inputFile.fileName(); }
 
     // What the Atoms area shows: Atoms' output, or the copied FEFF input under its header
-    // line, or the user's edit of either (kept here while no row shows the job).
-    QString atomsText() const;
-    bool atomsTextEdited() const { return hasAtomsEdit; }
-    void setAtomsEdit(const QString &text);
+    // line.
+    QString atomsText() const { return atomsOutputText; }
     // The last lines of FEFF's output, as the FEFF area shows them.
     QString feffText() const { return feffTail.text(); }
     static int feffLinesKept();
@@ -95,12 +93,6 @@ public:
     // With resume on, a job whose record tells of a good run of the same input, programs
     // and feff.inp takes that run's chi.dat instead of running again.
     void setResume(bool on) { resume = on; }
-
-    bool isShown() const { return shown; }
-    void setShown(bool show);
-    // The curve's colour as 0xAARRGGBB; 0 until the plot gives the job one.
-    quint32 curveColor() const { return curveRgb; }
-    void setCurveColor(quint32 argb);
 
     // The last run, for a job log.
     Outcome outcome() const { return lastOutcome; }
@@ -148,8 +140,6 @@ signals:
     void newChi();
     // A FEFF run left no valid data where the job had a curve before.
     void chiCleared();
-    void showChanged();
-    void colorChanged();
     void statusChanged();
     void atomsOutput(const QString &text);
     void feffOutput(const QString &text);
@@ -225,8 +215,6 @@ private:
 
     QString atomsOutputText;
     QByteArray atomsOutputBytes;
-    QString atomsEdit;
-    bool hasAtomsEdit = false;
     // The encoding of the FEFF input text, for writing edits of it back.
     QTextCodec *feffInpCodec = nullptr;
     // feff.inp was written by this run of the program (copied, converted or updated).
@@ -247,8 +235,6 @@ private:
     QString feffInpSha;
     // The feff.inp of the good run whose record the last start removed.
     QString recordedFeffInpSha;
-    bool shown = false;
-    quint32 curveRgb = 0;
 
     Outcome lastOutcome = Outcome::None;
     QString reason;

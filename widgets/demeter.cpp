@@ -1,6 +1,7 @@
 #include "demeter.h"
 
 #include "job.h"
+#include "jobmodel.h"
 #include "textappend.h"
 
 #include <QColorDialog>
@@ -72,10 +73,8 @@ Demeter::Demeter(QWidget *parent)
         AtomsStat, Job::statusText(Job::Program::Atoms, Job::Status::NotRunning), stoppedStyle);
     setStatus(FeffStat, Job::statusText(Job::Program::Feff, Job::Status::NotRunning), stoppedStyle);
 
-    connect(Show, &QCheckBox::toggled, this, [this](bool on) {
-        if (shownJob)
-            shownJob->setShown(on);
-    });
+    connect(Show, &QCheckBox::toggled, this,
+        [this](bool on) { setRowData(on ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole); });
     ResAtoms->setVisible(ShowResAtoms->isChecked());
     ResFeff->setVisible(ShowResFeff->isChecked());
     connect(ShowResAtoms, &QCheckBox::toggled, this, &Demeter::showResAtoms);
@@ -141,13 +140,24 @@ void Demeter::fitFieldsToTexts()
     TargetName->setMinimumWidth(widths.target);
 }
 
-void Demeter::showJob(Job *job)
+void Demeter::showRow(const QModelIndex &index)
 {
-    if (job == shownJob)
+    Job *job = index.data(JobModel::JobRole).value<Job *>();
+    if (index.model() != rowModel) {
+        if (rowModel)
+            disconnect(rowModel, nullptr, this, nullptr);
+        rowModel = index.model();
+        if (rowModel)
+            connect(rowModel, &QAbstractItemModel::dataChanged, this, &Demeter::rowChanged);
+    }
+    if (job == shownJob && job) {
+        shownRow = index;
         return;
+    }
     keepAtomsEdit();
     if (shownJob)
         disconnect(shownJob, nullptr, this, nullptr);
+    shownRow = index;
     shownJob = job;
     atomsFilled = false;
     feffFilled = false;
@@ -163,15 +173,8 @@ void Demeter::showJob(Job *job)
     showTargetToolTip();
     showStatus();
     showColor();
-    const QSignalBlocker blocker(Show);
-    Show->setChecked(job->isShown());
+    showShown();
 
-    connect(job, &Job::statusChanged, this, &Demeter::showStatus);
-    connect(job, &Job::colorChanged, this, &Demeter::showColor);
-    connect(job, &Job::showChanged, this, [this] {
-        const QSignalBlocker showBlocker(Show);
-        Show->setChecked(shownJob->isShown());
-    });
     connect(
         job, &Job::atomsOutput, this, [this](const QString &text) { appendTo(Area::Atoms, text); });
     connect(
@@ -228,23 +231,52 @@ void Demeter::setMarked(bool marked)
     setAutoFillBackground(marked);
 }
 
+void Demeter::rowChanged(
+    const QModelIndex &first, const QModelIndex &last, const QVector<int> &roles)
+{
+    if (!shownJob || !shownRow.isValid() || first.parent() != shownRow.parent()
+        || shownRow.row() < first.row() || shownRow.row() > last.row())
+        return;
+    auto has = [&roles](int role) { return roles.isEmpty() || roles.contains(role); };
+    if (has(JobModel::AtomsStatusRole) || has(JobModel::FeffStatusRole))
+        showStatus();
+    if (has(JobModel::ColorRole))
+        showColor();
+    if (has(Qt::CheckStateRole))
+        showShown();
+}
+
 void Demeter::showStatus()
 {
-    const Job::Status atoms = shownJob->status(Job::Program::Atoms);
-    const Job::Status feff = shownJob->status(Job::Program::Feff);
-    setStatus(AtomsStat, shownJob->statusText(Job::Program::Atoms), styleOf(atoms));
-    setStatus(FeffStat, shownJob->statusText(Job::Program::Feff), styleOf(feff));
+    const auto atoms = Job::Status(shownRow.data(JobModel::AtomsStatusRole).toInt());
+    const auto feff = Job::Status(shownRow.data(JobModel::FeffStatusRole).toInt());
+    setStatus(AtomsStat, shownRow.data(JobModel::AtomsTextRole).toString(), styleOf(atoms));
+    setStatus(FeffStat, shownRow.data(JobModel::FeffTextRole).toString(), styleOf(feff));
     // A failed program's field tells why, as the log said it.
-    AtomsStat->setToolTip(atoms == Job::Status::Failed ? shownJob->failureReason() : QString());
-    FeffStat->setToolTip(feff == Job::Status::Failed ? shownJob->failureReason() : QString());
+    const QString reason = shownRow.data(JobModel::FailureReasonRole).toString();
+    AtomsStat->setToolTip(atoms == Job::Status::Failed ? reason : QString());
+    FeffStat->setToolTip(feff == Job::Status::Failed ? reason : QString());
 }
 
 void Demeter::showColor()
 {
-    // Until the plot window gives the job a colour, the swatch keeps its own.
-    if (shownJob->curveColor() != 0)
-        ColorDisp->bgColor = QColor::fromRgba(shownJob->curveColor());
+    // Until the row has a colour, the swatch keeps its own.
+    const quint32 colour = shownRow.data(JobModel::ColorRole).toUInt();
+    if (colour != 0)
+        ColorDisp->bgColor = QColor::fromRgba(colour);
     ColorDisp->update();
+}
+
+void Demeter::showShown()
+{
+    const QSignalBlocker blocker(Show);
+    Show->setChecked(shownRow.data(Qt::CheckStateRole).toInt() == Qt::Checked);
+}
+
+void Demeter::setRowData(const QVariant &value, int role)
+{
+    if (shownJob && shownRow.isValid())
+        const_cast<QAbstractItemModel *>(shownRow.model())->setData(shownRow, value, role);
 }
 
 void Demeter::showResAtoms(bool f)
@@ -276,7 +308,7 @@ void Demeter::fill(Area area)
     if (!shownJob)
         return;
     if (area == Area::Atoms && !atomsFilled) {
-        fillUnrecorded(ResAtoms, shownJob->atomsText());
+        fillUnrecorded(ResAtoms, atomsAreaText());
         atomsFilled = true;
     } else if (area == Area::Feff && !feffFilled) {
         fillUnrecorded(ResFeff, shownJob->feffText());
@@ -292,20 +324,26 @@ void Demeter::appendTo(Area area, const QString &text)
         appendAtEnd(ResFeff, text);
 }
 
-// What the user typed into the Atoms area stays with the job when the area goes.
+QString Demeter::atomsAreaText() const
+{
+    const QVariant edit = shownRow.data(JobModel::AtomsEditRole);
+    return edit.isValid() ? edit.toString() : shownJob->atomsText();
+}
+
+// What the user typed into the Atoms area stays with the row when the area goes.
 void Demeter::keepAtomsEdit()
 {
     if (!shownJob || !atomsFilled)
         return;
     const QString text = ResAtoms->toPlainText();
-    if (text != shownJob->atomsText())
-        shownJob->setAtomsEdit(text);
+    if (text != atomsAreaText())
+        setRowData(text, JobModel::AtomsEditRole);
 }
 
 void Demeter::setupFeffInpFile()
 {
     if (shownJob)
-        shownJob->writeFeffInp(atomsFilled ? ResAtoms->toPlainText() : shownJob->atomsText());
+        shownJob->writeFeffInp(atomsFilled ? ResAtoms->toPlainText() : atomsAreaText());
 }
 
 // The path field is cut from the left; its tooltip tells the whole input path and the
@@ -322,7 +360,7 @@ void Demeter::reStartFeff()
 {
     if (!shownJob || !shownJob->canRestartFeff())
         return;
-    const QString areaText = atomsFilled ? ResAtoms->toPlainText() : shownJob->atomsText();
+    const QString areaText = atomsFilled ? ResAtoms->toPlainText() : atomsAreaText();
     if (areaText == shownJob->feffInpSourceText()) {
         shownJob->reStartFeff();
         return;
@@ -356,10 +394,11 @@ void Demeter::chooseColor()
     dialog->setObjectName("CurveColorDialog");
     dialog->setWindowTitle(tr("Curve colour of %1").arg(shownJob->inputName()));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    const QPointer<Job> job = shownJob;
-    connect(dialog, &QColorDialog::colorSelected, this, [job](const QColor &colour) {
-        if (job && colour.isValid())
-            job->setCurveColor(colour.rgba());
+    const QPersistentModelIndex row = shownRow;
+    connect(dialog, &QColorDialog::colorSelected, this, [row](const QColor &colour) {
+        if (row.isValid() && colour.isValid())
+            const_cast<QAbstractItemModel *>(row.model())
+                ->setData(row, uint(colour.rgba()), JobModel::ColorRole);
     });
     dialog->open();
 }

@@ -3,6 +3,7 @@
 #include "demeter.h"
 #include "job.h"
 #include "joblist.h"
+#include "jobmodel.h"
 #include "showchi.h"
 #include "textappend.h"
 
@@ -17,12 +18,14 @@ Gui::Gui(QWidget *parent)
     : QMainWindow(parent)
 {
     setupUi(this);
-    jobs = new JobList(ScrollA1, scrollAreaWidgetContents_2);
+    model = new JobModel(this);
+    jobs = new JobList(ScrollA1, model, scrollAreaWidgetContents_2);
     ProcList->addWidget(jobs, 0, 0);
     // The log is a record: new lines go to its end, and nothing of it is edited or undone.
     LogMsg->setReadOnly(true);
     LogMsg->setUndoRedoEnabled(false);
     showChi = new ShowChi(nullptr);
+    showChi->setModel(model);
     showChi->show();
     connect(DropCif, &DropArea::dropped, this, &Gui::droppedCifFiles);
     connect(DropFeff, &DropArea::dropped, this, &Gui::droppedFeffFiles);
@@ -46,11 +49,7 @@ void Gui::addPlotMenu()
     menu->addAction(tr("Show none"), this, [this] { showEveryCurve(false); });
 }
 
-void Gui::showEveryCurve(bool shown)
-{
-    for (Job *job : jobs->allJobs())
-        job->setShown(shown);
-}
+void Gui::showEveryCurve(bool shown) { model->setAllShown(shown); }
 
 void Gui::revealJob(int index)
 {
@@ -66,7 +65,7 @@ void Gui::log(const QString &msg)
 void Gui::addJob(Job *job)
 {
     connect(job, &Job::log, this, &Gui::log);
-    showChi->registerJob(job);
+    model->addJob(job);
     jobs->addJob(job);
     if (jobs->count() == 1)
         fitWidthToRow(jobs->rowFor(job));

@@ -8,6 +8,7 @@
 class Demeter;
 class Job;
 class JobList;
+class JobModel;
 class ShowChi;
 
 // The main window: drop targets, the list of job rows and the log.
@@ -21,6 +22,8 @@ public:
     void addJob(Job *job);
     ShowChi *plotWindow() const { return showChi; }
     JobList *jobList() const { return jobs; }
+    // The jobs as rows, with what the windows keep of each.
+    JobModel *jobModel() const { return model; }
 
 signals:
     void finishing();
@@ -41,6 +44,7 @@ private:
     void addPlotMenu();
     void showEveryCurve(bool shown);
 
+    JobModel *model = nullptr;
     JobList *jobs = nullptr;
     ShowChi *showChi = nullptr;
 };

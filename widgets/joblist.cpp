@@ -1,6 +1,7 @@
 #include "joblist.h"
 
 #include "job.h"
+#include "jobmodel.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -14,9 +15,10 @@ namespace {
 const int rowSpacing = 3;
 } // namespace
 
-JobList::JobList(QScrollArea *area, QWidget *parent)
+JobList::JobList(QScrollArea *area, JobModel *jobModel, QWidget *parent)
     : QWidget(parent)
     , scrollArea(area)
+    , model(jobModel)
 {
     scrollArea->viewport()->installEventFilter(this);
     connect(scrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this, &JobList::layoutRows);
@@ -209,7 +211,7 @@ void JobList::layoutRows()
 
 void JobList::bindRow(int index, Demeter *row)
 {
-    row->showJob(jobs.at(index));
+    row->showRow(model->index(model->row(jobs.at(index))));
     row->setMarked(index == markedIndex);
     row->setAreasShown(index == openIndex && openArea == Demeter::Area::Atoms,
         index == openIndex && openArea == Demeter::Area::Feff);

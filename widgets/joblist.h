@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class Job;
+class JobModel;
 class QScrollArea;
 
 // The rows of the main window's job list, one per job in the order of adding, inside
@@ -20,8 +21,9 @@ class JobList : public QWidget
     Q_OBJECT
 
 public:
-    explicit JobList(QScrollArea *area, QWidget *parent = nullptr);
+    JobList(QScrollArea *area, JobModel *model, QWidget *parent = nullptr);
 
+    // Lists the model's row of the job.
     void addJob(Job *job);
     int count() const { return jobs.size(); }
     // Scrolls the job's row into view and returns it (nullptr for a job not listed).
@@ -52,6 +54,7 @@ private:
     int naturalHeight() const;
 
     QScrollArea *scrollArea;
+    JobModel *model;
     QVector<Job *> jobs;
     QHash<const Job *, int> indexOf;
     QVector<Demeter *> rows;

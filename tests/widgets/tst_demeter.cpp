@@ -53,6 +53,15 @@ private:
         QTest::mouseClick(job->findChild<QPushButton *>(name), Qt::LeftButton);
     }
 
+    // How many of the spied changes of a model's rows were of the role.
+    static int changesOf(const QSignalSpy &changes, int role)
+    {
+        int count = 0;
+        for (const QList<QVariant> &change : changes)
+            count += change.at(2).value<QVector<int>>().contains(role);
+        return count;
+    }
+
 private slots:
     void initTestCase() { QVERIFY(tmp.isValid()); }
 
@@ -105,13 +114,13 @@ private slots:
         ShownJob shown(&settings, QFileInfo(dir + "/x.cif"), 1);
         Job &job = shown.job;
         Demeter *row = &shown.row;
-        QSignalSpy showChanges(&job, &Job::showChanged);
+        QSignalSpy rowChanges(shown.model, &JobModel::dataChanged);
         auto *show = row->findChild<QCheckBox *>("Show");
         QVERIFY(!show->isChecked());
         show->click();
-        QVERIFY(job.isShown());
+        QVERIFY(shown.isShown());
         show->click();
-        QCOMPARE(showChanges.count(), 2);
+        QCOMPARE(changesOf(rowChanges, Qt::CheckStateRole), 2);
 
         auto *boxAtoms = row->findChild<QCheckBox *>("ShowResAtoms");
         auto *resAtoms = row->findChild<QTextEdit *>("ResAtoms");
@@ -125,14 +134,13 @@ private slots:
         const QString tip = row->findChild<QLineEdit *>("TargetName")->toolTip();
         QVERIFY2(
             tip.contains(dir + "/x.cif") && tip.contains(job.workingDirectory()), qPrintable(tip));
-        QSignalSpy colorChanges(&job, &Job::colorChanged);
         click(row, "ColorSel");
         auto *dialog = row->findChild<QColorDialog *>("CurveColorDialog");
         QVERIFY(dialog && dialog->isVisible());
         dialog->setCurrentColor(QColor(12, 34, 56));
         dialog->accept();
-        QCOMPARE(colorChanges.count(), 1);
-        QCOMPARE(job.curveColor(), QColor(12, 34, 56).rgba());
+        QCOMPARE(changesOf(rowChanges, JobModel::ColorRole), 1);
+        QCOMPARE(shown.colour(), QColor(12, 34, 56).rgba());
         QCOMPARE(row->findChild<DispA *>("ColorDisp")->bgColor, QColor(12, 34, 56));
         QCOMPARE(job.state(), 1);
     }

@@ -3,6 +3,7 @@
 #include "gui.h"
 #include "job.h"
 #include "joblist.h"
+#include "jobmodel.h"
 #include "showchi.h"
 #include "testutil.h"
 
@@ -102,8 +103,10 @@ private slots:
         Job *first = newJob();
         {
             // A row not yet in the list shows both output areas.
+            JobModel alone;
+            alone.addJob(first);
             Demeter fresh;
-            fresh.showJob(first);
+            fresh.showRow(alone.index(0));
             QVERIFY(areaShown(&fresh, "ResAtoms") && areaShown(&fresh, "ResFeff"));
         }
         gui.addJob(first);
@@ -166,7 +169,7 @@ private slots:
         QVERIFY(areaShown(row, "ResFeff"));
         QVERIFY(row->isVisibleTo(&gui));
         box(row, "Show")->click();
-        QVERIFY(last->isShown());
+        QVERIFY(gui.jobModel()->isShown(gui.jobModel()->row(last)));
         QVERIFY(gui.findChildren<Demeter *>().size() < 60);
 
         // Scrolled back to the top, the first job's row has its own texts and boxes.

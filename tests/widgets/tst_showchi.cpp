@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QWheelEvent>
 #include <cmath>
+#include <memory>
 
 using namespace testutil;
 
@@ -51,6 +52,7 @@ private:
     QTemporaryDir tmp;
     RunSettings settings;
     int jobCount = 0;
+    std::unique_ptr<JobModel> model;
     QList<ShownJob *> jobs;
 
     // A job whose FEFF run (the stand-in) gives the chi.dat text given.
@@ -64,7 +66,7 @@ private:
             directive = "fake: --copy-chi " + chiPath.toUtf8() + "\n";
         }
         writeFile(tmp.filePath(name + ".inp"), directive);
-        auto *job = new ShownJob(&settings, QFileInfo(tmp.filePath(name + ".inp")), 6);
+        auto *job = new ShownJob(&settings, QFileInfo(tmp.filePath(name + ".inp")), 6, model.get());
         jobs << job;
         return job;
     }
@@ -77,17 +79,16 @@ private:
 
     static void tick(ShownJob *job, bool on) { job->row.findChild<QCheckBox *>("Show")->setChecked(on); }
 
-    // A job registered with the window, run to its end and ticked.
-    ShownJob *shownJob(ShowChi &chi, const QByteArray &chiText)
+    // A job of the window's model, run to its end and ticked.
+    ShownJob *shownJob(ShowChi &, const QByteArray &chiText)
     {
         ShownJob *job = newJob(chiText);
-        chi.registerJob(&job->job);
         run(job);
         tick(job, true);
         return job;
     }
 
-    static QColor colorOf(const ShownJob *job) { return QColor::fromRgba(job->job.curveColor()); }
+    static QColor colorOf(const ShownJob *job) { return QColor::fromRgba(job->colour()); }
 
     static QImage paint(ShowChi &chi) { return chi.plotArea()->grab().toImage(); }
 
@@ -123,15 +124,20 @@ private slots:
         settings = fakeSettings(tmp.filePath("res"));
     }
 
+    // Every test has a model of its own, which its plot window reads.
+    void init() { model = std::make_unique<JobModel>(); }
+
     void cleanup()
     {
         qDeleteAll(jobs);
         jobs.clear();
+        model.reset();
     }
 
     void form()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         QCOMPARE(chi.windowTitle(), QString("Show Chi"));
         QCOMPARE(chi.size(), QSize(746, 478));
         QCOMPARE(readout(chi, "CurK"), QString("0"));
@@ -143,12 +149,12 @@ private slots:
     void nothingDrawnUntilAJobIsTicked()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         QImage image = paint(chi);
         QCOMPARE(countColour(image, Qt::white), image.width() * image.height());
 
-        ShownJob *job = newJob(chiFile({1, 2, 3}, {-0.5, 0.2, 0.4}));
-        chi.registerJob(&job->job);
+        ShownJob *job = newJob(chiFile({ 1, 2, 3 }, { -0.5, 0.2, 0.4 }));
         run(job);
         image = paint(chi);
         QCOMPARE(countColour(image, Qt::white), image.width() * image.height());
@@ -196,11 +202,11 @@ private slots:
         for (int i = 0; i < chiValues.size(); ++i)
             k << 2.0 * (i + 1);
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         shownJob(chi, chiFile(k, chiValues));
         if (withEmptyJob) {
             ShownJob *empty = newJob();
-            chi.registerJob(&empty->job);
             tick(empty, true);
         }
         const QImage image = paint(chi);
@@ -217,11 +223,10 @@ private slots:
     void curvePixelsInTheJobsColour()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
-        ShownJob *first = newJob();
+        newJob(); // the first row, which takes the palette's first colour
         ShownJob *second = newJob(readFile(testData("chi/Cu_feff6.chi.dat")));
-        chi.registerJob(&first->job);
-        chi.registerJob(&second->job);
         run(second);
         QCOMPARE(second->job.chi().kValues.size(), 401);
         QCOMPARE(colorOf(second), QColor(255, 0, 0));
@@ -249,6 +254,7 @@ private slots:
     void readoutsFollowTheMouse()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         shownJob(chi, chiFile({0, 10}, {-1, 1}));
         paint(chi);
@@ -262,6 +268,7 @@ private slots:
     void resetScaleRefitsAndNewDataKeepsTheView()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         ShownJob *job = shownJob(chi, chiFile({0, 10}, {-1, 1}));
         paint(chi);
@@ -292,10 +299,10 @@ private slots:
     void coloursWrapAfterThePalette()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         const CColors palette;
         for (int i = 0; i < palette.count() + 2; ++i) {
             ShownJob *job = newJob();
-            chi.registerJob(&job->job);
             QCOMPARE(colorOf(job), palette.color(i % palette.count()));
             QCOMPARE(job->row.findChild<DispA *>("ColorDisp")->bgColor, colorOf(job));
         }
@@ -306,6 +313,7 @@ private slots:
     void deepZoomStillPaints()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         shownJob(chi, readFile(testData("chi/Cu_feff6.chi.dat")));
         paint(chi);
@@ -344,6 +352,7 @@ private slots:
         QFETCH(int, weight);
         QFETCH(bool, r);
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         ShownJob *job = shownJob(chi, readFile(testData("chi/Cu_feff6.chi.dat")));
         paint(chi);
@@ -400,6 +409,7 @@ private slots:
     void zoomBoxShownAndCurvesClipped()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         ShownJob *job = shownJob(chi, readFile(testData("chi/Cu_feff6.chi.dat")));
         paint(chi);
@@ -433,6 +443,7 @@ private slots:
     void hoverNamesAndClickPicksTheJob()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         ShownJob *low = shownJob(chi, chiFile({ 0, 10 }, { -1, -1 }));
         ShownJob *high = shownJob(chi, chiFile({ 0, 10 }, { 1, 1 }));
@@ -462,6 +473,7 @@ private slots:
     void saveViewAsPictureAndData()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         // Ticked, without data: no column. It takes black, so that the curve (red) has a
         // colour no text of the plot is drawn in.
