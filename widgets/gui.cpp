@@ -19,7 +19,7 @@ Gui::Gui(QWidget *parent)
 {
     setupUi(this);
     model = new JobModel(this);
-    jobs = new JobList(ScrollA1, model, scrollAreaWidgetContents_2);
+    jobs = new JobList(model, scrollAreaWidgetContents_2);
     ProcList->addWidget(jobs, 0, 0);
     // The log is a record: new lines go to its end, and nothing of it is edited or undone.
     LogMsg->setReadOnly(true);
@@ -49,7 +49,11 @@ void Gui::addPlotMenu()
     menu->addAction(tr("Show none"), this, [this] { showEveryCurve(false); });
 }
 
-void Gui::showEveryCurve(bool shown) { model->setAllShown(shown); }
+void Gui::showEveryCurve(bool shown)
+{
+    jobs->addPendingJobs();
+    model->setAllShown(shown);
+}
 
 void Gui::revealJob(int index)
 {
@@ -65,10 +69,11 @@ void Gui::log(const QString &msg)
 void Gui::addJob(Job *job)
 {
     connect(job, &Job::log, this, &Gui::log);
-    model->addJob(job);
     jobs->addJob(job);
-    if (jobs->count() == 1)
+    if (!widthFitted) {
+        widthFitted = true;
         fitWidthToRow(jobs->rowFor(job));
+    }
 }
 
 // The window's 777 pixels suit a compact Windows font; with wider fonts a row does not

@@ -47,6 +47,7 @@ private:
     JobModel *model = nullptr;
     JobList *jobs = nullptr;
     ShowChi *showChi = nullptr;
+    bool widthFitted = false;
 };
 
 #endif

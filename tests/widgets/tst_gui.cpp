@@ -3,6 +3,7 @@
 #include "gui.h"
 #include "job.h"
 #include "joblist.h"
+#include "joblistview.h"
 #include "jobmodel.h"
 #include "showchi.h"
 #include "testutil.h"
@@ -49,6 +50,11 @@ private:
     }
 
     static Demeter *rowOf(Gui &gui, const Job *job) { return gui.jobList()->rowFor(job); }
+    // Where a row stands in the list, whichever part of it is in view.
+    static int listTop(Gui &gui, const Demeter *row)
+    {
+        return row->y() + gui.jobList()->view()->verticalScrollBar()->value();
+    }
     static QCheckBox *box(Demeter *row, const char *name) { return row->findChild<QCheckBox *>(name); }
     static bool areaShown(Demeter *row, const char *name)
     {
@@ -131,8 +137,8 @@ private slots:
             QCOMPARE(jobRow->job(), job);
             QCOMPARE(jobRow->findChild<QLineEdit *>("TargetName")->text(), job->inputPath());
             QVERIFY(gui.findChild<QWidget *>("scrollAreaWidgetContents_2")->isAncestorOf(jobRow));
-            QVERIFY(jobRow->y() > lastTop);
-            lastTop = jobRow->y();
+            QVERIFY(listTop(gui, jobRow) > lastTop);
+            lastTop = listTop(gui, jobRow);
         }
 
         int checked = 0;
