@@ -24,15 +24,6 @@ QString exitText(int code)
     return code < 0 ? QStringLiteral("-") : QString::number(code);
 }
 
-QString duration(qint64 seconds)
-{
-    return seconds >= 3600 ? QStringLiteral("%1:%2:%3")
-                                 .arg(seconds / 3600)
-                                 .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-                                 .arg(seconds % 60, 2, 10, QLatin1Char('0'))
-                           : QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
 } // namespace
 
 BatchRun::BatchRun(Body *manager, const Options &runOptions, PlotSaver saver, QObject *parent)
@@ -80,6 +71,16 @@ void BatchRun::watch(Job *job)
         writeErr(msg + '\n');
     });
     connect(job, &Job::ended, this, [this, job] { jobEnded(job); });
+}
+
+QString BatchRun::duration(qint64 seconds)
+{
+    return seconds >= 3600
+        ? QStringLiteral("%1:%2:%3")
+              .arg(seconds / 3600)
+              .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+              .arg(seconds % 60, 2, 10, QLatin1Char('0'))
+        : QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString BatchRun::escaped(const QString &text)

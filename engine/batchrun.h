@@ -54,6 +54,8 @@ public:
     static QString jobLogLine(int sequence, const Job *job);
     // A tab, a line break or a backslash in a file name, written as \t, \n, \\.
     static QString escaped(const QString &text);
+    // A span of time as m:ss, or h:mm:ss from an hour on.
+    static QString duration(qint64 seconds);
     static Status status(const JobModel &jobs, int skippedInputs = 0);
     // The data of the curves of the jobs with data, on the fitted view's grid, as CSV.
     static bool exportData(

@@ -200,14 +200,19 @@ Job::Status JobModel::statusLook(const Job *job, Job::Program program)
 
 QString JobModel::statusText(const Job *job, Job::Program program)
 {
+    const QString end
+        = program == Job::Program::Feff && hasEnded(job) ? endText(job->outcome()) : QString();
+    return end.isEmpty() ? job->statusText(program) : end;
+}
+
+QString JobModel::endText(Job::Outcome outcome)
+{
     // The row's texts are in the row's translation context.
-    if (program == Job::Program::Feff && hasEnded(job)) {
-        if (job->outcome() == Job::Outcome::Skipped)
-            return QCoreApplication::translate("Demeter", "F. Skipped");
-        if (job->outcome() == Job::Outcome::Stopped)
-            return QCoreApplication::translate("Demeter", "F. Stopped");
-    }
-    return job->statusText(program);
+    if (outcome == Job::Outcome::Skipped)
+        return QCoreApplication::translate("Demeter", "F. Skipped");
+    if (outcome == Job::Outcome::Stopped)
+        return QCoreApplication::translate("Demeter", "F. Stopped");
+    return QString();
 }
 
 int JobModel::rowCount(const QModelIndex &parent) const

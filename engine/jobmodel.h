@@ -74,6 +74,9 @@ public:
     // FEFF's field, in the look of a program that did not run or that failed.
     static Job::Status statusLook(const Job *job, Job::Program program);
     static QString statusText(const Job *job, Job::Program program);
+    // What FEFF's field says of a job that ended so: "F. Skipped", "F. Stopped" (empty for
+    // other outcomes).
+    static QString endText(Job::Outcome outcome);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;

@@ -10,6 +10,7 @@
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyleOptionFrame>
 #include <QUrl>
@@ -90,6 +91,7 @@ Demeter::Demeter(QWidget *parent)
     // to it.
     for (QWidget *child : frame->findChildren<QWidget *>())
         child->setContextMenuPolicy(Qt::NoContextMenu);
+    TargetName->installEventFilter(this);
 }
 
 // The form's widths (80 pixels for a status, 45 for "Color") suit a compact Windows font;
@@ -114,9 +116,12 @@ void Demeter::fitFieldsToTexts()
                      Job::Status::Running, Job::Status::Finished })
                 widest = qMax(widest,
                     AtomsStat->fontMetrics().horizontalAdvance(Job::statusText(program, status)));
-        // The progress of a job of several FEFF inputs, up to hundreds of runs.
-        widest = qMax(widest,
-            AtomsStat->fontMetrics().horizontalAdvance(tr("F. Running %1/%2").arg(888).arg(888)));
+        // The progress of a job of several FEFF inputs, up to hundreds of runs, and the
+        // end of a job skipped or stopped.
+        for (const QString &text :
+            { tr("F. Running %1/%2").arg(888).arg(888), JobModel::endText(Job::Outcome::Skipped),
+                JobModel::endText(Job::Outcome::Stopped) })
+            widest = qMax(widest, AtomsStat->fontMetrics().horizontalAdvance(text));
         QStyleOptionFrame option;
         option.initFrom(AtomsStat);
         option.lineWidth
@@ -127,8 +132,9 @@ void Demeter::fitFieldsToTexts()
                             .width();
         widths.color = ColorSel->fontMetrics().horizontalAdvance(ColorSel->text())
             + 2 * ColorSel->style()->pixelMetric(QStyle::PM_ButtonMargin) + 4;
-        // Room for the end of the input path, the file name, however narrow the window.
-        widths.target = TargetName->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 16;
+        // Room for the row's number and the input's name, its beginning and its end,
+        // however narrow the window.
+        widths.target = TargetName->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 32;
         widths.key = key;
     }
     for (QLineEdit *field : { AtomsStat, FeffStat }) {
@@ -346,8 +352,44 @@ void Demeter::setupFeffInpFile()
         shownJob->writeFeffInp(atomsFilled ? ResAtoms->toPlainText() : atomsAreaText());
 }
 
-// The path field is cut from the left; its tooltip tells the whole input path and the
-// working directory, where two inputs of one name differ.
+// The path field shows the row's number and the input's name, cut in the middle so that
+// its beginning and its end both show; the whole path shows while the field has the focus
+// (to select and copy it) and, with the working directory, in its tooltip.
+bool Demeter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == TargetName && event->type() == QEvent::Paint && shownJob
+        && !TargetName->hasFocus()) {
+        paintTargetName();
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void Demeter::paintTargetName()
+{
+    QPainter p(TargetName);
+    QStyleOptionFrame panel;
+    panel.initFrom(TargetName);
+    panel.rect = TargetName->rect();
+    panel.lineWidth
+        = TargetName->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &panel, TargetName);
+    panel.midLineWidth = 0;
+    panel.state |= QStyle::State_Sunken | QStyle::State_ReadOnly;
+    TargetName->style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &p, TargetName);
+    // Inside the frame, the margin the line edit keeps around its text.
+    QRect text = TargetName->style()
+                     ->subElementRect(QStyle::SE_LineEditContents, &panel, TargetName)
+                     .adjusted(2, 0, -2, 0);
+    const QFontMetrics metrics = TargetName->fontMetrics();
+    const QString number = shownRow.data(JobModel::NumberRole).toString() + QLatin1String("  ");
+    p.setPen(TargetName->palette().color(QPalette::Disabled, QPalette::Text));
+    p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, number);
+    text.setLeft(text.left() + metrics.horizontalAdvance(number));
+    p.setPen(TargetName->palette().color(QPalette::Text));
+    p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+        metrics.elidedText(shownJob->inputName(), Qt::ElideMiddle, text.width()));
+}
+
 void Demeter::showTargetToolTip()
 {
     TargetName->setToolTip(

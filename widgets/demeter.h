@@ -52,11 +52,13 @@ private slots:
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // The context menu for the job the row shows now.
     QMenu *makeContextMenu();
     void showTargetToolTip();
+    void paintTargetName();
     void fitFieldsToTexts();
     void rowChanged(const QModelIndex &first, const QModelIndex &last, const QVector<int> &roles);
     void showStatus();

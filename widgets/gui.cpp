@@ -1,5 +1,6 @@
 #include "gui.h"
 
+#include "batchrun.h"
 #include "demeter.h"
 #include "job.h"
 #include "joblist.h"
@@ -9,10 +10,13 @@
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStatusBar>
+#include <QTimer>
 
 Gui::Gui(QWidget *parent)
     : QMainWindow(parent)
@@ -31,6 +35,58 @@ Gui::Gui(QWidget *parent)
     connect(DropFeff, &DropArea::dropped, this, &Gui::droppedFeffFiles);
     connect(showChi, &ShowChi::curveClicked, this, &Gui::revealJob);
     addPlotMenu();
+    makeProgressLine();
+}
+
+void Gui::makeProgressLine()
+{
+    progress = new QLabel(this);
+    progress->setObjectName("JobProgress");
+    statusBar()->addWidget(progress, 1);
+    progressClock = new QTimer(this);
+    progressClock->setInterval(1000);
+    connect(progressClock, &QTimer::timeout, this, &Gui::showProgress);
+    progressSoon = new QTimer(this);
+    progressSoon->setSingleShot(true);
+    progressSoon->setInterval(100);
+    connect(progressSoon, &QTimer::timeout, this, &Gui::showProgress);
+    auto soon = [this] {
+        if (!progressSoon->isActive())
+            progressSoon->start();
+    };
+    connect(model, &QAbstractItemModel::rowsInserted, this, soon);
+    connect(model, &QAbstractItemModel::dataChanged, this, soon);
+}
+
+// "done/total, running, failed, elapsed" while jobs wait or run; once the last has ended,
+// how the run went.
+void Gui::showProgress()
+{
+    const JobModel::Tally tally = model->tally();
+    if (tally.total == 0)
+        return;
+    // Jobs that come after the end of a run start a run of their own.
+    if (!elapsed.isValid() || (runEnded && !tally.allEnded())) {
+        elapsed.start();
+        runEnded = false;
+    }
+    if (tally.allEnded()) {
+        runEnded = true;
+        progressClock->stop();
+        progress->setText(tr("All %1 jobs ended: %2 with chi data, %3 failed")
+                              .arg(tally.total)
+                              .arg(tally.withChi)
+                              .arg(tally.failed()));
+        return;
+    }
+    if (!progressClock->isActive())
+        progressClock->start();
+    progress->setText(tr("%1/%2 done, %3 running, %4 failed, %5 elapsed")
+                          .arg(tally.ended)
+                          .arg(tally.total)
+                          .arg(tally.running)
+                          .arg(tally.failed())
+                          .arg(BatchRun::duration(elapsed.elapsed() / 1000)));
 }
 
 // The plot window can be closed; this menu brings it back and ticks or clears every

@@ -9,10 +9,15 @@ class Job;
 class JobFilter;
 class JobListView;
 class JobModel;
+class QComboBox;
+class QLabel;
+class QLineEdit;
 
-// The main window's job list: the rows of the job model in a list view. Jobs added
-// together (a drop, a slice of the start-up scan) become rows together, at the next turn
-// of the event loop or when a row is asked for: a list lays itself out once for them.
+// The main window's job list: a line that chooses the rows (a part of the input name, a
+// state, an order; "shown n of N") above the rows of the job model in a list view. Jobs
+// added together (a drop, a slice of the start-up scan) become rows together, at the next
+// turn of the event loop or when a row is asked for: a list lays itself out once for
+// them.
 class JobList : public QWidget
 {
     Q_OBJECT
@@ -37,9 +42,16 @@ public:
     JobFilter *filter() const { return rows; }
 
 private:
+    void makeChoiceLine();
+    void showCount();
+
     JobModel *jobs;
     JobFilter *rows;
     JobListView *list;
+    QLineEdit *namePart = nullptr;
+    QComboBox *phaseChoice = nullptr;
+    QComboBox *orderChoice = nullptr;
+    QLabel *shownCount = nullptr;
     QVector<Job *> pending;
 };
 

@@ -10,7 +10,9 @@
 
 #include "dragdrop.h"
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -56,6 +58,19 @@ private:
         return row->y() + gui.jobList()->view()->verticalScrollBar()->value();
     }
     static QCheckBox *box(Demeter *row, const char *name) { return row->findChild<QCheckBox *>(name); }
+    static QString text(Demeter *row, const char *name)
+    {
+        return row->findChild<QLineEdit *>(name)->text();
+    }
+    // The jobs of the rows the list shows, top to bottom.
+    static QVector<const Job *> shownJobs(Gui &gui)
+    {
+        const QAbstractItemModel *rows = gui.jobList()->view()->model();
+        QVector<const Job *> shown;
+        for (int row = 0; row < rows->rowCount(); ++row)
+            shown << rows->index(row, 0).data(JobModel::JobRole).value<Job *>();
+        return shown;
+    }
     static bool areaShown(Demeter *row, const char *name)
     {
         return !row->findChild<QWidget *>(name)->isHidden();
@@ -238,6 +253,50 @@ private slots:
         emit gui.plotWindow()->curveClicked(11);
         QCOMPARE(marked(), QVector<const Job *>{added[11]});
         emit gui.plotWindow()->curveClicked(12); // no such row
+    }
+
+    // The line above the list chooses its rows by a part of the name and by state and
+    // says how many it shows; the status bar tells how far the jobs are, then how they
+    // ended; a skipped job says so in its FEFF field.
+    void choosingRowsAndTheEndOfARun()
+    {
+        MainWindow window;
+        Gui &gui = window.gui;
+        QVector<Job *> run;
+        for (const char *input : { "fake: ", "fake: --exit 2", "fake: ", "fake: " }) {
+            const QString path
+                = tmp.filePath(QString("run/r%1_%2.inp")
+                                   .arg(run.size())
+                                   .arg(QString(input).contains("exit") ? "bad" : "good"));
+            QVERIFY(writeFile(path, QByteArray(input) + "\n"));
+            jobs << new Job(&settings, QFileInfo(path), 6);
+            run << jobs.last();
+            gui.addJob(run.last());
+        }
+        auto *progress = gui.findChild<QLabel *>("JobProgress");
+        QTRY_COMPARE(progress->text(), QString("0/4 done, 0 running, 0 failed, 0:00 elapsed"));
+        run[3]->stop();
+        for (int i = 0; i < 3; ++i)
+            run[i]->start();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            progress->text(), QString("All 4 jobs ended: 2 with chi data, 2 failed"), 10000);
+        QCOMPARE(text(rowOf(gui, run[3]), "FeffStat"), QString("F. Skipped"));
+
+        auto *count = gui.findChild<QLabel *>("JobCount");
+        QCOMPARE(count->text(), QString("shown 4 of 4"));
+        QTest::keyClicks(gui.findChild<QLineEdit *>("JobFilter"), "GOOD");
+        QCOMPARE(count->text(), QString("shown 3 of 4"));
+        auto *state = gui.findChild<QComboBox *>("JobState");
+        state->setCurrentIndex(state->findText("Finished"));
+        QCOMPARE(count->text(), QString("shown 2 of 4"));
+        QVERIFY(rowOf(gui, run[0]) && rowOf(gui, run[2]));
+        QVERIFY(!rowOf(gui, run[1]) && !rowOf(gui, run[3]));
+        QCOMPARE(shownJobs(gui), (QVector<const Job *> { run[0], run[2] }));
+        auto *order = gui.findChild<QComboBox *>("JobOrder");
+        order->setCurrentIndex(order->findText("By state"));
+        state->setCurrentIndex(state->findText("All"));
+        gui.findChild<QLineEdit *>("JobFilter")->clear();
+        QCOMPARE(shownJobs(gui), (QVector<const Job *> { run[0], run[2], run[1], run[3] }));
     }
 
     void logLines()
