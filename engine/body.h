@@ -9,10 +9,12 @@
 #include <QStringList>
 #include <QVector>
 
+class InputFeed;
 class Job;
 
-// The job manager: makes a job of every input file, queues the jobs first in, first
-// out and starts them while fewer than MAX_PROC outside processes run. Every program
+// The job manager: makes a job of every input file (a slice at a time, in the order the
+// inputs came), queues the jobs first in, first out and starts them while fewer than
+// MAX_PROC outside processes run. Every program
 // start goes through the queue: a job's first run and a FEFF restart alike. One manager
 // at a time works in a results folder: it holds a lock on it.
 class Body : public QObject
@@ -23,7 +25,8 @@ public:
     explicit Body(const ParamStore *commandLine, QObject *parent = nullptr);
     ~Body() override;
 
-    // The start-up scan: the inputs in the CIF and INP folders become jobs.
+    // The start-up scan: the inputs in the CIF and INP folders become jobs, the first at
+    // once and the others from the event loop.
     void scanInputDirs();
     void newJob(const QFileInfo &file, int kind);
     void startNextJob();
@@ -34,8 +37,10 @@ public:
     int runningCount() const { return procCount; }
     int waitingCount() const { return jobQueue.size(); }
     int processLimit() const { return maxProc; }
-    // No outside process runs and no waiting job can be started.
+    // Every input is a job, no outside process runs and no waiting job can be started.
     bool isIdle() const;
+    // Inputs that wait to become jobs.
+    int waitingInputs() const;
     // Jobs made from now on keep no program output beyond what they need.
     void setKeepOutput(bool keep) { keepOutput = keep; }
     // Jobs made from now on take the result of an earlier good run of the same input.
@@ -80,6 +85,7 @@ private:
 
     ParamStore params;
     RunSettings settings;
+    InputFeed *feed;
     int maxProc = 0;
     int procCount = 0;
     QVector<Job *> jobQueue;
