@@ -57,7 +57,7 @@ bool JobFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
         return false;
     if (onlyPhase >= 0 && int(JobModel::phase(job)) != onlyPhase)
         return false;
-    return part.isEmpty() || job->inputName().contains(part, Qt::CaseInsensitive);
+    return part.isEmpty() || jobs->name(sourceRow).contains(part, Qt::CaseInsensitive);
 }
 
 bool JobFilter::lessThan(const QModelIndex &left, const QModelIndex &right) const
@@ -65,7 +65,8 @@ bool JobFilter::lessThan(const QModelIndex &left, const QModelIndex &right) cons
     const Job *a = jobs->job(left.row());
     const Job *b = jobs->job(right.row());
     if (sortOrder == Order::Name) {
-        const int byName = a->inputName().compare(b->inputName(), Qt::CaseInsensitive);
+        const int byName
+            = jobs->name(left.row()).compare(jobs->name(right.row()), Qt::CaseInsensitive);
         if (byName != 0)
             return byName < 0;
     } else if (sortOrder == Order::Phase) {

@@ -36,6 +36,7 @@ void JobModel::addJobs(const QVector<Job *> &jobs)
         rowOf.insert(job, jobList.size());
         jobList.append(job);
         RowState state;
+        state.name = job->inputName();
         state.chiGeneration = job->chi().generation();
         rows.append(state);
         watch(job);
@@ -43,17 +44,18 @@ void JobModel::addJobs(const QVector<Job *> &jobs)
     endInsertRows();
 }
 
+// Each connection names its job: QObject::sender() would look through the connections of
+// every job to find it.
 void JobModel::watch(Job *job)
 {
     for (auto signal : { &Job::statusChanged, &Job::ended, &Job::startRequested,
              &Job::skipRequested, &Job::newChi, &Job::chiCleared })
-        connect(job, signal, this, &JobModel::jobChanged);
-    connect(job, &Job::atomsOutputCleared, this, &JobModel::atomsCleared);
+        connect(job, signal, this, [this, job] { jobChanged(job); });
+    connect(job, &Job::atomsOutputCleared, this, [this, job] { atomsCleared(job); });
 }
 
-void JobModel::jobChanged()
+void JobModel::jobChanged(const Job *job)
 {
-    const Job *job = static_cast<const Job *>(sender());
     const int at = row(job);
     if (at < 0)
         return;
@@ -71,9 +73,9 @@ void JobModel::jobChanged()
     changed(at, roles);
 }
 
-void JobModel::atomsCleared()
+void JobModel::atomsCleared(const Job *job)
 {
-    const int at = row(static_cast<const Job *>(sender()));
+    const int at = row(job);
     if (at >= 0 && rows[at].edited) {
         clearEdit(at);
         changed(at, { AtomsEditRole });
@@ -92,11 +94,11 @@ void JobModel::changed(int row, const QVector<int> &roles)
     emit dataChanged(at, at, roles);
 }
 
-bool JobModel::isShown(int row) const { return rows.value(row).shown; }
+bool JobModel::isShown(int row) const { return hasRow(row) && rows.at(row).shown; }
 
 void JobModel::setShown(int row, bool shown)
 {
-    if (row < 0 || row >= rows.size() || rows[row].shown == shown)
+    if (!hasRow(row) || rows[row].shown == shown)
         return;
     rows[row].shown = shown;
     changed(row, { Qt::CheckStateRole });
@@ -113,7 +115,7 @@ void JobModel::setAllShown(bool shown)
 
 quint32 JobModel::colour(int row) const
 {
-    if (row < 0 || row >= rows.size())
+    if (!hasRow(row))
         return 0;
     if (rows[row].colour != 0 || palette.isEmpty())
         return rows[row].colour;
@@ -122,7 +124,7 @@ quint32 JobModel::colour(int row) const
 
 void JobModel::setColour(int row, quint32 argb)
 {
-    if (row < 0 || row >= rows.size() || rows[row].colour == argb)
+    if (!hasRow(row) || rows[row].colour == argb)
         return;
     rows[row].colour = argb;
     changed(row, { ColorRole });
@@ -228,7 +230,7 @@ QVariant JobModel::data(const QModelIndex &index, int role) const
     const Job *job = jobList.at(at);
     switch (role) {
     case Qt::DisplayRole:
-        return job->inputName();
+        return rows.at(at).name;
     case Qt::CheckStateRole:
         return rows.at(at).shown ? Qt::Checked : Qt::Unchecked;
     case JobRole:

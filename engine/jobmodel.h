@@ -58,6 +58,8 @@ public:
     Job *job(int row) const { return jobList.value(row); }
     // The job's row, or -1 for a job not in the model.
     int row(const Job *job) const { return rowOf.value(job, -1); }
+    // The input's file name, as Qt::DisplayRole gives it.
+    QString name(int row) const { return hasRow(row) ? rows.at(row).name : QString(); }
 
     bool isShown(int row) const;
     void setShown(int row, bool shown);
@@ -83,13 +85,10 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-private slots:
-    void jobChanged();
-    void atomsCleared();
-
 private:
     struct RowState
     {
+        QString name;
         quint64 chiGeneration = 0;
         quint32 colour = 0;
         bool shown = false;
@@ -97,7 +96,10 @@ private:
         QString atomsEdit;
     };
 
+    bool hasRow(int row) const { return row >= 0 && row < rows.size(); }
     void watch(Job *job);
+    void jobChanged(const Job *job);
+    void atomsCleared(const Job *job);
     void clearEdit(int row);
     void changed(int row, const QVector<int> &roles);
 

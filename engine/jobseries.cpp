@@ -12,7 +12,7 @@ QVector<JobSeries> jobSeries(
         const bool taken = which == SeriesOf::ShownJobs ? model.isShown(row) : job->chi().valid;
         if (taken)
             curves.append(JobSeries {
-                row, job->inputName(), model.colour(row), cache.series(job->chi(), view) });
+                row, model.name(row), model.colour(row), cache.series(job->chi(), view) });
     }
     return curves;
 }
