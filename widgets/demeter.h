@@ -33,8 +33,6 @@ public:
     // time since the row took its job is filled from the job's texts.
     void setAreasShown(bool atoms, bool feff);
     bool isAreaShown(Area area) const;
-    // The height of the top line alone.
-    int topLineHeight() const;
     // A marked row (the job of a curve clicked in the plot) stands out in a light tint.
     void setMarked(bool marked);
 
