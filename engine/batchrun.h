@@ -77,7 +77,8 @@ private:
     void clearProgress();
 
     Body *body;
-    JobModel model;
+    // Read at the end and for the progress line, never watched.
+    JobModel model { nullptr, JobModel::Changes::Untold };
     Options options;
     PlotSaver savePlot;
     QFile jobLog;

@@ -17,8 +17,9 @@ bool hasEnded(const Job *job) { return !job->isRunning() && !job->isWaiting(); }
 
 } // namespace
 
-JobModel::JobModel(QObject *parent)
+JobModel::JobModel(QObject *parent, Changes told)
     : QAbstractListModel(parent)
+    , changes(told)
 {
 }
 
@@ -30,8 +31,6 @@ void JobModel::addJobs(const QVector<Job *> &jobs)
         return;
     const int first = jobList.size();
     beginInsertRows(QModelIndex(), first, first + jobs.size() - 1);
-    jobList.reserve(first + jobs.size());
-    rows.reserve(first + jobs.size());
     for (Job *job : jobs) {
         rowOf.insert(job, jobList.size());
         jobList.append(job);
@@ -39,7 +38,8 @@ void JobModel::addJobs(const QVector<Job *> &jobs)
         state.name = job->inputName();
         state.chiGeneration = job->chi().generation();
         rows.append(state);
-        watch(job);
+        if (changes == Changes::Told)
+            watch(job);
     }
     endInsertRows();
 }

@@ -50,7 +50,11 @@ public:
         bool allEnded() const { return total > 0 && ended == total; }
     };
 
-    explicit JobModel(QObject *parent = nullptr);
+    // Whether a row tells its views of every change of its job. A model read now and then
+    // (a batch's report, a picture) does without, and saves seven connections a job.
+    enum class Changes { Told, Untold };
+
+    explicit JobModel(QObject *parent = nullptr, Changes changes = Changes::Told);
 
     void addJob(Job *job);
     void addJobs(const QVector<Job *> &jobs);
@@ -107,6 +111,7 @@ private:
     QVector<RowState> rows;
     QHash<const Job *, int> rowOf;
     QVector<quint32> palette;
+    Changes changes;
 };
 
 Q_DECLARE_METATYPE(const ChiData *)

@@ -26,7 +26,7 @@ void usePlotPalette(JobModel *model, const CColors &palette)
 bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
     QString *error, const QSize &size)
 {
-    JobModel model;
+    JobModel model(nullptr, JobModel::Changes::Untold);
     model.addJobs(jobs);
     usePlotPalette(&model, CColors());
     SeriesCache cache;

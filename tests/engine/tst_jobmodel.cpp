@@ -236,6 +236,20 @@ private slots:
         QCOMPARE(model.index(7).data(JobModel::FeffTextRole).toString(), QString("F. Stopped"));
     }
 
+    // A model read now and then tells nothing, and reads its jobs as they are.
+    void untoldModelReadsTheJobsAsTheyAre()
+    {
+        JobModel untold(nullptr, JobModel::Changes::Untold);
+        Job *job = makeJob("untold.inp", "fake: ");
+        untold.addJob(job);
+        QSignalSpy changes(&untold, &JobModel::dataChanged);
+        job->start();
+        QTRY_COMPARE_WITH_TIMEOUT(job->state(), 0, runTimeout);
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(untold.index(0).data(JobModel::FeffTextRole).toString(), QString("F. Finished"));
+        QCOMPARE(untold.index(0).data(JobModel::PhaseRole).toInt(), int(Phase::Finished));
+    }
+
     // What the windows keep of a row: Show, the colour (the palette's until one is chosen)
     // and an edit of the Atoms area, which lasts until Atoms runs again.
     void viewStateOfRows()
