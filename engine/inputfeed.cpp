@@ -4,10 +4,10 @@
 #include <QTimer>
 
 namespace {
-// A slice makes at least this many jobs, and more until it has taken sliceMs: the event
-// loop then waits for no longer than a tenth of a second.
-const int sliceJobs = 64;
-const int sliceMs = 25;
+// A slice makes at least this many jobs (a job makes its working directory and copies a
+// FEFF input: a few milliseconds on a busy disk), and more until it has taken sliceMs.
+const int sliceJobs = 16;
+const int sliceMs = 20;
 } // namespace
 
 InputFeed::InputFeed(MakeJob makeJob, QObject *parent)

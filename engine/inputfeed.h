@@ -11,8 +11,8 @@
 class QTimer;
 
 // The inputs waiting to become jobs, in the order they came (the start-up scan, then the
-// drops), made into jobs a slice at a time: a slice makes a few at least and ends once it
-// has taken its time; the next follows from the event loop. So the windows answer while
+// drops), made into jobs a slice at a time: a slice makes a few at least (16) and ends once
+// it has taken its time (20 ms); the next follows from the event loop. So the windows answer while
 // thousands of jobs are made, and a few inputs still become jobs at once.
 class InputFeed : public QObject
 {

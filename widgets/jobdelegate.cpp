@@ -7,18 +7,43 @@
 JobDelegate::JobDelegate(JobListView *listView)
     : QAbstractItemDelegate(listView)
     , view(listView)
-    , painter(new Demeter)
 {
-    // Every row is alike: one tells the heights and the width of all.
-    painter->setAreasShown(false, true);
-    openNaturalHeight = painter->sizeHint().height();
-    painter->setAreasShown(false, false);
-    closedHeight = painter->sizeHint().height();
-    minimumWidth = painter->minimumSizeHint().width();
 }
 
 // The editors, kept or in use, are the list's viewport's children and go with it.
-JobDelegate::~JobDelegate() { delete painter; }
+JobDelegate::~JobDelegate() { delete rowPainter; }
+
+Demeter *JobDelegate::painter() const
+{
+    if (!rowPainter) {
+        rowPainter = new Demeter;
+        // Every row is alike: one tells the heights and the width of all.
+        rowPainter->setAreasShown(false, true);
+        openNaturalHeight = rowPainter->sizeHint().height();
+        rowPainter->setAreasShown(false, false);
+        closedHeight = rowPainter->sizeHint().height();
+        minimumWidth = rowPainter->minimumSizeHint().width();
+    }
+    return rowPainter;
+}
+
+int JobDelegate::lineHeight() const
+{
+    painter();
+    return closedHeight;
+}
+
+int JobDelegate::openHeight() const
+{
+    painter();
+    return openNaturalHeight;
+}
+
+int JobDelegate::rowWidth() const
+{
+    painter();
+    return minimumWidth;
+}
 
 void JobDelegate::paint(
     QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const
@@ -27,18 +52,19 @@ void JobDelegate::paint(
     // at once, with its editor.
     if (view->indexWidget(index))
         return;
-    painter->showRow(index);
-    painter->setMarked(view->isMarked(index));
-    painter->resize(option.rect.width(), closedHeight);
-    painter->render(p, p->deviceTransform().map(option.rect.topLeft()), QRegion(),
+    Demeter *row = painter();
+    row->showRow(index);
+    row->setMarked(view->isMarked(index));
+    row->resize(option.rect.width(), closedHeight);
+    row->render(p, p->deviceTransform().map(option.rect.topLeft()), QRegion(),
         QWidget::DrawWindowBackground | QWidget::DrawChildren);
     // Unbound, the painter follows no job between paints.
-    painter->showRow(QModelIndex());
+    row->showRow(QModelIndex());
 }
 
 QSize JobDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &index) const
 {
-    return QSize(minimumWidth, view->rowHeight(index) + spacing);
+    return QSize(rowWidth(), view->rowHeight(index) + spacing);
 }
 
 QWidget *JobDelegate::createEditor(

@@ -24,9 +24,9 @@ public:
     static constexpr int spacing = 3;
     // A row's height without its output areas, and with one of them at its own height;
     // the width a row needs.
-    int lineHeight() const { return closedHeight; }
-    int openHeight() const { return openNaturalHeight; }
-    int rowWidth() const { return minimumWidth; }
+    int lineHeight() const;
+    int openHeight() const;
+    int rowWidth() const;
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
         const QModelIndex &index) const override;
@@ -43,13 +43,16 @@ signals:
     void areaToggled(Demeter *row, Demeter::Area area, bool on);
 
 private:
+    // A row never shown, which paints the rows that have no editor and tells the sizes;
+    // made when the first row needs it.
+    Demeter *painter() const;
+
     JobListView *view;
-    // A row never shown, which paints the rows that have no editor and tells the sizes.
-    Demeter *painter;
+    mutable Demeter *rowPainter = nullptr;
     mutable QVector<Demeter *> freeRows;
-    int closedHeight = 0;
-    int openNaturalHeight = 0;
-    int minimumWidth = 0;
+    mutable int closedHeight = 0;
+    mutable int openNaturalHeight = 0;
+    mutable int minimumWidth = 0;
 };
 
 #endif

@@ -24,17 +24,24 @@ JobListView::JobListView(JobFilter *filter, QWidget *parent)
     viewport()->setBackgroundRole(QPalette::Window);
     connect(delegate, &JobDelegate::areaToggled, this, &JobListView::areaToggled);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &JobListView::syncEditors);
-    // A list scrolled to its end stays there as jobs come.
     connect(jobs, &QAbstractItemModel::rowsAboutToBeInserted, this,
-        [this] { followEnd = verticalScrollBar()->value() >= verticalScrollBar()->maximum(); });
-    connect(jobs, &QAbstractItemModel::rowsInserted, this,
-        [this](const QModelIndex &, int first, int last) { jobsAdded(first, last); });
+        [this](const QModelIndex &, int, int last) { jobsToCome(last); });
+    connect(jobs, &QAbstractItemModel::rowsInserted, this, &JobListView::jobsAdded);
 }
 
-void JobListView::jobsAdded(int, int last)
+// The last new row takes the open area from the one that had it and shows its FEFF
+// output: it is open before the rows come, so that the list lays itself out once for both.
+// A list scrolled to its end stays there as jobs come.
+void JobListView::jobsToCome(int last)
 {
-    // A new row takes the open area from the one that had it, and shows its FEFF output.
-    openJob(last, Demeter::Area::Feff);
+    followEnd = verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+    openRow = last;
+    openArea = Demeter::Area::Feff;
+}
+
+void JobListView::jobsAdded()
+{
+    showStateOnEditors();
     if (followEnd)
         scrollToBottom();
 }

@@ -46,7 +46,8 @@ protected:
 private:
     void syncEditors();
     void areaToggled(Demeter *row, Demeter::Area area, bool on);
-    void jobsAdded(int first, int last);
+    void jobsToCome(int last);
+    void jobsAdded();
     void showStateOnEditors();
     int jobRowOf(const QModelIndex &index) const;
     // Extra room for the open row in a window taller than the rows.

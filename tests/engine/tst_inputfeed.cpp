@@ -35,7 +35,7 @@ private slots:
         }
         feed.add(scan, 6);
         feed.makeSlice();
-        QVERIFY2(made.size() >= 64 && made.size() < 150, qPrintable(QString::number(made.size())));
+        QVERIFY2(made.size() >= 16 && made.size() < 150, qPrintable(QString::number(made.size())));
         QCOMPARE(drained.count(), 0);
 
         feed.add(QStringList { "/drop/a.cif", "/drop/b.cif" }, 1);
@@ -75,7 +75,7 @@ private slots:
             Body body(&args);
             QSignalSpy idle(&body, &Body::idle);
             body.scanInputDirs();
-            QVERIFY(body.jobs().size() >= 64);
+            QVERIFY(body.jobs().size() >= 16);
             QCOMPARE(body.jobs().size() + body.waitingInputs(), 300);
             QTRY_COMPARE(idle.count(), 1);
             QCOMPARE(body.jobs().size(), 300);
