@@ -18,6 +18,7 @@
 #include "benchutil.h"
 
 #include "demeter.h"
+#include "jobmodel.h"
 #include "language.h"
 #include "paramstore.h"
 #include "runsettings.h"
@@ -111,10 +112,12 @@ Measure runJob(const Config &cfg, bool flushLines, bool shown)
     settings.feffArgs = fakeArgs(cfg, flushLines);
 
     auto *job = new Job(&settings, QFileInfo(input), 6, nullptr);
+    JobModel rows;
+    rows.addJob(job);
     Demeter *row = nullptr;
     if (shown) {
         row = new Demeter;
-        row->showJob(job);
+        row->showRow(rows.index(0));
         row->resize(896, 628);
         row->show();
     }

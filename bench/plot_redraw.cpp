@@ -34,8 +34,9 @@
 #include "benchutil.h"
 
 #include "chcoord.h"
-#include "job.h"
 #include "dispa.h"
+#include "job.h"
+#include "jobmodel.h"
 #include "language.h"
 #include "paramstore.h"
 #include "plotview.h"
@@ -112,18 +113,18 @@ struct Bare
 };
 
 // The screen points ShowChi::draw gives the painter for the first k jobs.
-Bare bareCurves(const QVector<Job *> &jobs, int k, const ChCoord &coord)
+Bare bareCurves(const JobModel &jobs, int k, const ChCoord &coord)
 {
     Bare bare;
     for (int i = 0; i < k; ++i) {
-        const ChiData &chi = jobs[i]->chi();
+        const ChiData &chi = jobs.job(i)->chi();
         QPolygonF line;
         line.reserve(chi.kValues.size());
         for (int j = 0; j < chi.kValues.size(); ++j)
             line << QPointF(std::trunc(coord.toScreenX(chi.kValues[j])),
                             std::trunc(coord.toScreenY(chi.chiValues[j])));
         bare.lines << line;
-        bare.colours << QColor::fromRgba(jobs[i]->curveColor());
+        bare.colours << QColor::fromRgba(jobs.colour(i));
     }
     bare.clip = QRect(QPoint(int(std::min(coord.plotX0, coord.plotX1)),
                           int(std::min(coord.plotY0, coord.plotY1))),
@@ -159,13 +160,13 @@ double timeBatch(F f, double minSeconds)
 }
 
 // The R view against the k view, and the switch from k to R (see the head of the file).
-int compareSpaces(ShowChi &plot, const QVector<Job *> &jobs, const std::vector<int> &counts,
-    int rounds, double minMs, const QString &snapshots)
+int compareSpaces(ShowChi &plot, JobModel &jobs, const std::vector<int> &counts, int rounds,
+    double minMs, const QString &snapshots)
 {
     DispA *area = plot.plotArea();
     for (int k : counts) {
-        for (int i = 0; i < jobs.size(); ++i)
-            jobs[i]->setShown(i < k);
+        for (int i = 0; i < jobs.rowCount(); ++i)
+            jobs.setShown(i, i < k);
         settle();
         PlotView kView;
         kView.kWeight = 2;
@@ -262,9 +263,10 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    JobModel rows;
+    rows.addJobs(jobs);
     ShowChi plot(nullptr);
-    for (Job *job : jobs)
-        plot.registerJob(job);
+    plot.setModel(&rows);
     plot.show();
     settle();
     DispA *area = plot.plotArea();
@@ -275,19 +277,19 @@ int main(int argc, char **argv)
                 runSeconds);
 
     if (rSpace) {
-        const int status = compareSpaces(plot, jobs, counts, rounds, minMs, snapshots);
+        const int status = compareSpaces(plot, rows, counts, rounds, minMs, snapshots);
         removeTree(work.toStdString());
         return status;
     }
     for (int k : counts) {
-        for (int i = 0; i < jobs.size(); ++i)
-            jobs[i]->setShown(i < k);
+        for (int i = 0; i < rows.rowCount(); ++i)
+            rows.setShown(i, i < k);
         if (resetScale)
             resetScale->click();
         settle();
         area->repaint();
         settle();
-        const Bare bare = bareCurves(jobs, k, area->coord);
+        const Bare bare = bareCurves(rows, k, area->coord);
 
         std::vector<double> repaint, drawn;
         for (int r = 0; r < rounds; ++r) {

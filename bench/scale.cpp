@@ -4,7 +4,10 @@
 // run by the program with its windows shown (offscreen) against -batch.
 //
 //   bench_scale [--counts 300,3000,10000] [--rounds 3] [--windowed N] [--work DIR]
-//       --windowed 0 leaves the windowed comparison out.
+//               [--before ORBELIN] [--floors 0]
+//       --windowed 0 leaves the windowed comparison out; --before adds the -batch run of
+//       another build of the program (an older one) to each round, side by side; --floors 0
+//       leaves out GNU parallel and xargs.
 //   bench_scale windowed DIR
 //       the child: in DIR, the program as its entry builds it with windows shown; it
 //       ends once every job has ended, with status 0 when every job gave chi data.
@@ -84,12 +87,13 @@ struct Figure
     long rssKb = -1;
 };
 
-Figure runOrbelin(const std::string &root, int count, bool windowed)
+Figure runOrbelin(
+    const std::string &root, int count, bool windowed, const std::string &program = ORBELIN_EXE)
 {
     prepareOrbelin(root, count);
     const std::vector<std::string> argv = windowed
-        ? std::vector<std::string>{SELF_EXE, "windowed", root}
-        : std::vector<std::string>{ORBELIN_EXE, "-batch", "-c", "my.cfg"};
+        ? std::vector<std::string> { SELF_EXE, "windowed", root }
+        : std::vector<std::string> { program, "-batch", "-c", "my.cfg" };
     const RunResult r = runProgram(argv, root, root + "/stdout.txt", root + "/stderr.txt",
                                    {"QT_QPA_PLATFORM=offscreen"});
     const std::string report = readText(root + "/stdout.txt");
@@ -160,6 +164,8 @@ int main(int argc, char **argv)
     int rounds = 3;
     int windowedN = 3000;
     std::string work = "/tmp/orbelin-bench-scale";
+    std::string before;
+    bool floors = true;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i], v = argv[i + 1];
         if (a == "--counts")
@@ -170,24 +176,35 @@ int main(int argc, char **argv)
             windowedN = std::atoi(v.c_str());
         else if (a == "--work")
             work = v;
+        else if (a == "--before")
+            before = fs::canonical(v).string();
+        else if (a == "--floors")
+            floors = std::atoi(v.c_str()) != 0;
         else {
-            std::fprintf(stderr, "usage: %s [--counts 300,3000,10000] [--rounds R] [--windowed N] "
-                                 "[--work DIR]\n",
-                         argv[0]);
+            std::fprintf(stderr,
+                "usage: %s [--counts 300,3000,10000] [--rounds R] [--windowed N] "
+                "[--work DIR] [--before ORBELIN] [--floors 0]\n",
+                argv[0]);
             return 2;
         }
     }
-    const bool parallel = fileExists("/usr/bin/parallel");
-    if (!parallel)
+    const bool parallel = floors && fileExists("/usr/bin/parallel");
+    if (floors && !parallel)
         std::printf("GNU parallel is missing (Debian package parallel): its comparison is skipped\n");
     fs::create_directories(work);
 
     // variant -> N -> figures
     std::map<std::string, std::map<int, Series>> all;
     using Runner = std::function<Figure(const std::string &, int)>;
-    std::vector<std::pair<std::string, Runner>> variants{
-        {"orbelin -batch", [](const std::string &root, int n) { return runOrbelin(root, n, false); }},
-        {"xargs -P 2", [](const std::string &root, int n) { return runOther(root, n, false); }}};
+    std::vector<std::pair<std::string, Runner>> variants { { "orbelin -batch",
+        [](const std::string &root, int n) { return runOrbelin(root, n, false); } } };
+    if (!before.empty())
+        variants.push_back({ "orbelin -batch, before", [&before](const std::string &root, int n) {
+                                return runOrbelin(root, n, false, before);
+                            } });
+    if (floors)
+        variants.push_back({ "xargs -P 2",
+            [](const std::string &root, int n) { return runOther(root, n, false); } });
     if (parallel)
         variants.push_back(
             {"GNU parallel -j 2", [](const std::string &root, int n) { return runOther(root, n, true); }});
@@ -237,9 +254,16 @@ int main(int argc, char **argv)
     };
     if (parallel)
         ratioTo("GNU parallel -j 2", 0.5);
-    ratioTo("xargs -P 2", 2.5);
+    if (floors)
+        ratioTo("xargs -P 2", 2.5);
     const double rss = median(orbLarge.rssKb) / 1024;
     std::snprintf(fig, sizeof fig, "%.1f MB", rss);
+    if (!before.empty()) {
+        const Series &old = all["orbelin -batch, before"][large];
+        std::snprintf(fig, sizeof fig, "%.1f MB, before %.1f MB (%+.1f %%); %.3f s, before %.3f s",
+            rss, median(old.rssKb) / 1024, 100 * (median(orbLarge.rssKb) / median(old.rssKb) - 1),
+            median(orbLarge.seconds), median(old.seconds));
+    }
     result("scale: -batch peak RSS, N=" + std::to_string(large), fig, "< 150 MB",
            rss < 150 ? "yes" : "no");
 

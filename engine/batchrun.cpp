@@ -3,7 +3,7 @@
 #include "body.h"
 #include "chiseries.h"
 #include "job.h"
-#include "plotexport.h"
+#include "jobseries.h"
 #include "signalwatcher.h"
 
 #include <QTextStream>
@@ -20,16 +20,6 @@ void writeErr(const QString &text)
 }
 
 QString exitText(int code) { return code < 0 ? QStringLiteral("-") : QString::number(code); }
-
-QString duration(qint64 seconds)
-{
-    return seconds >= 3600
-        ? QStringLiteral("%1:%2:%3")
-              .arg(seconds / 3600)
-              .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-              .arg(seconds % 60, 2, 10, QLatin1Char('0'))
-        : QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
 
 } // namespace
 
@@ -73,11 +63,22 @@ BatchRun::BatchRun(Body *manager, const Options &runOptions, PlotSaver saver, QO
 
 void BatchRun::watch(Job *job)
 {
+    model.addJob(job);
     connect(job, &Job::log, this, [this](const QString &msg) {
         clearProgress();
         writeErr(msg + '\n');
     });
     connect(job, &Job::ended, this, [this, job] { jobEnded(job); });
+}
+
+QString BatchRun::duration(qint64 seconds)
+{
+    return seconds >= 3600
+        ? QStringLiteral("%1:%2:%3")
+              .arg(seconds / 3600)
+              .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+              .arg(seconds % 60, 2, 10, QLatin1Char('0'))
+        : QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString BatchRun::escaped(const QString &text)
@@ -129,39 +130,35 @@ QString BatchRun::jobLogLine(int sequence, const Job *job)
         .join('\t');
 }
 
-BatchRun::Status BatchRun::status(const QVector<Job *> &jobs, int skippedInputs)
+BatchRun::Status BatchRun::status(const JobModel &jobs, int skippedInputs)
 {
-    if (jobs.isEmpty())
+    if (jobs.rowCount() == 0)
         return skippedInputs > 0 ? SomeFailed : NoJobs;
     if (skippedInputs > 0)
         return SomeFailed;
-    for (const Job *job : jobs)
-        if (!job->chi().valid)
+    for (int row = 0; row < jobs.rowCount(); ++row)
+        if (!jobs.job(row)->chi().valid)
             return SomeFailed;
     return AllGood;
 }
 
 bool BatchRun::exportData(
-    const QString &path, const QVector<Job *> &jobs, const PlotView &view, QString *error)
+    const QString &path, const JobModel &jobs, const PlotView &view, QString *error)
 {
     SeriesCache cache;
-    QVector<QString> names;
+    const QVector<JobSeries> curves = jobSeries(jobs, view, cache, SeriesOf::JobsWithData);
     QVector<Series> series;
-    for (const Job *job : jobs) {
-        if (!job->chi().valid)
-            continue;
-        names.append(job->inputName());
-        series.append(cache.series(job->chi(), view));
-    }
+    for (const JobSeries &curve : curves)
+        series.append(curve.series);
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     fitView(view.space, series, x0, y0, x1, y1);
-    return saveViewCsv(path, view, x0, x1, names, series, error);
+    return saveSeriesCsv(path, view, x0, x1, curves, error);
 }
 
 void BatchRun::jobEnded(Job *job)
 {
     if (jobLog.isOpen() && !jobLogFailed) {
-        const int sequence = int(body->jobs().indexOf(job)) + 1;
+        const int sequence = model.row(job) + 1;
         const QByteArray line = jobLogLine(sequence, job).toUtf8() + '\n';
         if (jobLog.write(line) != line.size() || !jobLog.flush()) {
             jobLogFailed = true;
@@ -189,27 +186,19 @@ void BatchRun::interrupt(int signal)
 
 void BatchRun::showProgress()
 {
-    const QVector<Job *> &jobs = body->jobs();
-    int ended = 0, failed = 0, running = 0;
-    for (const Job *job : jobs) {
-        if (job->isRunning())
-            ++running;
-        else if (job->outcome() != Job::Outcome::None) {
-            ++ended;
-            failed += !job->chi().valid;
-        }
-    }
+    const JobModel::Tally tally = model.tally();
     const qint64 elapsed = clock.elapsed() / 1000;
     QString left = QStringLiteral("?");
-    if (ended > 0 && ended < jobs.size())
-        left = duration(qint64(double(clock.elapsed()) / ended * (jobs.size() - ended) / 1000.0));
-    else if (ended == jobs.size())
+    if (tally.ended > 0 && tally.ended < tally.total)
+        left = duration(
+            qint64(double(clock.elapsed()) / tally.ended * (tally.total - tally.ended) / 1000.0));
+    else if (tally.ended == tally.total)
         left = duration(0);
     writeErr(QStringLiteral("\r%1/%2 done, %3 running, %4 failed, %5 elapsed, %6 left\x1b[K")
-                 .arg(ended)
-                 .arg(jobs.size())
-                 .arg(running)
-                 .arg(failed)
+                 .arg(tally.ended)
+                 .arg(tally.total)
+                 .arg(tally.running)
+                 .arg(tally.failed())
                  .arg(duration(elapsed), left));
     progressShown = true;
 }
@@ -234,18 +223,17 @@ void BatchRun::finish()
     out.setCodec("UTF-8");
     QTextStream err(stderr);
     err.setCodec("UTF-8");
-    const QVector<Job *> &jobs = body->jobs();
-    for (const Job *job : jobs)
-        out << reportLine(job) << '\n';
-    out.flush();
-
-    Status result = status(jobs, body->skippedInputs().size());
     int good = 0, resumed = 0;
-    for (const Job *job : jobs) {
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const Job *job = model.job(row);
+        out << reportLine(job) << '\n';
         good += job->chi().valid;
         resumed += job->outcome() == Job::Outcome::Resumed;
     }
-    err << good << " of " << jobs.size() << " jobs produced chi data";
+    out.flush();
+
+    Status result = status(model, body->skippedInputs().size());
+    err << good << " of " << model.rowCount() << " jobs produced chi data";
     if (resumed > 0)
         err << " (" << resumed << " resumed from earlier runs)";
     if (!body->skippedInputs().isEmpty())
@@ -253,7 +241,7 @@ void BatchRun::finish()
     err << '\n';
     if (!options.plotPath.isEmpty()) {
         QString cause = QStringLiteral("no way to draw it");
-        if (savePlot && savePlot(options.plotPath, jobs, options.view, &cause))
+        if (savePlot && savePlot(options.plotPath, model.jobs(), options.view, &cause))
             err << "Plot saved to " << options.plotPath << '\n';
         else {
             err << "Can not save the plot to " << options.plotPath << " : " << cause << '\n';
@@ -263,7 +251,7 @@ void BatchRun::finish()
     }
     if (!options.exportPath.isEmpty()) {
         QString cause;
-        if (exportData(options.exportPath, jobs, options.view, &cause))
+        if (exportData(options.exportPath, model, options.view, &cause))
             err << "Data saved to " << options.exportPath << '\n';
         else {
             err << "Can not save the data to " << options.exportPath << " : " << cause << '\n';

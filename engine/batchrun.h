@@ -1,6 +1,7 @@
 #ifndef BATCHRUN_H
 #define BATCHRUN_H
 
+#include "jobmodel.h"
 #include "plotview.h"
 
 #include <QElapsedTimer>
@@ -18,8 +19,8 @@ class QTimer;
 // A run without windows: writes the log to standard error as it comes, a progress line
 // on a terminal and, when asked to, a job log; once the manager has become idle, reports
 // every job, saves the plot and its data when asked to, and ends the program with a
-// status a script can test. SIGINT, SIGTERM and SIGHUP end the running programs and the
-// run, with its report.
+// status a script can test. It reads the jobs as the rows of its own JobModel. SIGINT, SIGTERM and
+// SIGHUP end the running programs and the run, with its report.
 class BatchRun : public QObject
 {
     Q_OBJECT
@@ -53,10 +54,14 @@ public:
     static QString jobLogLine(int sequence, const Job *job);
     // A tab, a line break or a backslash in a file name, written as \t, \n, \\.
     static QString escaped(const QString &text);
-    static Status status(const QVector<Job *> &jobs, int skippedInputs = 0);
+    // A span of time as m:ss, or h:mm:ss from an hour on.
+    static QString duration(qint64 seconds);
+    static Status status(const JobModel &jobs, int skippedInputs = 0);
     // The data of the curves of the jobs with data, on the fitted view's grid, as CSV.
-    static bool exportData(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
-                           QString *error = nullptr);
+    static bool exportData(
+        const QString &path, const JobModel &jobs, const PlotView &view, QString *error = nullptr);
+
+    const JobModel &jobModel() const { return model; }
 
 signals:
     void finished(int status);
@@ -72,6 +77,8 @@ private:
     void clearProgress();
 
     Body *body;
+    // Read at the end and for the progress line, never watched.
+    JobModel model { nullptr, JobModel::Changes::Untold };
     Options options;
     PlotSaver savePlot;
     QFile jobLog;

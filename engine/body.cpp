@@ -1,5 +1,6 @@
 #include "body.h"
 
+#include "inputfeed.h"
 #include "job.h"
 #include "jobfiles.h"
 
@@ -24,7 +25,10 @@ const int filesReserved = 64;
 
 Body::Body(const ParamStore *commandLine, QObject *parent)
     : QObject(parent)
+    , feed(new InputFeed([this](const QFileInfo &file, int kind) { newJob(file, kind); }, this))
 {
+    // The manager may have become idle once every input is a job.
+    connect(feed, &InputFeed::drained, &scheduler, &Scheduler::scheduleIdleCheck);
     QString configPath = "config.cfg";
     const bool named = !commandLine->value("-c").isEmpty() || commandLine->contains("-config");
     if (!commandLine->value("-c").isEmpty())
@@ -37,7 +41,10 @@ Body::Body(const ParamStore *commandLine, QObject *parent)
 
     readProcessLimit();
     scheduler.setPlaces(maxProc);
-    connect(&scheduler, &Scheduler::idle, this, &Body::idle);
+    connect(&scheduler, &Scheduler::idle, this, [this] {
+        if (feed->isEmpty())
+            emit idle();
+    });
     setupRunSettings(params, &settings);
     checkFolders();
     lockResults();
@@ -126,15 +133,11 @@ void Body::scanInputDirs()
 {
     // FIFOs, devices and broken links are listed too, to be named as no input.
     const QDir::Filters entries = QDir::AllEntries | QDir::System;
-    const QFileInfoList cifEntries
-        = QDir(settings.cifFiles).entryInfoList(QStringList { "*.cif", "*.inp" }, entries);
-    for (const QFileInfo &entry : cifEntries)
-        newJob(entry, Job::AtomsInput);
-    const QFileInfoList inpEntries
-        = QDir(settings.inpFiles).entryInfoList(QStringList { "*.inp" }, entries);
-    for (const QFileInfo &entry : inpEntries)
-        newJob(entry, Job::FeffInput);
-    scheduler.scheduleIdleCheck();
+    feed->add(QDir(settings.cifFiles).entryInfoList(QStringList { "*.cif", "*.inp" }, entries),
+        Job::AtomsInput);
+    feed->add(
+        QDir(settings.inpFiles).entryInfoList(QStringList { "*.inp" }, entries), Job::FeffInput);
+    feed->makeSlice();
 }
 
 // Only regular files (after their symbolic links) become jobs: a FIFO or a device would
@@ -203,16 +206,16 @@ void Body::stopAll()
 
 void Body::droppedCifFiles(const QStringList &files)
 {
-    for (const QString &name : files)
-        newJob(QFileInfo(name), Job::AtomsInput);
-    scheduler.scheduleIdleCheck();
+    feed->add(files, Job::AtomsInput);
+    feed->makeSlice();
 }
 
 void Body::droppedFeffFiles(const QStringList &files)
 {
-    for (const QString &name : files)
-        newJob(QFileInfo(name), Job::FeffInput);
-    scheduler.scheduleIdleCheck();
+    feed->add(files, Job::FeffInput);
+    feed->makeSlice();
 }
 
-bool Body::isIdle() const { return scheduler.isIdle(); }
+bool Body::isIdle() const { return feed->isEmpty() && scheduler.isIdle(); }
+
+int Body::waitingInputs() const { return feed->waiting(); }

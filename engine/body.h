@@ -12,12 +12,14 @@
 #include <QStringList>
 #include <QVector>
 
+class InputFeed;
 class Job;
 
-// The job manager: makes a job of every input file and hands its program starts to the
-// scheduler, which starts them first in, first out while fewer than MAX_PROC outside
-// programs run. Every program start goes through the queue: a job's first run and a FEFF
-// restart alike. One manager at a time works in a results folder: it holds a lock on it.
+// The job manager: makes a job of every input file (a slice at a time, in the order the
+// inputs came) and hands its program starts to the scheduler, which starts them first in,
+// first out while fewer than MAX_PROC outside programs run. Every program start goes
+// through the queue: a job's first run and a FEFF restart alike. One manager at a time
+// works in a results folder: it holds a lock on it.
 class Body : public QObject
 {
     Q_OBJECT
@@ -26,7 +28,8 @@ public:
     explicit Body(const ParamStore *commandLine, QObject *parent = nullptr);
     ~Body() override;
 
-    // The start-up scan: the inputs in the CIF and INP folders become jobs.
+    // The start-up scan: the inputs in the CIF and INP folders become jobs, the first at
+    // once and the others from the event loop.
     void scanInputDirs();
     void newJob(const QFileInfo &file, int kind);
     void startNextJob();
@@ -37,8 +40,10 @@ public:
     int runningCount() const { return procCount; }
     int waitingCount() const { return scheduler.waiting(); }
     int processLimit() const { return maxProc; }
-    // No outside process runs and no waiting job can be started.
+    // Every input is a job, no outside process runs and no waiting job can be started.
     bool isIdle() const;
+    // Inputs that wait to become jobs.
+    int waitingInputs() const;
     // Jobs made from now on keep no program output beyond what they need.
     void setKeepOutput(bool keep) { keepOutput = keep; }
     // Jobs made from now on take the result of an earlier good run of the same input.
@@ -79,6 +84,7 @@ private:
 
     ParamStore params;
     RunSettings settings;
+    InputFeed *feed;
     int maxProc = 0;
     int procCount = 0;
     Scheduler scheduler;

@@ -161,7 +161,6 @@ bool Job::setInputOptions(const QString &line)
     // with the options before.
     clearFeffOutput();
     convert->clearOutput();
-    hasAtomsEdit = false;
     emit atomsOutputCleared();
     atomsStatus = feffStatus = Status::NotRunning;
     emit statusChanged();
@@ -212,34 +211,7 @@ void Job::setKeepOutput(bool keep)
         copiedText = QString();
 }
 
-QString Job::atomsText() const
-{
-    if (hasAtomsEdit)
-        return atomsEdit;
-    return convert ? convert->outputText() : copiedText;
-}
-
-void Job::setAtomsEdit(const QString &text)
-{
-    atomsEdit = text;
-    hasAtomsEdit = true;
-}
-
-void Job::setShown(bool show)
-{
-    if (show == shown)
-        return;
-    shown = show;
-    emit showChanged();
-}
-
-void Job::setCurveColor(quint32 argb)
-{
-    if (argb == curveRgb)
-        return;
-    curveRgb = argb;
-    emit colorChanged();
-}
+QString Job::atomsText() const { return convert ? convert->outputText() : copiedText; }
 
 void Job::clearFeffOutput()
 {

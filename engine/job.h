@@ -55,10 +55,8 @@ public:
     QString inputName() const { return inputFile.fileName(); }
 
     // What the Atoms area shows: Atoms' output, or the copied FEFF input under its header
-    // line, or the user's edit of either (kept here while no row shows the job).
+    // line.
     QString atomsText() const;
-    bool atomsTextEdited() const { return hasAtomsEdit; }
-    void setAtomsEdit(const QString &text);
     // The last lines of FEFF's output, as the FEFF area shows them.
     QString feffText() const { return feffArea.tail.text(); }
     static int feffLinesKept();
@@ -67,12 +65,6 @@ public:
     // With resume on, a job whose record tells of a good run of the same input, programs
     // and feff.inp takes that run's chi.dat instead of running again.
     void setResume(bool on) { resume = on; }
-
-    bool isShown() const { return shown; }
-    void setShown(bool show);
-    // The curve's colour as 0xAARRGGBB; 0 until the plot gives the job one.
-    quint32 curveColor() const { return curveRgb; }
-    void setCurveColor(quint32 argb);
 
     // The last run, for a job log.
     Outcome outcome() const { return last.outcome; }
@@ -125,8 +117,6 @@ signals:
     void newChi();
     // A FEFF run left no valid data where the job had a curve before.
     void chiCleared();
-    void showChanged();
-    void colorChanged();
     void statusChanged();
     void atomsOutput(const QString &text);
     void feffOutput(const QString &text);
@@ -214,10 +204,6 @@ private:
     bool resume = false;
     // The copied FEFF input as the Atoms area shows it.
     QString copiedText;
-    QString atomsEdit;
-    bool hasAtomsEdit = false;
-    bool shown = false;
-    quint32 curveRgb = 0;
     ChiData chiData;
     QString inputSha;
     QString feffInpSha;

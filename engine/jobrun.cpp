@@ -33,7 +33,6 @@ void Job::start()
     beginRun();
     if (jobState == AtomsWaiting) {
         jobState = AtomsRequested;
-        hasAtomsEdit = false;
         convert->start();
     } else if (feffRuns->isAverage()) {
         jobState = FeffRunning;

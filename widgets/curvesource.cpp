@@ -1,56 +1,40 @@
-// The only code of the plot that knows the job class.
 #include "curvesource.h"
 
 #include "ccolors.h"
-#include "job.h"
-#include "showchi.h"
+#include "jobmodel.h"
 
-PlotCurve plotCurve(const PlotCurveSource &source, const PlotView &view, SeriesCache &cache)
+QVector<PlotCurve> jobCurves(const JobModel &model, const PlotView &view, SeriesCache &cache,
+    SeriesOf which, QVector<int> *rows)
 {
-    return PlotCurve { cache.series(*source.data, view), source.color, source.name };
-}
-
-PlotCurveSource ShowChi::curveSource(const Job *job)
-{
-    return PlotCurveSource { &job->chi(), QColor::fromRgba(job->curveColor()), job->inputName(),
-        job->isShown() };
-}
-
-bool ShowChi::isShown(const Job *job) { return job->isShown(); }
-
-void ShowChi::giveColour(Job *job, const QColor &colour) { job->setCurveColor(colour.rgba()); }
-
-void ShowChi::watchJob(Job *job)
-{
-    connect(job, &Job::newChi, this, QOverload<>::of(&ShowChi::update));
-    connect(job, &Job::showChanged, this, QOverload<>::of(&ShowChi::update));
-    connect(job, &Job::chiCleared, this, QOverload<>::of(&ShowChi::update));
-    connect(job, &Job::colorChanged, this, QOverload<>::of(&ShowChi::update));
-}
-
-QVector<PlotCurve> jobCurves(const QVector<Job *> &jobs, const PlotView &view, SeriesCache &cache)
-{
-    const CColors palette;
     QVector<PlotCurve> curves;
-    for (int i = 0; i < jobs.size(); ++i) {
-        const Job *job = jobs.at(i);
-        if (!job->chi().valid)
-            continue;
-        const QColor colour = job->curveColor() != 0 ? QColor::fromRgba(job->curveColor())
-                                                     : palette.color(i % palette.count());
-        curves.append(PlotCurve { cache.series(job->chi(), view), colour, job->inputName() });
+    for (const JobSeries &curve : jobSeries(model, view, cache, which)) {
+        curves.append(PlotCurve { curve.series, QColor::fromRgba(curve.colour), curve.name });
+        if (rows)
+            rows->append(curve.row);
     }
     return curves;
+}
+
+void usePlotPalette(JobModel *model, const CColors &palette)
+{
+    QVector<quint32> colours;
+    for (const QColor &colour : palette.colors)
+        colours.append(colour.rgba());
+    model->setPalette(colours);
 }
 
 bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
     bool legend, QString *error, const QSize &size)
 {
+    JobModel model(nullptr, JobModel::Changes::Untold);
+    model.addJobs(jobs);
+    usePlotPalette(&model, CColors());
     SeriesCache cache;
     PlotDecor decor;
     decor.xTitle = xTitle(view);
     decor.yTitle = yTitle(view);
     decor.legend = legend;
     decor.caption = viewCaption(view);
-    return saveFittedPlot(path, size, view.space, jobCurves(jobs, view, cache), decor, error);
+    return saveFittedPlot(path, size, view.space,
+        jobCurves(model, view, cache, SeriesOf::JobsWithData), decor, error);
 }

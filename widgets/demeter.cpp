@@ -1,17 +1,12 @@
 #include "demeter.h"
 
 #include "job.h"
+#include "jobmodel.h"
 #include "textappend.h"
 
-#include <QColorDialog>
-#include <QContextMenuEvent>
-#include <QDesktopServices>
-#include <QInputDialog>
-#include <QMenu>
-#include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyleOptionFrame>
-#include <QUrl>
 
 namespace {
 
@@ -72,10 +67,8 @@ Demeter::Demeter(QWidget *parent)
         AtomsStat, Job::statusText(Job::Program::Atoms, Job::Status::NotRunning), stoppedStyle);
     setStatus(FeffStat, Job::statusText(Job::Program::Feff, Job::Status::NotRunning), stoppedStyle);
 
-    connect(Show, &QCheckBox::toggled, this, [this](bool on) {
-        if (shownJob)
-            shownJob->setShown(on);
-    });
+    connect(Show, &QCheckBox::toggled, this,
+        [this](bool on) { setRowData(on ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole); });
     ResAtoms->setVisible(ShowResAtoms->isChecked());
     ResFeff->setVisible(ShowResFeff->isChecked());
     connect(ShowResAtoms, &QCheckBox::toggled, this, &Demeter::showResAtoms);
@@ -91,6 +84,7 @@ Demeter::Demeter(QWidget *parent)
     // to it.
     for (QWidget *child : frame->findChildren<QWidget *>())
         child->setContextMenuPolicy(Qt::NoContextMenu);
+    TargetName->installEventFilter(this);
 }
 
 // The form's widths (80 pixels for a status, 45 for "Color") suit a compact Windows font;
@@ -115,9 +109,12 @@ void Demeter::fitFieldsToTexts()
                      Job::Status::Running, Job::Status::Finished })
                 widest = qMax(widest,
                     AtomsStat->fontMetrics().horizontalAdvance(Job::statusText(program, status)));
-        // The progress of a job of several FEFF inputs, up to hundreds of runs.
-        widest = qMax(widest,
-            AtomsStat->fontMetrics().horizontalAdvance(tr("F. Running %1/%2").arg(888).arg(888)));
+        // The progress of a job of several FEFF inputs, up to hundreds of runs, and the
+        // end of a job skipped or stopped.
+        for (const QString &text :
+            { tr("F. Running %1/%2").arg(888).arg(888), JobModel::endText(Job::Outcome::Skipped),
+                JobModel::endText(Job::Outcome::Stopped) })
+            widest = qMax(widest, AtomsStat->fontMetrics().horizontalAdvance(text));
         QStyleOptionFrame option;
         option.initFrom(AtomsStat);
         option.lineWidth
@@ -128,8 +125,9 @@ void Demeter::fitFieldsToTexts()
                             .width();
         widths.color = ColorSel->fontMetrics().horizontalAdvance(ColorSel->text())
             + 2 * ColorSel->style()->pixelMetric(QStyle::PM_ButtonMargin) + 4;
-        // Room for the end of the input path, the file name, however narrow the window.
-        widths.target = TargetName->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 16;
+        // Room for the row's number and the input's name, its beginning and its end,
+        // however narrow the window.
+        widths.target = TargetName->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 32;
         widths.key = key;
     }
     for (QLineEdit *field : { AtomsStat, FeffStat }) {
@@ -141,13 +139,24 @@ void Demeter::fitFieldsToTexts()
     TargetName->setMinimumWidth(widths.target);
 }
 
-void Demeter::showJob(Job *job)
+void Demeter::showRow(const QModelIndex &index)
 {
-    if (job == shownJob)
+    Job *job = index.data(JobModel::JobRole).value<Job *>();
+    if (index.model() != rowModel) {
+        if (rowModel)
+            disconnect(rowModel, nullptr, this, nullptr);
+        rowModel = index.model();
+        if (rowModel)
+            connect(rowModel, &QAbstractItemModel::dataChanged, this, &Demeter::rowChanged);
+    }
+    if (job == shownJob && job) {
+        shownRow = index;
         return;
+    }
     keepAtomsEdit();
     if (shownJob)
         disconnect(shownJob, nullptr, this, nullptr);
+    shownRow = index;
     shownJob = job;
     atomsFilled = false;
     feffFilled = false;
@@ -163,15 +172,8 @@ void Demeter::showJob(Job *job)
     showTargetToolTip();
     showStatus();
     showColor();
-    const QSignalBlocker blocker(Show);
-    Show->setChecked(job->isShown());
+    showShown();
 
-    connect(job, &Job::statusChanged, this, &Demeter::showStatus);
-    connect(job, &Job::colorChanged, this, &Demeter::showColor);
-    connect(job, &Job::showChanged, this, [this] {
-        const QSignalBlocker showBlocker(Show);
-        Show->setChecked(shownJob->isShown());
-    });
     connect(
         job, &Job::atomsOutput, this, [this](const QString &text) { appendTo(Area::Atoms, text); });
     connect(
@@ -207,8 +209,6 @@ bool Demeter::isAreaShown(Area area) const
     return (area == Area::Atoms ? ShowResAtoms : ShowResFeff)->isChecked();
 }
 
-int Demeter::topLineHeight() const { return frame->sizeHint().height(); }
-
 void Demeter::setMarked(bool marked)
 {
     if (marked == autoFillBackground())
@@ -228,23 +228,52 @@ void Demeter::setMarked(bool marked)
     setAutoFillBackground(marked);
 }
 
+void Demeter::rowChanged(
+    const QModelIndex &first, const QModelIndex &last, const QVector<int> &roles)
+{
+    if (!shownJob || !shownRow.isValid() || first.parent() != shownRow.parent()
+        || shownRow.row() < first.row() || shownRow.row() > last.row())
+        return;
+    auto has = [&roles](int role) { return roles.isEmpty() || roles.contains(role); };
+    if (has(JobModel::AtomsStatusRole) || has(JobModel::FeffStatusRole))
+        showStatus();
+    if (has(JobModel::ColorRole))
+        showColor();
+    if (has(Qt::CheckStateRole))
+        showShown();
+}
+
 void Demeter::showStatus()
 {
-    const Job::Status atoms = shownJob->status(Job::Program::Atoms);
-    const Job::Status feff = shownJob->status(Job::Program::Feff);
-    setStatus(AtomsStat, shownJob->statusText(Job::Program::Atoms), styleOf(atoms));
-    setStatus(FeffStat, shownJob->statusText(Job::Program::Feff), styleOf(feff));
+    const auto atoms = Job::Status(shownRow.data(JobModel::AtomsStatusRole).toInt());
+    const auto feff = Job::Status(shownRow.data(JobModel::FeffStatusRole).toInt());
+    setStatus(AtomsStat, shownRow.data(JobModel::AtomsTextRole).toString(), styleOf(atoms));
+    setStatus(FeffStat, shownRow.data(JobModel::FeffTextRole).toString(), styleOf(feff));
     // A failed program's field tells why, as the log said it.
-    AtomsStat->setToolTip(atoms == Job::Status::Failed ? shownJob->failureReason() : QString());
-    FeffStat->setToolTip(feff == Job::Status::Failed ? shownJob->failureReason() : QString());
+    const QString reason = shownRow.data(JobModel::FailureReasonRole).toString();
+    AtomsStat->setToolTip(atoms == Job::Status::Failed ? reason : QString());
+    FeffStat->setToolTip(feff == Job::Status::Failed ? reason : QString());
 }
 
 void Demeter::showColor()
 {
-    // Until the plot window gives the job a colour, the swatch keeps its own.
-    if (shownJob->curveColor() != 0)
-        ColorDisp->bgColor = QColor::fromRgba(shownJob->curveColor());
+    // Until the row has a colour, the swatch keeps its own.
+    const quint32 colour = shownRow.data(JobModel::ColorRole).toUInt();
+    if (colour != 0)
+        ColorDisp->bgColor = QColor::fromRgba(colour);
     ColorDisp->update();
+}
+
+void Demeter::showShown()
+{
+    const QSignalBlocker blocker(Show);
+    Show->setChecked(shownRow.data(Qt::CheckStateRole).toInt() == Qt::Checked);
+}
+
+void Demeter::setRowData(const QVariant &value, int role)
+{
+    if (shownJob && shownRow.isValid())
+        const_cast<QAbstractItemModel *>(shownRow.model())->setData(shownRow, value, role);
 }
 
 void Demeter::showResAtoms(bool f)
@@ -276,7 +305,7 @@ void Demeter::fill(Area area)
     if (!shownJob)
         return;
     if (area == Area::Atoms && !atomsFilled) {
-        fillUnrecorded(ResAtoms, shownJob->atomsText());
+        fillUnrecorded(ResAtoms, atomsAreaText());
         atomsFilled = true;
     } else if (area == Area::Feff && !feffFilled) {
         fillUnrecorded(ResFeff, shownJob->feffText());
@@ -292,127 +321,68 @@ void Demeter::appendTo(Area area, const QString &text)
         appendAtEnd(ResFeff, text);
 }
 
-// What the user typed into the Atoms area stays with the job when the area goes.
+QString Demeter::atomsAreaText() const
+{
+    const QVariant edit = shownRow.data(JobModel::AtomsEditRole);
+    return edit.isValid() ? edit.toString() : shownJob->atomsText();
+}
+
+// What the user typed into the Atoms area stays with the row when the area goes.
 void Demeter::keepAtomsEdit()
 {
     if (!shownJob || !atomsFilled)
         return;
     const QString text = ResAtoms->toPlainText();
-    if (text != shownJob->atomsText())
-        shownJob->setAtomsEdit(text);
+    if (text != atomsAreaText())
+        setRowData(text, JobModel::AtomsEditRole);
 }
 
 void Demeter::setupFeffInpFile()
 {
     if (shownJob)
-        shownJob->writeFeffInp(atomsFilled ? ResAtoms->toPlainText() : shownJob->atomsText());
+        shownJob->writeFeffInp(atomsFilled ? ResAtoms->toPlainText() : atomsAreaText());
 }
 
-// The path field is cut from the left; its tooltip tells the whole input path and the
-// working directory, where two inputs of one name differ.
+// The path field shows the row's number and the input's name, cut in the middle so that
+// its beginning and its end both show; the whole path shows while the field has the focus
+// (to select and copy it) and, with the working directory, in its tooltip.
+bool Demeter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == TargetName && event->type() == QEvent::Paint && shownJob
+        && !TargetName->hasFocus()) {
+        paintTargetName();
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void Demeter::paintTargetName()
+{
+    QPainter p(TargetName);
+    QStyleOptionFrame panel;
+    panel.initFrom(TargetName);
+    panel.rect = TargetName->rect();
+    panel.lineWidth
+        = TargetName->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &panel, TargetName);
+    panel.midLineWidth = 0;
+    panel.state |= QStyle::State_Sunken | QStyle::State_ReadOnly;
+    TargetName->style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &p, TargetName);
+    // Inside the frame, the margin the line edit keeps around its text.
+    QRect text = TargetName->style()
+                     ->subElementRect(QStyle::SE_LineEditContents, &panel, TargetName)
+                     .adjusted(2, 0, -2, 0);
+    const QFontMetrics metrics = TargetName->fontMetrics();
+    const QString number = shownRow.data(JobModel::NumberRole).toString() + QLatin1String("  ");
+    p.setPen(TargetName->palette().color(QPalette::Disabled, QPalette::Text));
+    p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, number);
+    text.setLeft(text.left() + metrics.horizontalAdvance(number));
+    p.setPen(TargetName->palette().color(QPalette::Text));
+    p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+        metrics.elidedText(shownJob->inputName(), Qt::ElideMiddle, text.width()));
+}
+
 void Demeter::showTargetToolTip()
 {
     TargetName->setToolTip(
         tr("%1\nWorking folder: %2").arg(shownJob->inputPath(), shownJob->workingDirectory()));
-}
-
-// A restart runs the feff.inp on disk. Edits of the Atoms area that were not written to
-// it would be silently left out: the user chooses.
-void Demeter::reStartFeff()
-{
-    if (!shownJob || !shownJob->canRestartFeff())
-        return;
-    const QString areaText = atomsFilled ? ResAtoms->toPlainText() : shownJob->atomsText();
-    if (areaText == shownJob->feffInpSourceText()) {
-        shownJob->reStartFeff();
-        return;
-    }
-    auto *question = new QMessageBox(QMessageBox::Question, tr("FeFF restart"),
-        tr("The Atoms area of %1 differs from the feff.inp on disk.").arg(shownJob->inputName()),
-        QMessageBox::NoButton, this);
-    question->setObjectName("RestartQuestion");
-    question->setAttribute(Qt::WA_DeleteOnClose);
-    QPushButton *update = question->addButton(tr("Update and run"), QMessageBox::AcceptRole);
-    QPushButton *onDisk = question->addButton(tr("Run the file on disk"), QMessageBox::AcceptRole);
-    question->addButton(QMessageBox::Cancel);
-    question->setDefaultButton(update);
-    const QPointer<Job> job = shownJob;
-    connect(question, &QMessageBox::buttonClicked, this,
-        [job, areaText, update, onDisk](QAbstractButton *button) {
-            if (!job || !job->canRestartFeff() || (button != update && button != onDisk))
-                return;
-            if (button == update && !job->writeFeffInp(areaText))
-                return;
-            job->reStartFeff();
-        });
-    question->open();
-}
-
-void Demeter::chooseColor()
-{
-    if (!shownJob)
-        return;
-    auto *dialog = new QColorDialog(ColorDisp->bgColor, this);
-    dialog->setObjectName("CurveColorDialog");
-    dialog->setWindowTitle(tr("Curve colour of %1").arg(shownJob->inputName()));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    const QPointer<Job> job = shownJob;
-    connect(dialog, &QColorDialog::colorSelected, this, [job](const QColor &colour) {
-        if (job && colour.isValid())
-            job->setCurveColor(colour.rgba());
-    });
-    dialog->open();
-}
-
-void Demeter::editConverterOptions()
-{
-    if (!shownJob)
-        return;
-    auto *dialog = new QInputDialog(this);
-    dialog->setObjectName("ConverterOptionsDialog");
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle(tr("Converter options"));
-    dialog->setLabelText(tr("Options of the converter for %1, after those of ATOMS_ARG:")
-                             .arg(shownJob->inputName()));
-    dialog->setTextValue(shownJob->inputOptions().join(QLatin1Char(' ')));
-    const QPointer<Job> job = shownJob;
-    connect(dialog, &QInputDialog::textValueSelected, this, [job](const QString &line) {
-        if (job)
-            job->setInputOptions(line.trimmed());
-    });
-    dialog->open();
-}
-
-QMenu *Demeter::makeContextMenu()
-{
-    auto *menu = new QMenu(this);
-    menu->setObjectName("RowMenu");
-    if (!shownJob)
-        return menu;
-    const QString dir = shownJob->workingDirectory();
-    menu->addAction(tr("Open working folder"), this,
-        [dir] { QDesktopServices::openUrl(QUrl::fromLocalFile(dir)); });
-    QAction *options
-        = menu->addAction(tr("Converter options…"), this, &Demeter::editConverterOptions);
-    // A FEFF input has no converter; a running one keeps the options it started with.
-    options->setEnabled(shownJob->kind() == Job::AtomsInput && !shownJob->isRunning());
-    // Job::stop() ends a running program or takes a waiting job out of the queue.
-    if (shownJob->isRunning() || shownJob->isWaiting()) {
-        const QPointer<Job> job = shownJob;
-        menu->addSeparator();
-        menu->addAction(shownJob->isRunning() ? tr("Stop") : tr("Skip"), this, [job] {
-            if (job)
-                job->stop();
-        });
-    }
-    return menu;
-}
-
-void Demeter::contextMenuEvent(QContextMenuEvent *event)
-{
-    if (!shownJob)
-        return;
-    QMenu *menu = makeContextMenu();
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
 }

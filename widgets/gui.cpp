@@ -1,33 +1,92 @@
 #include "gui.h"
 
+#include "batchrun.h"
 #include "demeter.h"
 #include "job.h"
 #include "joblist.h"
+#include "jobmodel.h"
 #include "showchi.h"
 #include "textappend.h"
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStatusBar>
+#include <QTimer>
 
 Gui::Gui(QWidget *parent)
     : QMainWindow(parent)
 {
     setupUi(this);
-    jobs = new JobList(ScrollA1, scrollAreaWidgetContents_2);
+    model = new JobModel(this);
+    jobs = new JobList(model, scrollAreaWidgetContents_2);
     ProcList->addWidget(jobs, 0, 0);
     // The log is a record: new lines go to its end, and nothing of it is edited or undone.
     LogMsg->setReadOnly(true);
     LogMsg->setUndoRedoEnabled(false);
     showChi = new ShowChi(nullptr);
+    showChi->setModel(model);
     showChi->show();
     connect(DropCif, &DropArea::dropped, this, &Gui::droppedCifFiles);
     connect(DropFeff, &DropArea::dropped, this, &Gui::droppedFeffFiles);
     connect(showChi, &ShowChi::curveClicked, this, &Gui::revealJob);
     addPlotMenu();
+    makeProgressLine();
+}
+
+void Gui::makeProgressLine()
+{
+    progress = new QLabel(this);
+    progress->setObjectName("JobProgress");
+    statusBar()->addWidget(progress, 1);
+    progressClock = new QTimer(this);
+    progressClock->setInterval(1000);
+    connect(progressClock, &QTimer::timeout, this, &Gui::showProgress);
+    progressSoon = new QTimer(this);
+    progressSoon->setSingleShot(true);
+    progressSoon->setInterval(100);
+    connect(progressSoon, &QTimer::timeout, this, &Gui::showProgress);
+    auto soon = [this] {
+        if (!progressSoon->isActive())
+            progressSoon->start();
+    };
+    connect(model, &QAbstractItemModel::rowsInserted, this, soon);
+    connect(model, &QAbstractItemModel::dataChanged, this, soon);
+}
+
+// "done/total, running, failed, elapsed" while jobs wait or run; once the last has ended,
+// how the run went.
+void Gui::showProgress()
+{
+    const JobModel::Tally tally = model->tally();
+    if (tally.total == 0)
+        return;
+    // Jobs that come after the end of a run start a run of their own.
+    if (!elapsed.isValid() || (runEnded && !tally.allEnded())) {
+        elapsed.start();
+        runEnded = false;
+    }
+    if (tally.allEnded()) {
+        runEnded = true;
+        progressClock->stop();
+        progress->setText(tr("All %1 jobs ended: %2 with chi data, %3 failed")
+                              .arg(tally.total)
+                              .arg(tally.withChi)
+                              .arg(tally.failed()));
+        return;
+    }
+    if (!progressClock->isActive())
+        progressClock->start();
+    progress->setText(tr("%1/%2 done, %3 running, %4 failed, %5 elapsed")
+                          .arg(tally.ended)
+                          .arg(tally.total)
+                          .arg(tally.running)
+                          .arg(tally.failed())
+                          .arg(BatchRun::duration(elapsed.elapsed() / 1000)));
 }
 
 // The plot window can be closed; this menu brings it back and ticks or clears every
@@ -48,8 +107,8 @@ void Gui::addPlotMenu()
 
 void Gui::showEveryCurve(bool shown)
 {
-    for (Job *job : jobs->allJobs())
-        job->setShown(shown);
+    jobs->addPendingJobs();
+    model->setAllShown(shown);
 }
 
 void Gui::revealJob(int index)
@@ -66,10 +125,11 @@ void Gui::log(const QString &msg)
 void Gui::addJob(Job *job)
 {
     connect(job, &Job::log, this, &Gui::log);
-    showChi->registerJob(job);
     jobs->addJob(job);
-    if (jobs->count() == 1)
+    if (!widthFitted) {
+        widthFitted = true;
         fitWidthToRow(jobs->rowFor(job));
+    }
 }
 
 // The window's 777 pixels suit a compact Windows font; with wider fonts a row does not

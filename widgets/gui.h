@@ -3,14 +3,19 @@
 
 #include "ui_gui.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 class Demeter;
 class Job;
+class QLabel;
+class QTimer;
 class JobList;
+class JobModel;
 class ShowChi;
 
-// The main window: drop targets, the list of job rows and the log.
+// The main window: drop targets, the list of job rows, the log, and in the status bar
+// how far the jobs are.
 class Gui : public QMainWindow, private Ui_Gui
 {
     Q_OBJECT
@@ -21,6 +26,8 @@ public:
     void addJob(Job *job);
     ShowChi *plotWindow() const { return showChi; }
     JobList *jobList() const { return jobs; }
+    // The jobs as rows, with what the windows keep of each.
+    JobModel *jobModel() const { return model; }
 
 signals:
     void finishing();
@@ -40,9 +47,20 @@ private:
     void fitWidthToRow(const QWidget *row);
     void addPlotMenu();
     void showEveryCurve(bool shown);
+    void makeProgressLine();
+    void showProgress();
 
+    JobModel *model = nullptr;
     JobList *jobs = nullptr;
     ShowChi *showChi = nullptr;
+    bool widthFitted = false;
+    QLabel *progress = nullptr;
+    // Refreshes the progress line every second, and soon after a job changes.
+    QTimer *progressClock = nullptr;
+    QTimer *progressSoon = nullptr;
+    // From the first job of a run of jobs to the end of its last.
+    QElapsedTimer elapsed;
+    bool runEnded = false;
 };
 
 #endif

@@ -1,252 +1,127 @@
 #include "joblist.h"
 
-#include "job.h"
+#include "jobfilter.h"
+#include "joblistview.h"
+#include "jobmodel.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
-#include <QEvent>
-#include <QLayout>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <algorithm>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
 
 namespace {
-// The space between two rows, as the job list's grid had it.
-const int rowSpacing = 3;
+
+// The list is the main window's: its texts are in the window's translation context.
+QString guiTr(const char *text) { return QCoreApplication::translate("Gui", text); }
+
 } // namespace
 
-JobList::JobList(QScrollArea *area, QWidget *parent)
+JobList::JobList(JobModel *model, QWidget *parent)
     : QWidget(parent)
-    , scrollArea(area)
+    , jobs(model)
+    , rows(new JobFilter(this))
 {
-    scrollArea->viewport()->installEventFilter(this);
-    connect(scrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this, &JobList::layoutRows);
+    rows->setJobModel(jobs);
+    list = new JobListView(rows, this);
+    // The list scrolls itself: it takes whatever height the window leaves it.
+    list->setMinimumHeight(1);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(3);
+    makeChoiceLine();
+    layout->addWidget(list);
+    for (auto signal : { &QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved })
+        connect(rows, signal, this, &JobList::showCount);
+    connect(rows, &QAbstractItemModel::layoutChanged, this, &JobList::showCount);
+    connect(rows, &QAbstractItemModel::modelReset, this, &JobList::showCount);
+    showCount();
+}
+
+void JobList::makeChoiceLine()
+{
+    auto *line = new QHBoxLayout;
+    line->setSpacing(3);
+    namePart = new QLineEdit(this);
+    namePart->setObjectName("JobFilter");
+    namePart->setPlaceholderText(guiTr("Part of the input name"));
+    namePart->setClearButtonEnabled(true);
+    connect(namePart, &QLineEdit::textChanged, rows, &JobFilter::setNamePart);
+
+    phaseChoice = new QComboBox(this);
+    phaseChoice->setObjectName("JobState");
+    phaseChoice->setToolTip(guiTr("Show the jobs in this state"));
+    phaseChoice->addItem(guiTr("All"), -1);
+    using Phase = JobModel::Phase;
+    const std::pair<Phase, const char *> phases[] = { { Phase::Waiting, "Waiting" },
+        { Phase::Running, "Running" }, { Phase::Finished, "Finished" }, { Phase::Failed, "Failed" },
+        { Phase::Stopped, "Stopped" }, { Phase::Skipped, "Skipped" } };
+    for (const auto &phase : phases)
+        phaseChoice->addItem(guiTr(phase.second), int(phase.first));
+    connect(phaseChoice, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+        [this](int index) { rows->setPhase(phaseChoice->itemData(index).toInt()); });
+
+    orderChoice = new QComboBox(this);
+    orderChoice->setObjectName("JobOrder");
+    orderChoice->setToolTip(guiTr("Order of the rows"));
+    orderChoice->addItem(guiTr("Input order"), int(JobFilter::Order::Input));
+    orderChoice->addItem(guiTr("By name"), int(JobFilter::Order::Name));
+    orderChoice->addItem(guiTr("By state"), int(JobFilter::Order::Phase));
+    connect(
+        orderChoice, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int index) {
+            rows->setOrder(JobFilter::Order(orderChoice->itemData(index).toInt()));
+        });
+
+    shownCount = new QLabel(this);
+    shownCount->setObjectName("JobCount");
+    line->addWidget(namePart, 1);
+    line->addWidget(phaseChoice);
+    line->addWidget(orderChoice);
+    line->addWidget(shownCount);
+    static_cast<QVBoxLayout *>(layout())->addLayout(line);
+}
+
+void JobList::showCount()
+{
+    shownCount->setText(guiTr("shown %1 of %2").arg(rows->rowCount()).arg(jobs->rowCount()));
 }
 
 void JobList::addJob(Job *job)
 {
-    // The list is scrolled to the end of the rows already there, as before a new row.
-    scrollArea->verticalScrollBar()->setValue(scrollArea->verticalScrollBar()->maximum());
-    indexOf.insert(job, jobs.size());
-    jobs.append(job);
-    // A new row takes the check from the one that had it, and shows its FEFF output.
-    if (Demeter *previous = bound.value(openIndex))
-        previous->setAreasShown(false, false);
-    openIndex = jobs.size() - 1;
-    openArea = Demeter::Area::Feff;
-    if (rows.isEmpty())
-        freeRows.append(makeRow());
-    scheduleLayout();
+    pending.append(job);
+    if (pending.size() == 1)
+        QMetaObject::invokeMethod(this, &JobList::addPendingJobs, Qt::QueuedConnection);
 }
 
-Demeter *JobList::makeRow()
+void JobList::addPendingJobs()
 {
-    auto *row = new Demeter(this);
-    row->hide();
-    if (rows.isEmpty()) {
-        // Every row is alike: the first tells the heights and the width of all.
-        row->setAreasShown(false, true);
-        openNatural = row->sizeHint().height();
-        openHeight = openNatural;
-        row->setAreasShown(false, false);
-        lineHeight = row->sizeHint().height();
-        minimumWidth = row->minimumSizeHint().width();
-    }
-    connect(row, &Demeter::areaToggled, this,
-        [this, row](Demeter::Area area, bool on) { areaToggled(row, area, on); });
-    rows.append(row);
-    return row;
-}
-
-void JobList::areaToggled(Demeter *row, Demeter::Area area, bool on)
-{
-    const int index = indexOf.value(row->job(), -1);
-    if (index < 0)
+    if (pending.isEmpty())
         return;
-    if (!on) {
-        // As in an exclusive group, the one ticked box cannot be cleared by a click.
-        if (index == openIndex && area == openArea)
-            row->setAreasShown(area == Demeter::Area::Atoms, area == Demeter::Area::Feff);
-        return;
-    }
-    if (index != openIndex)
-        if (Demeter *previous = bound.value(openIndex))
-            previous->setAreasShown(false, false);
-    openIndex = index;
-    openArea = area;
-    row->setAreasShown(area == Demeter::Area::Atoms, area == Demeter::Area::Feff);
-    scheduleLayout();
+    const QVector<Job *> added = std::exchange(pending, {});
+    jobs->addJobs(added);
 }
 
-int JobList::rowTop(int index) const
+int JobList::count()
 {
-    int top = index * (lineHeight + rowSpacing);
-    if (openIndex >= 0 && index > openIndex)
-        top += openHeight - lineHeight;
-    return top;
-}
-
-int JobList::rowHeight(int index) const { return index == openIndex ? openHeight : lineHeight; }
-
-// The height the rows need, with an open area at its own height.
-int JobList::naturalHeight() const
-{
-    if (jobs.isEmpty())
-        return 0;
-    const int areas = openIndex >= 0 ? openNatural - lineHeight : 0;
-    return jobs.size() * lineHeight + (jobs.size() - 1) * rowSpacing + areas;
-}
-
-int JobList::indexAt(int y) const
-{
-    const int pitch = lineHeight + rowSpacing;
-    if (pitch <= 0 || y <= 0)
-        return 0;
-    int index;
-    if (openIndex < 0 || y < rowTop(openIndex))
-        index = y / pitch;
-    else if (y < rowTop(openIndex) + openHeight + rowSpacing)
-        index = openIndex;
-    else
-        index = openIndex + 1 + (y - rowTop(openIndex) - openHeight - rowSpacing) / pitch;
-    return qMin(index, jobs.size() - 1);
-}
-
-QSize JobList::sizeHint() const { return QSize(minimumWidth, naturalHeight()); }
-
-QSize JobList::minimumSizeHint() const { return sizeHint(); }
-
-// Geometry follows the list at the next turn of the event loop: a burst of ten thousand
-// new jobs lays the list out once.
-void JobList::scheduleLayout()
-{
-    if (layoutPending)
-        return;
-    layoutPending = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!layoutPending)
-                return;
-            layoutPending = false;
-            updateGeometry();
-            layoutRows();
-        },
-        Qt::QueuedConnection);
-}
-
-// The list's size and the scroll area's range brought up to date at once.
-void JobList::syncGeometry()
-{
-    layoutPending = false;
-    updateGeometry();
-    QWidget *content = scrollArea->widget();
-    if (content && content->layout())
-        content->layout()->activate();
-    QEvent request(QEvent::LayoutRequest);
-    QCoreApplication::sendEvent(scrollArea, &request);
-    if (content && content->layout())
-        content->layout()->activate();
-    layoutRows();
-}
-
-bool JobList::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == scrollArea->viewport() && event->type() == QEvent::Resize)
-        scheduleLayout();
-    return QWidget::eventFilter(watched, event);
-}
-
-void JobList::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    layoutRows();
-}
-
-void JobList::layoutRows()
-{
-    if (jobs.isEmpty() || rows.isEmpty())
-        return;
-    // An open area takes the room the rows leave in a tall window, as the expanding text
-    // area of a stacked row would.
-    openHeight = openNatural + qMax(0, height() - naturalHeight());
-    const QWidget *content = scrollArea->widget() ? scrollArea->widget() : this;
-    const int top = scrollArea->verticalScrollBar()->value() - mapTo(content, QPoint(0, 0)).y();
-    const int bottom = top + scrollArea->viewport()->height();
-    const int first = indexAt(top);
-    const int last = indexAt(bottom);
-    auto wanted = [&](int index) {
-        return (index >= first && index <= last) || index == openIndex || index == pinnedIndex;
-    };
-
-    for (auto it = bound.begin(); it != bound.end();) {
-        if (wanted(it.key())) {
-            ++it;
-        } else {
-            it.value()->hide();
-            freeRows.append(it.value());
-            it = bound.erase(it);
-        }
-    }
-    auto bindIfWanted = [&](int index) {
-        if (index < 0 || index >= jobs.size() || bound.contains(index))
-            return;
-        bindRow(index, freeRows.isEmpty() ? makeRow() : freeRows.takeLast());
-    };
-    for (int index = first; index <= last; ++index)
-        bindIfWanted(index);
-    bindIfWanted(openIndex);
-    bindIfWanted(pinnedIndex);
-
-    for (auto it = bound.cbegin(); it != bound.cend(); ++it) {
-        const QRect geometry(0, rowTop(it.key()), width(), rowHeight(it.key()));
-        Demeter *row = it.value();
-        if (row->geometry() != geometry)
-            row->setGeometry(geometry);
-        if (row->isHidden())
-            row->show();
-    }
-}
-
-void JobList::bindRow(int index, Demeter *row)
-{
-    row->showJob(jobs.at(index));
-    row->setMarked(index == markedIndex);
-    row->setAreasShown(index == openIndex && openArea == Demeter::Area::Atoms,
-        index == openIndex && openArea == Demeter::Area::Feff);
-    bound.insert(index, row);
+    addPendingJobs();
+    return jobs->rowCount();
 }
 
 Demeter *JobList::rowFor(const Job *job)
 {
-    const int index = indexOf.value(job, -1);
-    if (index < 0)
-        return nullptr;
-    syncGeometry();
-    pinnedIndex = index;
-    const int y
-        = mapTo(scrollArea->widget() ? scrollArea->widget() : this, QPoint(0, rowTop(index))).y();
-    scrollArea->ensureVisible(0, y + rowHeight(index) / 2, 0, rowHeight(index) / 2);
-    layoutRows();
-    return bound.value(index);
+    addPendingJobs();
+    return list->rowFor(jobs->row(job));
+}
+
+QVector<Demeter *> JobList::rowsInUse()
+{
+    addPendingJobs();
+    return list->rowsInUse();
 }
 
 void JobList::markJob(int index)
 {
-    if (index < 0 || index >= jobs.size())
-        return;
-    if (Demeter *previous = bound.value(markedIndex))
-        previous->setMarked(false);
-    markedIndex = index;
-    if (Demeter *row = rowFor(jobs.at(index)))
-        row->setMarked(true);
-}
-
-QVector<Demeter *> JobList::rowsInUse() const
-{
-    QList<int> indexes = bound.keys();
-    std::sort(indexes.begin(), indexes.end());
-    QVector<Demeter *> inUse;
-    for (int index : indexes)
-        inUse.append(bound.value(index));
-    return inUse;
+    addPendingJobs();
+    list->markJob(index);
 }

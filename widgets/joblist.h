@@ -1,73 +1,58 @@
 #ifndef JOBLIST_H
 #define JOBLIST_H
 
-#include "demeter.h"
-
-#include <QHash>
 #include <QVector>
 #include <QWidget>
 
+class Demeter;
 class Job;
-class QScrollArea;
+class JobFilter;
+class JobListView;
+class JobModel;
+class QComboBox;
+class QLabel;
+class QLineEdit;
 
-// The rows of the main window's job list, one per job in the order of adding, inside
-// the window's scroll area. Only the rows in view exist as widgets: a few rows are
-// reused for whichever jobs lie there as the user scrolls, so a list of ten thousand
-// jobs costs what a screenful costs. Of all the rows' output areas one at most shows;
-// the last job added shows its FEFF output.
+// The main window's job list: a line that chooses the rows (a part of the input name, a
+// state, an order; "shown n of N") above the rows of the job model in a list view. Jobs
+// added together (a drop, a slice of the start-up scan) become rows together, at the next
+// turn of the event loop or when a row is asked for: a list lays itself out once for
+// them.
 class JobList : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit JobList(QScrollArea *area, QWidget *parent = nullptr);
+    explicit JobList(JobModel *model, QWidget *parent = nullptr);
 
     void addJob(Job *job);
-    int count() const { return jobs.size(); }
-    // Scrolls the job's row into view and returns it (nullptr for a job not listed).
+    // Makes rows of the jobs added since the last time.
+    void addPendingJobs();
+    int count();
+    // Scrolls the job's row into view and returns its editor (nullptr for a job not
+    // listed).
     Demeter *rowFor(const Job *job);
     // The rows that show jobs now, top to bottom.
-    QVector<Demeter *> rowsInUse() const;
-    const QVector<Job *> &allJobs() const { return jobs; }
-    // Scrolls to the row of the job at index and marks it; the row marked before is not.
+    QVector<Demeter *> rowsInUse();
+    // Scrolls to the row of the job at index (in the order of adding) and marks it; the
+    // row marked before is not.
     void markJob(int index);
 
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
+    JobListView *view() const { return list; }
+    JobFilter *filter() const { return rows; }
 
 private:
-    void scheduleLayout();
-    void syncGeometry();
-    void layoutRows();
-    void bindRow(int index, Demeter *row);
-    Demeter *makeRow();
-    void areaToggled(Demeter *row, Demeter::Area area, bool on);
-    int rowTop(int index) const;
-    int rowHeight(int index) const;
-    int indexAt(int y) const;
-    int naturalHeight() const;
+    void makeChoiceLine();
+    void showCount();
 
-    QScrollArea *scrollArea;
-    QVector<Job *> jobs;
-    QHash<const Job *, int> indexOf;
-    QVector<Demeter *> rows;
-    QVector<Demeter *> freeRows;
-    QHash<int, Demeter *> bound; // job index -> the row showing it
-    // The one job whose output area shows, and which area.
-    int openIndex = -1;
-    Demeter::Area openArea = Demeter::Area::Feff;
-    // A row asked for by rowFor() stays bound until another is asked for.
-    int pinnedIndex = -1;
-    int markedIndex = -1;
-    int lineHeight = 0;
-    int openNatural = 0;
-    int openHeight = 0;
-    int minimumWidth = 0;
-    bool layoutPending = false;
+    JobModel *jobs;
+    JobFilter *rows;
+    JobListView *list;
+    QLineEdit *namePart = nullptr;
+    QComboBox *phaseChoice = nullptr;
+    QComboBox *orderChoice = nullptr;
+    QLabel *shownCount = nullptr;
+    QVector<Job *> pending;
 };
 
 #endif

@@ -1,7 +1,7 @@
 #include "showchi.h"
 
 #include "ftdialog.h"
-#include "plotexport.h"
+#include "jobmodel.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -69,11 +69,28 @@ ShowChi::ShowChi(QWidget *parent)
     connect(SaveView, &QToolButton::clicked, this, &ShowChi::chooseFileAndSave);
 }
 
-void ShowChi::registerJob(Job *job)
+void ShowChi::setModel(JobModel *model)
 {
-    giveColour(job, chiColors.color(jobs.size() % chiColors.count()));
-    jobs.append(job);
-    watchJob(job);
+    if (jobs)
+        disconnect(jobs, nullptr, this, nullptr);
+    jobs = model;
+    if (!jobs)
+        return;
+    usePlotPalette(jobs, chiColors);
+    connect(jobs, &QAbstractItemModel::dataChanged, this,
+        [this](const QModelIndex &, const QModelIndex &, const QVector<int> &roles) {
+            rowsChanged(roles);
+        });
+    connect(jobs, &QAbstractItemModel::modelReset, this, [this] { update(); });
+    update();
+}
+
+// A paint reads every shown row: only what it draws asks for one.
+void ShowChi::rowsChanged(const QVector<int> &roles)
+{
+    if (roles.isEmpty() || roles.contains(JobModel::ChiRole) || roles.contains(Qt::CheckStateRole)
+        || roles.contains(JobModel::ColorRole))
+        update();
 }
 
 void ShowChi::resetScale()
@@ -108,19 +125,6 @@ void ShowChi::showReadoutLabels()
                                     : KWeight->currentText());
 }
 
-QVector<PlotCurve> ShowChi::shownCurves(QVector<int> *jobIndices)
-{
-    QVector<PlotCurve> curves;
-    for (int i = 0; i < jobs.size(); ++i) {
-        if (!isShown(jobs[i]))
-            continue;
-        curves.append(plotCurve(curveSource(jobs[i]), plotView, seriesCache));
-        if (jobIndices)
-            jobIndices->append(i);
-    }
-    return curves;
-}
-
 PlotDecor ShowChi::decor() const
 {
     PlotDecor decor;
@@ -135,13 +139,14 @@ void ShowChi::draw(QPainter *p)
     ChCoord &coord = DispChi->coord;
     coord.updatePlotArea();
 
-    QVector<int> shownJobs;
-    const QVector<PlotCurve> curves = shownCurves(&shownJobs);
-    drawnCurves = curves;
-    drawnJobs = shownJobs;
+    drawnJobs.clear();
+    drawnCurves.clear();
+    if (jobs)
+        drawnCurves = jobCurves(*jobs, plotView, seriesCache, SeriesOf::ShownJobs, &drawnJobs);
+    const QVector<PlotCurve> &curves = drawnCurves;
 
     if (rescalePending) {
-        if (jobs.isEmpty())
+        if (!jobs || jobs->rowCount() == 0)
             return;
         QVector<Series> shown;
         for (const PlotCurve &curve : curves)
@@ -217,18 +222,15 @@ void ShowChi::mouseReleased()
 
 bool ShowChi::saveView(const QString &path, QString *error)
 {
-    const QVector<PlotCurve> curves = shownCurves(nullptr);
     const ChCoord &coord = DispChi->coord;
     if (!path.endsWith(".csv", Qt::CaseInsensitive))
-        return savePlotPicture(path, DispChi->size(), coord, curves, decor(), error);
-    QVector<QString> names;
-    QVector<Series> series;
-    for (const PlotCurve &curve : curves)
-        if (curve.series.valid) {
-            names.append(curve.name);
-            series.append(curve.series);
-        }
-    return saveViewCsv(path, plotView, coord.dataX0, coord.dataX1, names, series, error);
+        return savePlotPicture(path, DispChi->size(), coord,
+            jobs ? jobCurves(*jobs, plotView, seriesCache, SeriesOf::ShownJobs)
+                 : QVector<PlotCurve>(),
+            decor(), error);
+    return saveSeriesCsv(path, plotView, coord.dataX0, coord.dataX1,
+        jobs ? jobSeries(*jobs, plotView, seriesCache, SeriesOf::ShownJobs) : QVector<JobSeries>(),
+        error);
 }
 
 void ShowChi::chooseFileAndSave()

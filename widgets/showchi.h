@@ -9,13 +9,14 @@
 #include <QFrame>
 #include <QVector>
 
-class Job;
 class FtDialog;
+class JobModel;
 class QPainter;
 class QRubberBand;
 
 // The plot window: the curves of the jobs shown (their Show box ticked), as k^w chi(k) or as
 // |chi(R)|, with read-outs, the name of the curve under the mouse and an optional legend.
+// It reads the jobs as the rows of a JobModel, whose rows take its palette's colours.
 class ShowChi : public QFrame, private Ui_ShowChi
 {
     Q_OBJECT
@@ -23,7 +24,9 @@ class ShowChi : public QFrame, private Ui_ShowChi
 public:
     explicit ShowChi(QWidget *parent = nullptr);
 
-    void registerJob(Job *job);
+    // The jobs to plot; the window repaints when their data, Show or colour change.
+    void setModel(JobModel *model);
+    JobModel *model() const { return jobs; }
     // The drawing area, for tests and for saving pictures of the plot.
     DispA *plotArea() const { return DispChi; }
 
@@ -35,13 +38,8 @@ public:
     // could not be written.
     bool saveView(const QString &path, QString *error = nullptr);
 
-    // What the plot reads of a job at every paint (curvesource.cpp holds all code that
-    // touches jobs).
-    static PlotCurveSource curveSource(const Job *job);
-    static bool isShown(const Job *job);
-
 signals:
-    // A click on a curve: the job's place in the order of registration.
+    // A click on a curve: its job's row.
     void curveClicked(int jobIndex);
 
 private slots:
@@ -49,10 +47,7 @@ private slots:
     void draw(QPainter *p);
 
 private:
-    static void giveColour(Job *job, const QColor &colour);
-    void watchJob(Job *job);
-
-    QVector<PlotCurve> shownCurves(QVector<int> *jobIndices);
+    void rowsChanged(const QVector<int> &roles);
     PlotDecor decor() const;
     void viewChanged();
     void showReadoutLabels();
@@ -66,10 +61,10 @@ private:
 
     bool rescalePending = true;
     CColors chiColors;
-    QVector<Job *> jobs;
+    JobModel *jobs = nullptr;
     PlotView plotView;
     SeriesCache seriesCache;
-    // The curves of the last paint and their jobs, which the mouse picks from.
+    // The curves of the last paint and their rows, which the mouse picks from.
     QVector<PlotCurve> drawnCurves;
     QVector<int> drawnJobs;
     QRubberBand *zoomBand = nullptr;

@@ -213,6 +213,14 @@ Working folder: %2</source>
         <source>Skip</source>
         <translation>スキップ</translation>
     </message>
+    <message>
+        <source>F. Skipped</source>
+        <translation>FeFFスキップ</translation>
+    </message>
+    <message>
+        <source>F. Stopped</source>
+        <translation>FeFF停止</translation>
+    </message>
 </context>
 <context>
     <name>Gui</name>
@@ -303,6 +311,70 @@ Working folder: %2</source>
     <message>
         <source>Show none</source>
         <translation>すべて非表示</translation>
+    </message>
+    <message>
+        <source>Part of the input name</source>
+        <translation>入力ファイル名の一部</translation>
+    </message>
+    <message>
+        <source>Show the jobs in this state</source>
+        <translation>この状態のジョブを表示</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>すべて</translation>
+    </message>
+    <message>
+        <source>Waiting</source>
+        <translation>待機中</translation>
+    </message>
+    <message>
+        <source>Running</source>
+        <translation>実行中</translation>
+    </message>
+    <message>
+        <source>Finished</source>
+        <translation>完了</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>失敗</translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Skipped</source>
+        <translation>スキップ</translation>
+    </message>
+    <message>
+        <source>Order of the rows</source>
+        <translation>行の並び順</translation>
+    </message>
+    <message>
+        <source>Input order</source>
+        <translation>入力順</translation>
+    </message>
+    <message>
+        <source>By name</source>
+        <translation>名前順</translation>
+    </message>
+    <message>
+        <source>By state</source>
+        <translation>状態順</translation>
+    </message>
+    <message>
+        <source>shown %1 of %2</source>
+        <translation>%2 件中 %1 件を表示</translation>
+    </message>
+    <message>
+        <source>%1/%2 done, %3 running, %4 failed, %5 elapsed</source>
+        <translation>%1/%2 件終了、実行中 %3、失敗 %4、経過 %5</translation>
+    </message>
+    <message>
+        <source>All %1 jobs ended: %2 with chi data, %3 failed</source>
+        <translation>全 %1 件のジョブが終了: chi データあり %2、失敗 %3</translation>
     </message>
 </context>
 </TS>

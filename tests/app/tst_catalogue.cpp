@@ -63,6 +63,13 @@ private slots:
             {"Gui", "Show the plot window", "プロットウィンドウを表示"},
             {"Gui", "Show all", "すべて表示"},
             {"Gui", "Show none", "すべて非表示"},
+            {"Demeter", "F. Skipped", "FeFFスキップ"},
+            {"Demeter", "F. Stopped", "FeFF停止"},
+            {"Gui", "shown %1 of %2", "%2 件中 %1 件を表示"},
+            {"Gui", "%1/%2 done, %3 running, %4 failed, %5 elapsed",
+             "%1/%2 件終了、実行中 %3、失敗 %4、経過 %5"},
+            {"Gui", "All %1 jobs ended: %2 with chi data, %3 failed",
+             "全 %1 件のジョブが終了: chi データあり %2、失敗 %3"},
         };
         for (const QStringList &row : table)
             QTest::newRow(qPrintable(row.at(0) + ": " + row.at(1))) << row.at(0) << row.at(1) << row.at(2);

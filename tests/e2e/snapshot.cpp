@@ -8,6 +8,7 @@
 #include "chiseries.h"
 #include "gui.h"
 #include "job.h"
+#include "jobmodel.h"
 #include "language.h"
 #include "showchi.h"
 #include "windows.h"
@@ -37,15 +38,15 @@ int main(int argc, char *argv[])
     ShowChi *plot = gui->plotWindow();
     body.scanInputDirs();
     QObject::connect(&body, &Body::idle, &app, [&] {
-        for (int i = 0; i < body.jobs().size() && i < 2; ++i)
-            body.jobs().at(i)->setShown(true);
+        JobModel *rows = gui->jobModel();
+        for (int i = 0; i < rows->rowCount() && i < 2; ++i)
+            rows->setShown(i, true);
         plot->move(gui->frameGeometry().right() + 8, 0);
         QTimer::singleShot(500, &app, [&] {
             QGuiApplication::primaryScreen()->grabWindow(0).save(outDir + "/screen.png");
             gui->grab().save(outDir + "/main-window.png");
             plot->grab().save(outDir + "/plot-window.png");
-            for (Job *job : body.jobs())
-                job->setShown(true);
+            gui->jobModel()->setAllShown(true);
             plot->findChild<QCheckBox *>("ShowLegend")->setChecked(true);
             PlotView view;
             view.kWeight = 2;

@@ -1,6 +1,7 @@
 // The built program run as a user runs it, with the stand-in programs.
 #include "batchprocess.h"
 #include "chidata.h"
+#include "pixels.h"
 #include "testutil.h"
 
 #include <QRegularExpression>
@@ -260,12 +261,8 @@ private slots:
         if (name.endsWith(".png")) {
             const QImage image(dir + "/" + name);
             QCOMPARE(image.size(), QSize(800, 500));
-            int black = 0, red = 0;
-            for (int y = 0; y < image.height(); ++y)
-                for (int x = 0; x < image.width(); ++x) {
-                    black += image.pixelColor(x, y) == QColor(0, 0, 0);
-                    red += image.pixelColor(x, y) == QColor(255, 0, 0);
-                }
+            const int black = countColour(image, QColor(0, 0, 0));
+            const int red = countColour(image, QColor(255, 0, 0));
             QVERIFY(black > 200 && red > 200); // palette entries 0 and 1
         } else {
             // The legend names the curves, and the caption the view; points lie between pixels.

@@ -3,6 +3,7 @@
 // bundled samples.
 #include "ccolors.h"
 #include "chidata.h"
+#include "pixels.h"
 #include "testutil.h"
 
 #include <QRegularExpression>
@@ -81,10 +82,7 @@ private slots:
         // The plot shows the curves in their palette colours (jobs in scan order).
         const QImage plot(dir + "/chi.png");
         QVERIFY(!plot.isNull());
-        QHash<QRgb, int> pixels;
-        for (int y = 0; y < plot.height(); ++y)
-            for (int x = 0; x < plot.width(); ++x)
-                ++pixels[plot.pixel(x, y)];
+        const QHash<QRgb, int> pixels = colourCounts(plot);
         const CColors palette;
         int coloursSeen = 0;
         for (int i = 0; i < lines.size(); ++i) {

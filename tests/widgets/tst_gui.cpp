@@ -3,12 +3,16 @@
 #include "gui.h"
 #include "job.h"
 #include "joblist.h"
+#include "joblistview.h"
+#include "jobmodel.h"
 #include "showchi.h"
 #include "testutil.h"
 
 #include "dragdrop.h"
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -48,7 +52,25 @@ private:
     }
 
     static Demeter *rowOf(Gui &gui, const Job *job) { return gui.jobList()->rowFor(job); }
+    // Where a row stands in the list, whichever part of it is in view.
+    static int listTop(Gui &gui, const Demeter *row)
+    {
+        return row->y() + gui.jobList()->view()->verticalScrollBar()->value();
+    }
     static QCheckBox *box(Demeter *row, const char *name) { return row->findChild<QCheckBox *>(name); }
+    static QString text(Demeter *row, const char *name)
+    {
+        return row->findChild<QLineEdit *>(name)->text();
+    }
+    // The jobs of the rows the list shows, top to bottom.
+    static QVector<const Job *> shownJobs(Gui &gui)
+    {
+        const QAbstractItemModel *rows = gui.jobList()->view()->model();
+        QVector<const Job *> shown;
+        for (int row = 0; row < rows->rowCount(); ++row)
+            shown << rows->index(row, 0).data(JobModel::JobRole).value<Job *>();
+        return shown;
+    }
     static bool areaShown(Demeter *row, const char *name)
     {
         return !row->findChild<QWidget *>(name)->isHidden();
@@ -102,8 +124,10 @@ private slots:
         Job *first = newJob();
         {
             // A row not yet in the list shows both output areas.
+            JobModel alone;
+            alone.addJob(first);
             Demeter fresh;
-            fresh.showJob(first);
+            fresh.showRow(alone.index(0));
             QVERIFY(areaShown(&fresh, "ResAtoms") && areaShown(&fresh, "ResFeff"));
         }
         gui.addJob(first);
@@ -128,8 +152,8 @@ private slots:
             QCOMPARE(jobRow->job(), job);
             QCOMPARE(jobRow->findChild<QLineEdit *>("TargetName")->text(), job->inputPath());
             QVERIFY(gui.findChild<QWidget *>("scrollAreaWidgetContents_2")->isAncestorOf(jobRow));
-            QVERIFY(jobRow->y() > lastTop);
-            lastTop = jobRow->y();
+            QVERIFY(listTop(gui, jobRow) > lastTop);
+            lastTop = listTop(gui, jobRow);
         }
 
         int checked = 0;
@@ -166,7 +190,7 @@ private slots:
         QVERIFY(areaShown(row, "ResFeff"));
         QVERIFY(row->isVisibleTo(&gui));
         box(row, "Show")->click();
-        QVERIFY(last->isShown());
+        QVERIFY(gui.jobModel()->isShown(gui.jobModel()->row(last)));
         QVERIFY(gui.findChildren<Demeter *>().size() < 60);
 
         // Scrolled back to the top, the first job's row has its own texts and boxes.
@@ -229,6 +253,50 @@ private slots:
         emit gui.plotWindow()->curveClicked(11);
         QCOMPARE(marked(), QVector<const Job *>{added[11]});
         emit gui.plotWindow()->curveClicked(12); // no such row
+    }
+
+    // The line above the list chooses its rows by a part of the name and by state and
+    // says how many it shows; the status bar tells how far the jobs are, then how they
+    // ended; a skipped job says so in its FEFF field.
+    void choosingRowsAndTheEndOfARun()
+    {
+        MainWindow window;
+        Gui &gui = window.gui;
+        QVector<Job *> run;
+        for (const char *input : { "fake: ", "fake: --exit 2", "fake: ", "fake: " }) {
+            const QString path
+                = tmp.filePath(QString("run/r%1_%2.inp")
+                                   .arg(run.size())
+                                   .arg(QString(input).contains("exit") ? "bad" : "good"));
+            QVERIFY(writeFile(path, QByteArray(input) + "\n"));
+            jobs << new Job(&settings, QFileInfo(path), 6);
+            run << jobs.last();
+            gui.addJob(run.last());
+        }
+        auto *progress = gui.findChild<QLabel *>("JobProgress");
+        QTRY_COMPARE(progress->text(), QString("0/4 done, 0 running, 0 failed, 0:00 elapsed"));
+        run[3]->stop();
+        for (int i = 0; i < 3; ++i)
+            run[i]->start();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            progress->text(), QString("All 4 jobs ended: 2 with chi data, 2 failed"), 10000);
+        QCOMPARE(text(rowOf(gui, run[3]), "FeffStat"), QString("F. Skipped"));
+
+        auto *count = gui.findChild<QLabel *>("JobCount");
+        QCOMPARE(count->text(), QString("shown 4 of 4"));
+        QTest::keyClicks(gui.findChild<QLineEdit *>("JobFilter"), "GOOD");
+        QCOMPARE(count->text(), QString("shown 3 of 4"));
+        auto *state = gui.findChild<QComboBox *>("JobState");
+        state->setCurrentIndex(state->findText("Finished"));
+        QCOMPARE(count->text(), QString("shown 2 of 4"));
+        QVERIFY(rowOf(gui, run[0]) && rowOf(gui, run[2]));
+        QVERIFY(!rowOf(gui, run[1]) && !rowOf(gui, run[3]));
+        QCOMPARE(shownJobs(gui), (QVector<const Job *> { run[0], run[2] }));
+        auto *order = gui.findChild<QComboBox *>("JobOrder");
+        order->setCurrentIndex(order->findText("By state"));
+        state->setCurrentIndex(state->findText("All"));
+        gui.findChild<QLineEdit *>("JobFilter")->clear();
+        QCOMPARE(shownJobs(gui), (QVector<const Job *> { run[0], run[2], run[1], run[3] }));
     }
 
     void logLines()

@@ -1,8 +1,9 @@
 #include "ccolors.h"
 #include "chiseries.h"
-#include "shownjob.h"
 #include "dispa.h"
+#include "pixels.h"
 #include "showchi.h"
+#include "shownjob.h"
 #include "testutil.h"
 
 #include <QRegularExpression>
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <QWheelEvent>
 #include <cmath>
+#include <memory>
 
 using namespace testutil;
 
@@ -31,15 +33,6 @@ struct Range
 Range rangeOf(const DispA *area)
 {
     return Range{area->coord.dataX0, area->coord.dataX1, area->coord.dataY0, area->coord.dataY1};
-}
-
-int countColour(const QImage &image, const QColor &colour)
-{
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += image.pixelColor(x, y) == colour;
-    return n;
 }
 
 QByteArray chiFile(const QVector<double> &k, const QVector<double> &chi)
@@ -60,6 +53,7 @@ private:
     QTemporaryDir tmp;
     RunSettings settings;
     int jobCount = 0;
+    std::unique_ptr<JobModel> model;
     QList<ShownJob *> jobs;
 
     // A job whose FEFF run (the stand-in) gives the chi.dat text given.
@@ -73,7 +67,7 @@ private:
             directive = "fake: --copy-chi " + chiPath.toUtf8() + "\n";
         }
         writeFile(tmp.filePath(name + ".inp"), directive);
-        auto *job = new ShownJob(&settings, QFileInfo(tmp.filePath(name + ".inp")), 6);
+        auto *job = new ShownJob(&settings, QFileInfo(tmp.filePath(name + ".inp")), 6, model.get());
         jobs << job;
         return job;
     }
@@ -86,17 +80,16 @@ private:
 
     static void tick(ShownJob *job, bool on) { job->row.findChild<QCheckBox *>("Show")->setChecked(on); }
 
-    // A job registered with the window, run to its end and ticked.
-    ShownJob *shownJob(ShowChi &chi, const QByteArray &chiText)
+    // A job of the window's model, run to its end and ticked.
+    ShownJob *shownJob(ShowChi &, const QByteArray &chiText)
     {
         ShownJob *job = newJob(chiText);
-        chi.registerJob(&job->job);
         run(job);
         tick(job, true);
         return job;
     }
 
-    static QColor colorOf(const ShownJob *job) { return QColor::fromRgba(job->job.curveColor()); }
+    static QColor colorOf(const ShownJob *job) { return QColor::fromRgba(job->colour()); }
 
     static QImage paint(ShowChi &chi) { return chi.plotArea()->grab().toImage(); }
 
@@ -132,15 +125,20 @@ private slots:
         settings = fakeSettings(tmp.filePath("res"));
     }
 
+    // Every test has a model of its own, which its plot window reads.
+    void init() { model = std::make_unique<JobModel>(); }
+
     void cleanup()
     {
         qDeleteAll(jobs);
         jobs.clear();
+        model.reset();
     }
 
     void form()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         QCOMPARE(chi.windowTitle(), QString("Show Chi"));
         QCOMPARE(chi.size(), QSize(746, 478));
         QCOMPARE(readout(chi, "CurK"), QString("0"));
@@ -152,12 +150,12 @@ private slots:
     void nothingDrawnUntilAJobIsTicked()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         QImage image = paint(chi);
         QCOMPARE(countColour(image, Qt::white), image.width() * image.height());
 
-        ShownJob *job = newJob(chiFile({1, 2, 3}, {-0.5, 0.2, 0.4}));
-        chi.registerJob(&job->job);
+        ShownJob *job = newJob(chiFile({ 1, 2, 3 }, { -0.5, 0.2, 0.4 }));
         run(job);
         image = paint(chi);
         QCOMPARE(countColour(image, Qt::white), image.width() * image.height());
@@ -205,11 +203,11 @@ private slots:
         for (int i = 0; i < chiValues.size(); ++i)
             k << 2.0 * (i + 1);
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         shownJob(chi, chiFile(k, chiValues));
         if (withEmptyJob) {
             ShownJob *empty = newJob();
-            chi.registerJob(&empty->job);
             tick(empty, true);
         }
         const QImage image = paint(chi);
@@ -226,11 +224,10 @@ private slots:
     void curvePixelsInTheJobsColour()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
-        ShownJob *first = newJob();
+        newJob(); // the first row, which takes the palette's first colour
         ShownJob *second = newJob(readFile(testData("chi/Cu_feff6.chi.dat")));
-        chi.registerJob(&first->job);
-        chi.registerJob(&second->job);
         run(second);
         QCOMPARE(second->job.chi().kValues.size(), 401);
         QCOMPARE(colorOf(second), QColor(255, 0, 0));
@@ -258,6 +255,7 @@ private slots:
     void readoutsFollowTheMouse()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         shownJob(chi, chiFile({0, 10}, {-1, 1}));
         paint(chi);
@@ -271,6 +269,7 @@ private slots:
     void resetScaleRefitsAndNewDataKeepsTheView()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         ShownJob *job = shownJob(chi, chiFile({0, 10}, {-1, 1}));
         paint(chi);
@@ -301,10 +300,10 @@ private slots:
     void coloursWrapAfterThePalette()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         const CColors palette;
         for (int i = 0; i < palette.count() + 2; ++i) {
             ShownJob *job = newJob();
-            chi.registerJob(&job->job);
             QCOMPARE(colorOf(job), palette.color(i % palette.count()));
             QCOMPARE(job->row.findChild<DispA *>("ColorDisp")->bgColor, colorOf(job));
         }
@@ -315,6 +314,7 @@ private slots:
     void deepZoomStillPaints()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         shownJob(chi, readFile(testData("chi/Cu_feff6.chi.dat")));
         paint(chi);
@@ -353,6 +353,7 @@ private slots:
         QFETCH(int, weight);
         QFETCH(bool, r);
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         ShownJob *job = shownJob(chi, readFile(testData("chi/Cu_feff6.chi.dat")));
         paint(chi);
@@ -409,6 +410,7 @@ private slots:
     void zoomBoxShownAndCurvesClipped()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         ShownJob *job = shownJob(chi, readFile(testData("chi/Cu_feff6.chi.dat")));
         paint(chi);
@@ -442,6 +444,7 @@ private slots:
     void hoverNamesAndClickPicksTheJob()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         ShownJob *low = shownJob(chi, chiFile({ 0, 10 }, { -1, -1 }));
         ShownJob *high = shownJob(chi, chiFile({ 0, 10 }, { 1, 1 }));
@@ -471,6 +474,7 @@ private slots:
     void saveViewAsPictureAndData()
     {
         ShowChi chi;
+        chi.setModel(model.get());
         showWindow(chi);
         // Ticked, without data: no column. It takes black, so that the curve (red) has a
         // colour no text of the plot is drawn in.

@@ -1,0 +1,78 @@
+#include "jobfilter.h"
+
+JobFilter::JobFilter(QObject *parent)
+    : QSortFilterProxyModel(parent)
+{
+    // A job that changes phase comes into or leaves a list of one phase at once.
+    setFilterRole(JobModel::PhaseRole);
+    setDynamicSortFilter(true);
+}
+
+void JobFilter::setJobModel(JobModel *model)
+{
+    jobs = model;
+    setSourceModel(model);
+}
+
+// A new filter rebuilds the rows at once: a view then lays itself out once, where rows
+// taken out range by range would cost it one change per range.
+void JobFilter::setNamePart(const QString &namePart)
+{
+    if (namePart == part)
+        return;
+    part = namePart;
+    invalidate();
+}
+
+void JobFilter::setPhase(int phase)
+{
+    if (phase == onlyPhase)
+        return;
+    onlyPhase = phase;
+    invalidate();
+}
+
+void JobFilter::setOrder(Order order)
+{
+    if (order == sortOrder)
+        return;
+    sortOrder = order;
+    setSortRole(order == Order::Phase ? int(JobModel::PhaseRole) : int(Qt::DisplayRole));
+    sort(order == Order::Input ? -1 : 0);
+}
+
+int JobFilter::jobRow(int row) const { return mapToSource(index(row, 0)).row(); }
+
+int JobFilter::rowOfJob(int jobRow) const
+{
+    if (!jobs)
+        return -1;
+    return mapFromSource(jobs->index(jobRow)).row();
+}
+
+bool JobFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
+{
+    const Job *job = jobs ? jobs->job(sourceRow) : nullptr;
+    if (!job)
+        return false;
+    if (onlyPhase >= 0 && int(JobModel::phase(job)) != onlyPhase)
+        return false;
+    return part.isEmpty() || jobs->name(sourceRow).contains(part, Qt::CaseInsensitive);
+}
+
+bool JobFilter::lessThan(const QModelIndex &left, const QModelIndex &right) const
+{
+    const Job *a = jobs->job(left.row());
+    const Job *b = jobs->job(right.row());
+    if (sortOrder == Order::Name) {
+        const int byName
+            = jobs->name(left.row()).compare(jobs->name(right.row()), Qt::CaseInsensitive);
+        if (byName != 0)
+            return byName < 0;
+    } else if (sortOrder == Order::Phase) {
+        const JobModel::Phase pa = JobModel::phase(a), pb = JobModel::phase(b);
+        if (pa != pb)
+            return pa < pb;
+    }
+    return left.row() < right.row();
+}
