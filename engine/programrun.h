@@ -27,7 +27,12 @@ public:
         int exitCode = 0;
         bool timedOut = false; // ended because it outlived its time limit
         bool stopped = false; // ended because it was asked to stop
-        bool normal() const { return !crashed && exitCode == 0 && !timedOut && !stopped; }
+        // It ended while processes it started still ran, which were then ended.
+        bool leftProcesses = false;
+        bool normal() const
+        {
+            return !crashed && exitCode == 0 && !timedOut && !stopped && !leftProcesses;
+        }
         // How the run counts in a job log.
         JobCodes::Outcome outcome() const;
         // What went wrong, for a program of the given name in dir with the given time limit;
@@ -47,7 +52,8 @@ public:
     // Returns once the program runs or has failed to start: a started program has
     // reported running() before this returns, which the manager's count relies on.
     void start();
-    // Ends a running program: its process group gets SIGTERM, and SIGKILL 5 s later.
+    // Ends a running program: its process group and every process it started get SIGTERM,
+    // and SIGKILL 5 s later.
     void stop();
     // Starting or running.
     bool isActive() const { return process != nullptr; }
@@ -73,7 +79,7 @@ private:
     int limitSeconds = 0;
     ChildProcess *process = nullptr;
     QTimer *limitTimer = nullptr;
-    QTimer *killTimer = nullptr;
+    bool terminating = false;
     bool timedOut = false;
     bool stopped = false;
     // Since when starts have failed for lack of resources; not valid after a good start.

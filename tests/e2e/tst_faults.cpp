@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QThread>
 
+#include <cerrno>
+#include <csignal>
 #include <unistd.h>
 
 using namespace testutil;
@@ -193,6 +195,70 @@ private slots:
             QVERIFY2(r.errors.contains(QString(logged).replace("%JOB%", bad.value(4))),
                      qPrintable(r.errors.right(2000)));
         QCOMPARE(filesUnder(dir + "/00-Inp"), before);
+    }
+
+    // Nothing a program starts outlives its run or Orbelin, however it was started and
+    // whatever it does: a run is over when every process of it has gone.
+    void nothingOutlivesTheRun_data()
+    {
+        QTest::addColumn<QString>("config"); // %DIR%: the run
+        QTest::addColumn<QString>("directive");
+        QTest::addColumn<bool>("killOrbelin"); // by SIGKILL, once FEFF's child runs
+        QTest::addColumn<QString>("word"); // the job's result
+        QTest::addColumn<QString>("logged"); // %JOB%: its working directory
+
+        const QString leftAlive = "FeFF ended in %JOB% while processes it started still ran";
+        QTest::newRow("a child writes on after FEFF ended")
+            << QString() << "--spawn-child" << false << "crashed" << leftAlive;
+        QTest::newRow("a child in a session of its own writes on")
+            << QString() << "--spawn-child --setsid" << false << "crashed" << leftAlive;
+        QTest::newRow("time limit, a child slow to end")
+            << "FEFF_TIMEOUT 1\n"
+            << "--hang --spawn-child --ignore-term" << false << "timeout"
+            << "FeFF stopped after its time limit of 1 s in %JOB%";
+        QTest::newRow("Orbelin killed, FEFF behind a shell that does not exec")
+            << "FEFF_EXE %DIR%/wrapper.sh\n"
+            << "--hang --spawn-child --setsid --ignore-term" << true << QString() << QString();
+    }
+
+    void nothingOutlivesTheRun()
+    {
+        QFETCH(QString, config);
+        QFETCH(QString, directive);
+        QFETCH(bool, killOrbelin);
+        QFETCH(QString, word);
+        QFETCH(QString, logged);
+        const QString dir = freshRun(config);
+        const QString events = dir + "/events.log";
+        QVERIFY(writeFile(dir + "/wrapper.sh",
+            QByteArray("#!/bin/sh\n") + FAKE_FEFF + " \"$@\"\necho the wrapper goes on\n"));
+        QVERIFY(QFile::setPermissions(dir + "/wrapper.sh", QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp",
+            "fake: " + directive.toUtf8() + " --log " + events.toUtf8() + "\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/b.inp", "fine\n"));
+
+        QProcess orbelin;
+        startBatch(orbelin, dir, { "-batch", "-c", "my.cfg", "-e" });
+        if (killOrbelin) {
+            QTRY_VERIFY_WITH_TIMEOUT(readFile(events).contains("child"), 20000);
+            ::kill(pid_t(orbelin.processId()), SIGKILL);
+        }
+        const BatchResult r = finishBatch(orbelin, 60000);
+        if (!killOrbelin) {
+            QCOMPARE(r.exitCode, 1);
+            QCOMPARE(reportOf(r, dir, "00-Inp/a.inp").value(5), word);
+            QCOMPARE(reportOf(r, dir, "00-Inp/b.inp").value(3), QString("401"));
+            QVERIFY2(r.errors.contains(QString(logged).replace("%JOB%", dir + "/00-Res/a")),
+                qPrintable(r.errors));
+        }
+        const QList<QByteArray> lines = readFile(events).split('\n');
+        QVERIFY(readFile(events).contains("child"));
+        for (const QByteArray &line : lines) {
+            const pid_t pid = pid_t(line.split(' ').value(1).toInt());
+            if (pid > 0)
+                QTRY_VERIFY2_WITH_TIMEOUT(::kill(pid, 0) == -1 && errno == ESRCH, line.constData(),
+                    killOrbelin ? 5000 : 0);
+        }
     }
 
     // Where the results cannot go, the jobs say so; the user's file in the way stays.

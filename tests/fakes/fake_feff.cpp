@@ -20,13 +20,20 @@
 //   --unbroken N     print N characters without any line break
 //   --exit N         exit code (default 0)
 //   --log FILE       append start and end events to FILE
+//   --spawn-child    fork a child (of the same process group) that writes chi.dat slowly,
+//                    a row every 20 ms, and logs "child" to the --log FILE; the program
+//                    itself goes on without writing chi.dat
+//   --setsid         the child first leaves the process group and session (setsid)
+//   --ignore-term    ignore SIGTERM (the child too)
 #include "fakeoptions.h"
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <iostream>
 
-static void writeChi(const FakeOptions &opt)
+// rowDelayMs: a pause after each row, flushed, as a slow writer.
+static void writeChi(const FakeOptions &opt, long rowDelayMs = 0)
 {
     if (opt.has("copy-chi")) {
         bool ok = false;
@@ -50,6 +57,10 @@ static void writeChi(const FakeOptions &opt)
         std::snprintf(row, sizeof row, "%11.4f %13.6E %13.6E %13.6E\n", k, value, mag,
                       2.0 * 2.55 * k);
         chi << row;
+        if (rowDelayMs > 0) {
+            chi << std::flush;
+            sleepMs(rowDelayMs);
+        }
     }
 }
 
@@ -63,6 +74,8 @@ int main(int argc, char **argv)
         opt.addDirectives(input);
 
     logEvent(opt.text("log"), "start");
+    if (opt.has("ignore-term"))
+        std::signal(SIGTERM, SIG_IGN);
     std::cout << " Feff 6L.02 (fake)\n" << std::flush;
     if (!readable) {
         std::cout << " fake feff: no feff.inp\n";
@@ -108,6 +121,28 @@ int main(int argc, char **argv)
         logEvent(opt.text("log"), "end");
         std::raise(opt.has("kill") ? SIGKILL : SIGABRT);
     }
+    if (opt.has("spawn-child")) {
+        std::cout << std::flush;
+        // The program goes on once its child has begun.
+        int begun[2];
+        if (pipe(begun) != 0)
+            return 3;
+        if (fork() == 0) {
+            if (opt.has("setsid"))
+                setsid();
+            logEvent(opt.text("log"), "child");
+            close(begun[1]);
+            FakeOptions slow = opt;
+            slow.values.erase("spawn-child");
+            writeChi(slow, 20);
+            logEvent(opt.text("log"), "child-end");
+            _exit(0);
+        }
+        close(begun[1]);
+        char byte;
+        while (read(begun[0], &byte, 1) < 0 && errno == EINTR) { }
+        close(begun[0]);
+    }
     if (opt.has("hang")) {
         std::cout << " waiting for ever\n" << std::flush;
         for (;;)
@@ -127,7 +162,7 @@ int main(int argc, char **argv)
         std::snprintf(name, sizeof name, "feff%04ld.dat", i);
         std::ofstream(name) << " path " << i << "\n";
     }
-    if (!opt.has("no-chi"))
+    if (!opt.has("no-chi") && !opt.has("spawn-child"))
         writeChi(opt);
     if (opt.has("cut-chi")) {
         logEvent(opt.text("log"), "end");
