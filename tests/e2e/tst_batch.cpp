@@ -182,6 +182,19 @@ private slots:
             << true << QStringList { "a=1=fake: --no-chi", "b=1=fake: --crash-mid" } << 1
             << QStringList { "A. Finished", "F. Failed", "0", "no-chi", "2" } << 0.0
             << QStringList { "No average of the FeFF runs in %1 : 2 of 2 gave no chi(k) (a, b)" };
+        // A gap of nan rows must not be bridged by interpolation, nor weights whose sum
+        // is infinite give an average of zeros.
+        QTest::newRow("one run's chi.dat with nan for k = 5 to 15")
+            << true << QStringList { "site-a=1=fake: --amp 1", "site-b=1=fake: --nan-k 5,15" } << 0
+            << QStringList { "A. Finished", "F. Finished", "401", "ok", "2" } << 1.0
+            << QStringList { "%1/site-b/chi.dat holds 201 rows with values that are not finite "
+                             "numbers (nan, inf): no result from it",
+                   "Average of 1 of 2 FeFF runs written to %1/chi.dat ; missing: site-b" };
+        QTest::newRow("weights that add up to infinity")
+            << false << QStringList { "a=1e308=fake: --amp 1", "b=1e308=fake: --amp 1" } << 1
+            << QStringList { "A. Finished", "F. Failed", "0", "no-chi", "2" } << 0.0
+            << QStringList { "No average of the FeFF runs in %1 : the weights add up to inf, "
+                             "not to a finite number above 0" };
         QTest::newRow("a name twice")
             << false << QStringList { "a=1=x", "a=1=x" } << 1
             << QStringList { "A. Failed", "F. Not Running", "0", "no-chi" } << 0.0

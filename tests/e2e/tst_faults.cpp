@@ -164,8 +164,12 @@ private slots:
             << "--copy-chi " + chiFile("binary.dat") << "chi.dat in %JOB% holds no data" << 0;
         QTest::newRow("chi.dat of a million rows")
             << "--copy-chi " + chiFile("million.dat") << QString() << 1000000;
+        // Rows left out would leave a gap that looks like data.
         QTest::newRow("chi.dat with NaN and infinite values")
-            << "--copy-chi " + chiFile("nonfinite.dat") << QString() << 2;
+            << "--copy-chi " + chiFile("nonfinite.dat")
+            << "%JOB%/chi.dat holds 3 rows with values that are not finite numbers" << 0;
+        QTest::newRow("chi.dat that cannot be opened") << "--chi-dir"
+                                                       << "Can not open %JOB%/chi.dat : " << 0;
         QTest::newRow("chi.dat with CR LF line ends")
             << "--copy-chi " + chiFile("crlf.dat") << QString() << 401;
         QTest::newRow("chi.dat with a heading but no rows")

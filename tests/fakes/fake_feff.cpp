@@ -6,6 +6,8 @@
 //   --no-chi         write no chi.dat
 //   --empty-chi      write chi.dat with the heading but no rows
 //   --copy-chi FILE  write a copy of FILE as chi.dat
+//   --nan-k A,B      write nan for chi, mag and phase where A <= k <= B
+//   --chi-dir        make chi.dat a directory
 //   --feffdat N      also write feff0001.dat .. feffNNNN.dat
 //   --lines N        print N lines of output (--width W characters, default 80)
 //   --flush-lines    flush after every output line
@@ -49,13 +51,19 @@ static void writeChi(const FakeOptions &opt, long rowDelayMs = 0)
         return;
     const long points = opt.has("cut-chi") ? opt.number("cut-chi", 0) : opt.number("points", 401);
     const double amp = std::strtod(opt.text("amp", "1").c_str(), nullptr);
+    double nanFrom = 1, nanTo = 0;
+    if (opt.has("nan-k"))
+        std::sscanf(opt.text("nan-k").c_str(), "%lf,%lf", &nanFrom, &nanTo);
     for (long i = 0; i < points; ++i) {
         const double k = 0.05 * double(i);
         const double mag = amp * std::exp(-0.01 * k * k) * k / (1.0 + k * k);
         const double value = mag * std::sin(2.0 * 2.55 * k);
         char row[128];
-        std::snprintf(row, sizeof row, "%11.4f %13.6E %13.6E %13.6E\n", k, value, mag,
-                      2.0 * 2.55 * k);
+        if (k >= nanFrom - 1e-9 && k <= nanTo + 1e-9)
+            std::snprintf(row, sizeof row, "%11.4f %13s %13s %13s\n", k, "nan", "nan", "nan");
+        else
+            std::snprintf(
+                row, sizeof row, "%11.4f %13.6E %13.6E %13.6E\n", k, value, mag, 2.0 * 2.55 * k);
         chi << row;
         if (rowDelayMs > 0) {
             chi << std::flush;
@@ -162,7 +170,9 @@ int main(int argc, char **argv)
         std::snprintf(name, sizeof name, "feff%04ld.dat", i);
         std::ofstream(name) << " path " << i << "\n";
     }
-    if (!opt.has("no-chi") && !opt.has("spawn-child"))
+    if (opt.has("chi-dir"))
+        std::filesystem::create_directory("chi.dat");
+    else if (!opt.has("no-chi") && !opt.has("spawn-child"))
         writeChi(opt);
     if (opt.has("cut-chi")) {
         logEvent(opt.text("log"), "end");
