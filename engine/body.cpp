@@ -36,9 +36,10 @@ Body::Body(const ParamStore *commandLine, QObject *parent)
         problems << guiTr("Can not read the configuration file %1").arg(configPath);
 
     readProcessLimit();
+    setupRunSettings(params, &settings);
+    readTimeLimits(commandLine->contains("-batch"));
     scheduler.setPlaces(maxProc);
     connect(&scheduler, &Scheduler::idle, this, &Body::idle);
-    setupRunSettings(params, &settings);
     checkFolders();
     lockResults();
     // The log is wired once the manager is made; a batch stops at these before it runs.
@@ -72,19 +73,37 @@ void Body::readProcessLimit()
         const int most = qMax(
             1, int((qMin<rlim_t>(files.rlim_cur, 1 << 20) - filesReserved) / filesPerProgram));
         if (maxProc > most) {
+            const QString capped
+                = guiTr("MAX_PROC %1 is more than the open-file limit allows: at most %2 "
+                        "programs run at once")
+                      .arg(maxProc)
+                      .arg(most);
             QMetaObject::invokeMethod(
-                this,
-                [this, most] {
-                    emit log(
-                        guiTr("MAX_PROC %1 is more than the open-file limit allows: at most %2 "
-                              "programs run at once")
-                            .arg(maxProc)
-                            .arg(most));
-                },
-                Qt::QueuedConnection);
+                this, [this, capped] { emit log(capped); }, Qt::QueuedConnection);
             maxProc = most;
         }
     }
+}
+
+// A limit that is not a whole number of seconds would silently mean none; one past the
+// largest would overflow the timer.
+void Body::readTimeLimits(bool batch)
+{
+    for (const char *key : { "ATOMS_TIMEOUT", "FEFF_TIMEOUT" }) {
+        if (!params.contains(key))
+            continue;
+        const QString text = params.value(key);
+        if (!parseTimeLimit(text, nullptr)) {
+            problems << guiTr("%1 '%2' is not a whole number of seconds from 0 to %3: no job will "
+                              "start")
+                            .arg(QLatin1String(key), text)
+                            .arg(largestTimeLimit);
+            maxProc = 0;
+        }
+    }
+    // A night's batch ends even when FEFF never does.
+    if (batch && !params.contains("FEFF_TIMEOUT"))
+        settings.feffTimeout = batchFeffTimeout;
 }
 
 void Body::checkFolders()

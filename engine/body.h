@@ -73,6 +73,7 @@ private slots:
 
 private:
     void readProcessLimit();
+    void readTimeLimits(bool batch);
     void checkFolders();
     void lockResults();
     bool acceptInput(const QFileInfo &file);

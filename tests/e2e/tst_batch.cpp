@@ -124,6 +124,10 @@ private slots:
             << QString("MAX_PROC 0\n") << QStringList { "a.inp=x" } << 2
             << "MAX_PROC '0' is not a whole number of at least 1";
         QTest::newRow("no input at all") << QString() << QStringList() << 2 << "0 of 0 jobs";
+        QTest::newRow("a time limit that is not whole seconds")
+            << QString("FEFF_TIMEOUT 1.5\n") << QStringList { "a.inp=x" } << 2
+            << "FEFF_TIMEOUT '1.5' is not a whole number of seconds from 0 to 1000000: no job "
+               "will start";
     }
 
     void failuresGiveNonZeroStatus()
