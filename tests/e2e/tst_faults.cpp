@@ -265,6 +265,45 @@ private slots:
         }
     }
 
+    // An input's .args file is one line of options in a regular file of its own: a link to
+    // another file (a private one) is not followed, and no word of a file that is not used
+    // reaches the log or the converter's command line.
+    void inputOptionsNotUsed_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("a link to a private file") << "link"
+                                                  << "a symbolic link, which is not followed";
+        QTest::newRow("two lines") << "lines"
+                                   << "more than one line of options";
+    }
+
+    void inputOptionsNotUsed()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, why);
+        const QString dir = freshRun();
+        const QString input = dir + "/00-Cif/c.cif";
+        QVERIFY(writeFile(input, "cif\n"));
+        // The stand-in refuses any --no-such option: used, the word would fail the job.
+        const QByteArray secret = "--no-such-secret-word";
+        if (kind == "link") {
+            QVERIFY(writeFile(dir + "/private.txt", secret + "\n"));
+            QVERIFY(QFile::setPermissions(dir + "/private.txt", QFile::ReadOwner));
+            QVERIFY(QFile::link(dir + "/private.txt", input + ".args"));
+        } else {
+            QVERIFY(writeFile(input + ".args", "--lines 2\n" + secret + "\n"));
+        }
+        const BatchResult r = runIn(dir);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
+        QCOMPARE(reportOf(r, dir, "00-Cif/c.cif").value(3), QString("401"));
+        QVERIFY2(
+            r.errors.contains(QString("Can not read %1.args : %2 ; the converter runs without it")
+                                  .arg(input, why)),
+            qPrintable(r.errors));
+        QVERIFY(!r.errors.contains(secret));
+    }
+
     // Where the results cannot go, the jobs say so; the user's file in the way stays.
     void resultsCannotBeWritten_data()
     {
