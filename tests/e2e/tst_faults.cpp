@@ -168,6 +168,10 @@ private slots:
         QTest::newRow("chi.dat with NaN and infinite values")
             << "--copy-chi " + chiFile("nonfinite.dat")
             << "%JOB%/chi.dat holds 3 rows with values that are not finite numbers" << 0;
+        // FEFF 6 stopped by the Fortran runtime exits with 2; its own line says where.
+        QTest::newRow("Fortran runtime error")
+            << "--say At_line_123_of_file_pathsd.f --exit 2"
+            << "FeFF in %JOB% : At line 123 of file pathsd.f" << 0;
         QTest::newRow("chi.dat that cannot be opened") << "--chi-dir"
                                                        << "Can not open %JOB%/chi.dat : " << 0;
         QTest::newRow("chi.dat with CR LF line ends")
