@@ -31,8 +31,11 @@ bool RunRecord::read(const QString &dir)
     if (!file.open(QIODevice::ReadOnly) || file.size() > 1 << 20)
         return false;
     const QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
-    if (o.value("format").toInt() != 1)
+    // A record of format 1 names no program file: it never matches a run of this one.
+    const int format = o.value("format").toInt();
+    if (format != 1 && format != 2)
         return false;
+    programFiles = fromJson(o.value("program_files"));
     inputPath = o.value("input").toString();
     inputSha256 = o.value("input_sha256").toString();
     atomsProgram = o.value("atoms_program").toString();
@@ -51,13 +54,14 @@ bool RunRecord::read(const QString &dir)
 bool RunRecord::write(const QString &dir, QString *error) const
 {
     QJsonObject o;
-    o.insert("format", 1);
+    o.insert("format", 2);
     o.insert("input", inputPath);
     o.insert("input_sha256", inputSha256);
     o.insert("atoms_program", atomsProgram);
     o.insert("atoms_arguments", toJson(atomsArguments));
     o.insert("feff_program", feffProgram);
     o.insert("feff_arguments", toJson(feffArguments));
+    o.insert("program_files", toJson(programFiles));
     o.insert("exit_code", exitCode);
     o.insert("started", started.toString(Qt::ISODateWithMs));
     o.insert("seconds", seconds);
@@ -77,5 +81,6 @@ bool RunRecord::sameRunAs(const RunRecord &other) const
 {
     return inputSha256 == other.inputSha256 && atomsProgram == other.atomsProgram
         && atomsArguments == other.atomsArguments && feffProgram == other.feffProgram
-        && feffArguments == other.feffArguments;
+        && feffArguments == other.feffArguments && !programFiles.isEmpty()
+        && !programFiles.contains(QString()) && programFiles == other.programFiles;
 }

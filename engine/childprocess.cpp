@@ -1,11 +1,11 @@
 #include "childprocess.h"
 
+#include "commandlines.h"
 #include "supervisorreport.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
-#include <QStandardPaths>
 
 #include <vector>
 
@@ -83,18 +83,6 @@ struct CStrings
     }
     char **data() { return pointers.data(); }
 };
-
-// As a shell finds a program named without a directory: on the child's PATH, then ours.
-QString resolveProgram(const QString &program, const QProcessEnvironment &environment)
-{
-    if (program.contains(QLatin1Char('/')))
-        return program;
-    const QStringList childPath = environment.value("PATH").split(':', Qt::SkipEmptyParts);
-    QString found = QStandardPaths::findExecutable(program, childPath);
-    if (found.isEmpty())
-        found = QStandardPaths::findExecutable(program);
-    return found.isEmpty() ? program : found;
-}
 
 int openNull()
 {

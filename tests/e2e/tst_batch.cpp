@@ -444,6 +444,61 @@ private slots:
         }
     }
 
+    // -resume knows a program by its file: the same path pointed at another program, or a
+    // script rewritten in place, runs the job again.
+    void resumeAfterProgramChange_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("word");
+        QTest::newRow("nothing changed") << "none"
+                                         << "resumed";
+        QTest::newRow("the link pointed at another program") << "relink"
+                                                             << "ok";
+        QTest::newRow("the script rewritten in place") << "rewrite"
+                                                       << "ok";
+        QTest::newRow("the program a launcher names rewritten") << "named"
+                                                                << "ok";
+    }
+
+    void resumeAfterProgramChange()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, word);
+        const QString dir = freshRun();
+        const QString script = dir + "/feff.sh";
+        const QString named = dir + "/named.sh";
+        const QString link = dir + "/feff";
+        // A script that runs the stand-in FEFF with more options.
+        auto writeScript = [](const QString &path, const QByteArray &options) {
+            return writeFile(path,
+                       "#!/bin/sh\nexec " + QByteArray(FAKE_FEFF) + " " + options + " \"$@\"\n")
+                && QFile::setPermissions(
+                    path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        };
+        QVERIFY(writeScript(script, ""));
+        QVERIFY(writeScript(named, ""));
+        QVERIFY(QFile::link(script, link));
+        // The launcher's argument names a program file: the stand-in takes it as a word.
+        QVERIFY(writeFile(dir + "/my.cfg",
+            readFile(dir + "/my.cfg")
+                + QString("FEFF_EXE %1\nFEFF_ARG %2\n").arg(link, named).toUtf8()));
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "x\n"));
+        const QStringList args { "-batch", "-c", "my.cfg", "-e", "-resume" };
+        QCOMPARE(resultWords(runBatch(dir, args)), QStringList { "ok" });
+
+        if (change == "relink") {
+            QVERIFY(writeScript(dir + "/other.sh", "--amp 2"));
+            QVERIFY(QFile::remove(link) && QFile::link(dir + "/other.sh", link));
+        } else if (change == "rewrite") {
+            QVERIFY(writeScript(script, "--amp 2"));
+        } else if (change == "named") {
+            QVERIFY(writeScript(named, "--amp 2"));
+        }
+        const BatchResult r = runBatch(dir, args);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
+        QCOMPARE(resultWords(r), QStringList { word });
+    }
+
     // A rerun with -resume after an interrupted run starts only the jobs that had not ended
     // well; the others are read from their earlier run.
     void resumeRunsOnlyWhatIsLeft()
