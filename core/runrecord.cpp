@@ -46,6 +46,7 @@ bool RunRecord::read(const QString &dir)
     started = QDateTime::fromString(o.value("started").toString(), Qt::ISODateWithMs);
     seconds = o.value("seconds").toDouble();
     feffInpSha256 = o.value("feff_inp_sha256").toString();
+    feffInpEdited = o.value("feff_inp_edited").toBool();
     chiSha256 = o.value("chi_sha256").toString();
     chiPoints = o.value("chi_points").toInt();
     return !inputSha256.isEmpty() && !feffInpSha256.isEmpty() && !chiSha256.isEmpty();
@@ -66,6 +67,7 @@ bool RunRecord::write(const QString &dir, QString *error) const
     o.insert("started", started.toString(Qt::ISODateWithMs));
     o.insert("seconds", seconds);
     o.insert("feff_inp_sha256", feffInpSha256);
+    o.insert("feff_inp_edited", feffInpEdited);
     o.insert("chi_sha256", chiSha256);
     o.insert("chi_points", chiPoints);
     return writeFileAtomically(QDir(dir).filePath(fileName()),

@@ -25,6 +25,9 @@ struct RunRecord
     QDateTime started;
     double seconds = 0;
     QString feffInpSha256;
+    // That feff.inp was the user's (edited in the row or on disk), not the converter's or
+    // the copied input: a later start keeps it aside before replacing it.
+    bool feffInpEdited = false;
     QString chiSha256;
     int chiPoints = 0;
 

@@ -392,6 +392,49 @@ private slots:
         QCOMPARE(b->runningCount(), 0);
     }
 
+    // A run of the user's own feff.inp (updated from the row, or edited on disk and run as
+    // it is) is a good run of the user's file: the next start keeps it and its chi.dat as
+    // feff.inp.~1~ and chi.dat.~1~ before the converter's feff.inp replaces it.
+    void editedFeffInpKeptWhenReplaced_data()
+    {
+        QTest::addColumn<bool>("fromRow");
+        QTest::newRow("updated from the row, then restarted") << true;
+        QTest::newRow("edited on disk, then restarted") << false;
+    }
+
+    void editedFeffInpKeptWhenReplaced()
+    {
+        QFETCH(bool, fromRow);
+        const QString dir = freshRun(fakeConfig(2));
+        QVERIFY(writeFile(dir + "/00-Cif/a.cif", "cif\n"));
+        Body *b = makeBody();
+        QTRY_VERIFY_WITH_TIMEOUT(allFinished(b), 20000);
+        Job *job = b->jobs().first();
+        QCOMPARE(job->outcome(), Job::Outcome::Ok);
+        const QString feffInp = job->workingDirectory() + "/feff.inp";
+        const QString chi = job->workingDirectory() + "/chi.dat";
+        const QByteArray edited = readFile(feffInp) + "* the user's edit\nfake: --amp 3\n";
+        if (fromRow)
+            QVERIFY(job->writeFeffInp(QString::fromUtf8(edited)));
+        else
+            QVERIFY(writeFile(feffInp, edited));
+        QSignalSpy ended(job, &Job::ended);
+        job->reStartFeff();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 20000);
+        QCOMPARE(job->outcome(), Job::Outcome::Ok);
+        const QByteArray editedChi = readFile(chi);
+
+        // The next start, from where the first began (a FEFF run changes the directory).
+        QVERIFY(QDir::setCurrent(dir));
+        b = makeBody();
+        QCOMPARE(b->jobs().size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(allFinished(b), 20000);
+        QCOMPARE(b->jobs().first()->outcome(), Job::Outcome::Ok);
+        QCOMPARE(readFile(feffInp + ".~1~"), edited);
+        QCOMPARE(readFile(chi + ".~1~"), editedChi);
+        QVERIFY(readFile(feffInp) != edited);
+    }
+
     void sameFileDroppedTwiceGivesTwoJobs()
     {
         const QString dir = freshRun(fakeConfig(4));
