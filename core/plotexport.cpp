@@ -65,7 +65,7 @@ bool saveViewCsv(const QString &path, PlotSpace space, double x0, double x1,
     const QByteArray bytes
         = viewCsv(space, viewGrid(space, x0, x1, series), names, series).toUtf8();
     QString cause;
-    if (writeFileAtomically(path, bytes, &cause))
+    if (writeOutputFile(path, bytes, &cause))
         return true;
     if (error)
         *error = cause;

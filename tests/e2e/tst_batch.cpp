@@ -336,6 +336,93 @@ private slots:
                 qPrintable(r.errors));
     }
 
+    // The outputs are the user's: what is no regular file is written as it is, a link is
+    // written through and stays a link; one file for two outputs, or an output option
+    // without its file, is refused before anything runs.
+    void outputTargets_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("options"); // %DIR%: the run directory
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("logged");
+
+        // As /dev/stdout, in the run's directory: a program gone wrong, run as root, must not
+        // replace the machine's own.
+        QTest::newRow("standard output")
+            << "stdout" << QStringList { "-export", "%DIR%/stdout" } << 0 << "Data saved to";
+        QTest::newRow("a character device")
+            << "device" << QStringList { "-export", "%DIR%/null" } << 0 << "Data saved to";
+        QTest::newRow("a FIFO with a reader")
+            << "fifo-read" << QStringList { "-export", "%DIR%/fifo" } << 0 << "Data saved to";
+        QTest::newRow("a FIFO without a reader")
+            << "fifo" << QStringList { "-export", "%DIR%/fifo" } << 3
+            << "Can not save the data to %DIR%/fifo : no process reads it";
+        QTest::newRow("a link to a file")
+            << "link" << QStringList { "-export", "%DIR%/link.csv", "-joblog", "%DIR%/log-link" }
+            << 0 << "Data saved to %DIR%/link.csv";
+        QTest::newRow("the job log and the data in one file")
+            << QString() << QStringList { "-joblog", "%DIR%/F", "-export", "%DIR%/F" } << 2
+            << "orbelin: -joblog %DIR%/F and -export %DIR%/F are the same file";
+        QTest::newRow("the plot and the data in one file, through a link")
+            << "link" << QStringList { "-plot", "%DIR%/real.csv", "-export", "%DIR%/link.csv" } << 2
+            << "are the same file: each output needs one of its own";
+        QTest::newRow("the job log without its file")
+            << QString() << QStringList { "-joblog", "-plot", "%DIR%/x.png" } << 2
+            << "orbelin: -joblog needs a file name; nothing runs";
+    }
+
+    void outputTargets()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QStringList, options);
+        QFETCH(int, exitCode);
+        QFETCH(QString, logged);
+        const QString dir = freshRun();
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "x\n"));
+        QVERIFY(writeFile(dir + "/real.csv", "the user's file\n"));
+        QVERIFY(QFile::setPermissions(dir + "/real.csv", QFile::ReadOwner | QFile::WriteOwner));
+        if (setup == "device" && QProcess::execute("mknod", { dir + "/null", "c", "1", "3" }) != 0)
+            QSKIP("making a device node needs root");
+        if (setup == "stdout")
+            QVERIFY(QFile::link("/proc/self/fd/1", dir + "/stdout"));
+        if (setup.startsWith("fifo"))
+            QCOMPARE(QProcess::execute("mkfifo", { dir + "/fifo" }), 0);
+        if (setup == "link")
+            QVERIFY(QFile::link(dir + "/real.csv", dir + "/link.csv")
+                && QFile::link(dir + "/log", dir + "/log-link"));
+        QProcess reader;
+        if (setup == "fifo-read") {
+            reader.start("cat", { dir + "/fifo" });
+            QVERIFY(reader.waitForStarted());
+        }
+        for (QString &option : options)
+            option.replace("%DIR%", dir);
+        const BatchResult r
+            = runBatch(dir, QStringList { "-batch", "-c", "my.cfg", "-e" } + options);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.errors.contains(QString(logged).replace("%DIR%", dir)), qPrintable(r.errors));
+        if (exitCode == 2) {
+            QVERIFY(r.lines.isEmpty());
+            QVERIFY(!QFile::exists(dir + "/x.png") && !QFile::exists(dir + "/F"));
+            QCOMPARE(readFile(dir + "/real.csv"), QByteArray("the user's file\n"));
+        } else if (setup == "stdout") {
+            QCOMPARE(r.lines.mid(1, 1), QStringList { "k,a.inp" });
+            QVERIFY(QFileInfo(dir + "/stdout").isSymLink());
+        } else if (setup == "device") {
+            QVERIFY(!QFileInfo(dir + "/null").isFile() && QFileInfo::exists(dir + "/null"));
+        } else if (setup == "fifo-read") {
+            QVERIFY(reader.waitForFinished(10000));
+            QVERIFY(reader.readAllStandardOutput().startsWith("k,a.inp\n"));
+        } else if (setup == "link") {
+            QVERIFY(QFileInfo(dir + "/link.csv").isSymLink()
+                && QFileInfo(dir + "/log-link").isSymLink());
+            QVERIFY(readFile(dir + "/real.csv").startsWith("k,a.inp\n"));
+            QCOMPARE(QFile::permissions(dir + "/real.csv") & 0x7077, // owner, group, others
+                QFile::ReadOwner | QFile::WriteOwner);
+            QVERIFY(readFile(dir + "/log").startsWith("Seq\t"));
+        }
+    }
+
     // The job log of a run, one case per way a job ends; the report's last field is the
     // same word, and a tab, newline or backslash in a name is written escaped in both.
     void jobLogWords_data()
