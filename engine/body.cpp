@@ -70,8 +70,9 @@ void Body::readProcessLimit()
     // Every running program takes open files; past the process's limit, starts would fail.
     struct rlimit files;
     if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
-        const int most = qMax(
-            1, int((qMin<rlim_t>(files.rlim_cur, 1 << 20) - filesReserved) / filesPerProgram));
+        // Signed: below the reserve the difference is negative, not a huge unsigned number.
+        const qint64 open = qint64(qMin<rlim_t>(files.rlim_cur, 1 << 20));
+        const int most = int(qMax<qint64>(1, (open - filesReserved) / filesPerProgram));
         if (maxProc > most) {
             const QString capped
                 = guiTr("MAX_PROC %1 is more than the open-file limit allows: at most %2 "

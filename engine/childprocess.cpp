@@ -55,9 +55,13 @@ int childMain(void *arg)
     prctl(PR_SET_PDEATHSIG, SIGHUP);
     if (getppid() != plan->parent)
         _exit(127);
-    // Copies above the standard descriptors first: a pipe may have got one of 0 to 3.
-    const int out = fcntl(plan->outFd, F_DUPFD_CLOEXEC, 10);
-    const int report = fcntl(plan->reportFd, F_DUPFD_CLOEXEC, 10);
+    // A pipe that got one of the descriptors 0 to 3 is moved above them first.
+    const int firstFree = supervisorReportFd + 1;
+    const int out
+        = plan->outFd < firstFree ? fcntl(plan->outFd, F_DUPFD_CLOEXEC, firstFree) : plan->outFd;
+    const int report = plan->reportFd < firstFree
+        ? fcntl(plan->reportFd, F_DUPFD_CLOEXEC, firstFree)
+        : plan->reportFd;
     if (out < 0 || report < 0 || dup2(plan->nullFd, 0) < 0 || dup2(out, 1) < 0 || dup2(out, 2) < 0
         || dup2(report, supervisorReportFd) < 0 || chdir(plan->dir) != 0) {
         plan->error = errno;

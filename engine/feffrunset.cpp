@@ -142,7 +142,8 @@ void FeffRunSet::failedToStart(int index, const QString &why, bool transient)
     problem.path = run.program.program();
     problem.detail = why;
     problem.dir = run.dir;
-    emit log(problem.text());
+    if (!run.program.shortageTold())
+        emit log(problem.text());
     if (transient) {
         // No file descriptors or processes to spare now: the run waits for a place again.
         run.state = State::Waiting;

@@ -33,6 +33,8 @@ Problem ProgramRun::End::problem(JobCodes::Program program, const QString &dir, 
     return p;
 }
 
+QElapsedTimer ProgramRun::shortOfResources;
+
 ProgramRun::ProgramRun(QObject *parent)
     : QObject(parent)
 {
@@ -62,13 +64,19 @@ void ProgramRun::start()
         process = nullptr;
         child->deleteLater();
         bool transient = error.transient();
-        if (transient && !shortOfResources.isValid())
-            shortOfResources.start();
-        else if (transient && shortOfResources.elapsed() >= resourceWaitMs)
-            transient = false;
-        if (!transient)
-            shortOfResources.invalidate();
-        emit failedToStart(error.text, transient);
+        bool repeated = false;
+        QString why = error.text;
+        if (transient) {
+            repeated = shortOfResources.isValid();
+            if (!repeated) {
+                shortOfResources.start();
+            } else if (shortOfResources.elapsed() >= resourceWaitMs) {
+                transient = repeated = false;
+                why = tr("%1 ; no program could start for a minute").arg(error.text);
+            }
+        }
+        repeatedShortage = repeated;
+        emit failedToStart(why, transient);
         return;
     }
     shortOfResources.invalidate();

@@ -57,14 +57,18 @@ public:
     void stop();
     // Starting or running.
     bool isActive() const { return process != nullptr; }
+    // The last start failed for lack of resources as one before it did, with no start in
+    // between: that shortage has been told already.
+    bool shortageTold() const { return repeatedShortage; }
 
 signals:
     void starting();
     void running();
     void output(const QByteArray &bytes);
     // The program could not be started (missing, not executable, no working directory);
-    // transient: for lack of resources, so that a later try may work. Starts that have
-    // failed so for a minute count as failed for good.
+    // transient: for lack of resources, so that a later try may work. Once no program has
+    // started for a minute, every start that fails for lack of resources fails for good
+    // until one starts: a batch ends instead of trying for ever.
     void failedToStart(const QString &reason, bool transient);
     // The program ran and has ended; all its output has been delivered.
     void ended(const ProgramRun::End &end);
@@ -80,10 +84,12 @@ private:
     ChildProcess *process = nullptr;
     QTimer *limitTimer = nullptr;
     bool terminating = false;
+    bool repeatedShortage = false;
     bool timedOut = false;
     bool stopped = false;
-    // Since when starts have failed for lack of resources; not valid after a good start.
-    QElapsedTimer shortOfResources;
+    // Since when starts of any program have failed for lack of resources; not valid after
+    // a good start. The programs all start from the main thread.
+    static QElapsedTimer shortOfResources;
 };
 
 #endif
