@@ -268,6 +268,9 @@ void BatchRun::finish()
     out.flush();
 
     Status result = status(jobs, body->skippedInputs().size());
+    // A folder that could not be listed: the run did not go as configured.
+    if (!body->setupProblems().isEmpty())
+        result = NoJobs;
     int good = 0, resumed = 0;
     for (const Job *job : jobs) {
         good += job->chi().valid;

@@ -1,5 +1,6 @@
 #include "body.h"
 
+#include "folderlisting.h"
 #include "job.h"
 #include "jobfiles.h"
 
@@ -43,10 +44,11 @@ Body::Body(const ParamStore *commandLine, QObject *parent)
     checkFolders();
     lockResults();
     // The log is wired once the manager is made; a batch stops at these before it runs.
+    // Those found later (a folder that cannot be listed) are logged as they are found.
     QMetaObject::invokeMethod(
         this,
-        [this] {
-            for (const QString &problem : qAsConst(problems))
+        [this, found = problems] {
+            for (const QString &problem : found)
                 emit log(problem);
         },
         Qt::QueuedConnection);
@@ -145,16 +147,31 @@ void Body::lockResults()
 void Body::scanInputDirs()
 {
     // FIFOs, devices and broken links are listed too, to be named as no input.
-    const QDir::Filters entries = QDir::AllEntries | QDir::System;
-    const QFileInfoList cifEntries
-        = QDir(settings.cifFiles).entryInfoList(QStringList { "*.cif", "*.inp" }, entries);
-    for (const QFileInfo &entry : cifEntries)
+    const FolderListing cifEntries = listInputs(settings.cifFiles, { ".cif", ".inp" });
+    for (const QFileInfo &entry : cifEntries.entries)
         newJob(entry, Job::AtomsInput);
-    const QFileInfoList inpEntries
-        = QDir(settings.inpFiles).entryInfoList(QStringList { "*.inp" }, entries);
-    for (const QFileInfo &entry : inpEntries)
+    const FolderListing inpEntries = listInputs(settings.inpFiles, { ".inp" });
+    for (const QFileInfo &entry : inpEntries.entries)
         newJob(entry, Job::FeffInput);
     scheduler.scheduleIdleCheck();
+}
+
+// A folder that cannot be listed is a run that cannot go as configured; a name that is not
+// UTF-8 is an input that becomes no job: Qt can neither name nor open it.
+FolderListing Body::listInputs(const QString &dir, const QStringList &suffixes)
+{
+    const FolderListing listing = FolderListing::of(dir, suffixes);
+    if (!listing.error.isEmpty()) {
+        problems << guiTr("Can not list the folder %1 : %2").arg(dir, listing.error);
+        emit log(problems.last());
+    }
+    for (const QString &path : listing.notUtf8) {
+        skipped << guiTr("%1 has a name that is not UTF-8: no job for it (rename it, for "
+                         "instance with convmv)")
+                       .arg(path);
+        emit log(skipped.last());
+    }
+    return listing;
 }
 
 // Only regular files (after their symbolic links) become jobs: a FIFO or a device would

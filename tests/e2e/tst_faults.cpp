@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace testutil;
@@ -428,6 +429,30 @@ private slots:
         QVERIFY(workDirs.contains(dir + "/00-Res/Cu") && workDirs.contains(dir + "/00-Res/Cu_2"));
         for (auto it = before.begin(); it != before.end(); ++it)
             QCOMPARE(readFile(dir + "/" + it.key()), it.value());
+    }
+
+    // Names that are not UTF-8 (Latin-1, Shift-JIS bytes from a Windows share) can not be
+    // opened through Qt: each is named, with its bytes written out, as an input that became
+    // no job; the others run.
+    void namesThatAreNotUtf8()
+    {
+        const QString dir = freshRun();
+        QVERIFY(writeFile(dir + "/00-Inp/ok.inp", "fine\n"));
+        const QByteArray inp = QFile::encodeName(dir + "/00-Inp/");
+        for (const QByteArray &name :
+            { QByteArray("caf\xe9.inp"), QByteArray("\x83\x65\x83\x58\x83\x67.inp") }) {
+            const int fd = ::open((inp + name).constData(), O_WRONLY | O_CREAT, 0644);
+            QVERIFY(fd >= 0 && ::write(fd, "x\n", 2) == 2 && ::close(fd) == 0);
+        }
+        const BatchResult r = runIn(dir);
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.lines.size(), 1);
+        QCOMPARE(reportOf(r, dir, "00-Inp/ok.inp").value(3), QString("401"));
+        for (const QString &shown : { QString("caf\\xE9.inp"), QString("\\x83e\\x83X\\x83g.inp") })
+            QVERIFY2(r.errors.contains(
+                         dir + "/00-Inp/" + shown + " has a name that is not UTF-8: no job for it"),
+                qPrintable(r.errors));
+        QVERIFY(r.errors.contains("1 of 1 jobs produced chi data; 2 inputs became no job"));
     }
 
     void thousandInputsAtOnce()

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <random>
 #include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace testutil;
 
@@ -390,6 +392,38 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(allFinished(b), 20000);
         QVERIFY(QMetaObject::invokeMethod(b, "checkDemQue")); // empty queue: nothing
         QCOMPARE(b->runningCount(), 0);
+    }
+
+    // Under an open-file limit that leaves no descriptor to list a folder with, the folders
+    // are named with the reason (QDir listed nothing and said nothing); no job is made.
+    void folderThatCannotBeListed()
+    {
+        const QString dir = freshRun(fakeConfig(2));
+        QVERIFY(writeFile(dir + "/00-Cif/c.cif", "cif\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "x\n"));
+        const ParamStore args = commandLine({ "-noGui" });
+        body.reset(new Body(&args));
+        QVERIFY(body->setupProblems().isEmpty());
+        struct rlimit before;
+        QCOMPARE(getrlimit(RLIMIT_NOFILE, &before), 0);
+        int highest = 0;
+        for (const QString &name :
+            QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries))
+            highest = std::max(highest, name.toInt());
+        std::vector<int> fillers;
+        for (int fd = dup(0); fd >= 0 && fd < highest; fd = dup(0))
+            fillers.push_back(fd);
+        struct rlimit tight = before;
+        tight.rlim_cur = rlim_t(highest + 1);
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &tight), 0);
+        body->scanInputDirs();
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &before), 0);
+        for (int fd : fillers)
+            ::close(fd);
+        QCOMPARE(body->setupProblems(),
+            QStringList({ "Can not list the folder " + dir + "/00-Cif : Too many open files",
+                "Can not list the folder " + dir + "/00-Inp : Too many open files" }));
+        QVERIFY(body->jobs().isEmpty());
     }
 
     // A run of the user's own feff.inp (updated from the row, or edited on disk and run as
