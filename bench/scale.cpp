@@ -4,7 +4,11 @@
 // run by the program with its windows shown (offscreen) against -batch.
 //
 //   bench_scale [--counts 300,3000,10000] [--rounds 3] [--windowed N] [--work DIR]
-//       --windowed 0 leaves the windowed comparison out.
+//               [--also NAME=ORBELIN]
+//       --windowed 0 leaves the windowed comparison out; --also runs another build of the
+//       program (an earlier one) side by side as a variant of its own.
+// Also timed: a posix_spawn loop over the same directories, with and without orbelin-run
+// between it and the program: the difference is what orbelin-run costs per start.
 //   bench_scale windowed DIR
 //       the child: in DIR, the program as its entry builds it with windows shown; it
 //       ends once every job has ended, with status 0 when every job gave chi data.
@@ -84,12 +88,13 @@ struct Figure
     long rssKb = -1;
 };
 
-Figure runOrbelin(const std::string &root, int count, bool windowed)
+Figure runOrbelin(const std::string &root, int count, bool windowed,
+                  const std::string &program = ORBELIN_EXE)
 {
     prepareOrbelin(root, count);
     const std::vector<std::string> argv = windowed
         ? std::vector<std::string>{SELF_EXE, "windowed", root}
-        : std::vector<std::string>{ORBELIN_EXE, "-batch", "-c", "my.cfg"};
+        : std::vector<std::string>{program, "-batch", "-c", "my.cfg"};
     const RunResult r = runProgram(argv, root, root + "/stdout.txt", root + "/stderr.txt",
                                    {"QT_QPA_PLATFORM=offscreen"});
     const std::string report = readText(root + "/stdout.txt");
@@ -115,6 +120,19 @@ Figure runOther(const std::string &root, int count, bool parallel)
     if (r.status != 0 || !allChi(dirs)) {
         std::fprintf(stderr, "%s in %s failed: status %d\n", argv[0].c_str(), root.c_str(),
                      r.status);
+        return {};
+    }
+    return {r.seconds, r.peakRssKb};
+}
+
+// The bare posix_spawn loop, the program started itself or under orbelin-run.
+Figure runSpawnLoop(const std::string &root, int count, bool supervised)
+{
+    const auto dirs = prepareDirs(root, count);
+    const RunResult r = runProgram(
+        {QPROCESS_LOOP_EXE, supervised ? "supervised" : "spawn", "2", FAKE_FEFF, root}, root);
+    if (r.status != 0 || !allChi(dirs)) {
+        std::fprintf(stderr, "the spawn loop in %s failed: status %d\n", root.c_str(), r.status);
         return {};
     }
     return {r.seconds, r.peakRssKb};
@@ -160,6 +178,7 @@ int main(int argc, char **argv)
     int rounds = 3;
     int windowedN = 3000;
     std::string work = "/tmp/orbelin-bench-scale";
+    std::vector<std::pair<std::string, std::string>> others;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i], v = argv[i + 1];
         if (a == "--counts")
@@ -170,9 +189,11 @@ int main(int argc, char **argv)
             windowedN = std::atoi(v.c_str());
         else if (a == "--work")
             work = v;
+        else if (a == "--also" && v.find('=') != std::string::npos)
+            others.emplace_back(v.substr(0, v.find('=')), v.substr(v.find('=') + 1));
         else {
             std::fprintf(stderr, "usage: %s [--counts 300,3000,10000] [--rounds R] [--windowed N] "
-                                 "[--work DIR]\n",
+                                 "[--work DIR] [--also NAME=ORBELIN]\n",
                          argv[0]);
             return 2;
         }
@@ -187,7 +208,15 @@ int main(int argc, char **argv)
     using Runner = std::function<Figure(const std::string &, int)>;
     std::vector<std::pair<std::string, Runner>> variants{
         {"orbelin -batch", [](const std::string &root, int n) { return runOrbelin(root, n, false); }},
-        {"xargs -P 2", [](const std::string &root, int n) { return runOther(root, n, false); }}};
+        {"xargs -P 2", [](const std::string &root, int n) { return runOther(root, n, false); }},
+        {"spawn loop", [](const std::string &root, int n) { return runSpawnLoop(root, n, false); }},
+        {"spawn loop, orbelin-run",
+         [](const std::string &root, int n) { return runSpawnLoop(root, n, true); }}};
+    for (const auto &other : others)
+        variants.push_back({"orbelin -batch, " + other.first, [program = other.second](
+                                                                  const std::string &root, int n) {
+                                return runOrbelin(root, n, false, program);
+                            }});
     if (parallel)
         variants.push_back(
             {"GNU parallel -j 2", [](const std::string &root, int n) { return runOther(root, n, true); }});
@@ -238,6 +267,17 @@ int main(int argc, char **argv)
     if (parallel)
         ratioTo("GNU parallel -j 2", 0.5);
     ratioTo("xargs -P 2", 2.5);
+    for (const auto &other : others)
+        ratioTo("orbelin -batch, " + other.first, 1.1);
+    for (int n : counts) {
+        const Series &direct = all["spawn loop"][n];
+        const Series &supervised = all["spawn loop, orbelin-run"][n];
+        std::snprintf(fig, sizeof fig, "%.3f ms per start (%.2f s / %.2f s = %.2f)",
+                      1e3 * (median(supervised.seconds) - median(direct.seconds)) / n,
+                      median(supervised.seconds), median(direct.seconds),
+                      medianRatio(supervised.seconds, direct.seconds));
+        result("scale: orbelin-run's cost, spawn loop, N=" + std::to_string(n), fig, "-", "-");
+    }
     const double rss = median(orbLarge.rssKb) / 1024;
     std::snprintf(fig, sizeof fig, "%.1f MB", rss);
     result("scale: -batch peak RSS, N=" + std::to_string(large), fig, "< 150 MB",

@@ -16,8 +16,8 @@ namespace {
 // The manager's texts are the main window's, in its translation context.
 QString guiTr(const char *text) { return QCoreApplication::translate("Gui", text); }
 
-// Open files a running program costs this process (its output pipe and its exit
-// notification, and the pipe's other end while it starts), and what the rest needs.
+// Open files a running program costs this process (its output pipe and orbelin-run's
+// report pipe, and their other ends while it starts), and what the rest needs.
 const int filesPerProgram = 3;
 const int filesReserved = 64;
 

@@ -15,7 +15,8 @@ class QSocketNotifier;
 // is killed. orbelin-run is started without copying this process's memory (clone with
 // CLONE_VM | CLONE_VFORK, as posix_spawn does), so a start costs the same whatever the
 // size of the program that starts it; QProcess forks, which costs more the larger the
-// process.
+// process. Start programs from the main thread: the parent-death signal that ends them
+// with this process follows the thread that started them.
 class ChildProcess : public QObject
 {
     Q_OBJECT
