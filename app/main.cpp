@@ -130,7 +130,11 @@ int main(int argc, char *argv[])
     options.exportPath = absoluteOption(commandLine, "-export");
     options.jobLogPath = absoluteOption(commandLine, "-joblog");
     options.progress = batch && isatty(STDERR_FILENO);
-    QString badOption;
+    QString badOption = BatchRun::outputsProblem(commandLine);
+    if (!badOption.isEmpty()) {
+        std::fprintf(stderr, "%s\n", badOption.toUtf8().constData());
+        return cannotRunStatus;
+    }
     if (!viewFromOptions(commandLine, &options.view, &badOption)) {
         std::fprintf(stderr, "%s\n", badOption.toUtf8().constData());
         return cannotRunStatus;

@@ -3,6 +3,8 @@
 //   bench_qprocess_loop qprocess P PROGRAM ROOT   QProcess objects and an event loop,
 //                                                 output merged and read on readyRead
 //   bench_qprocess_loop spawn P PROGRAM ROOT      posix_spawn and waitpid, output to /dev/null
+//   bench_qprocess_loop supervised P PROGRAM ROOT the same, each program run under
+//                                                 orbelin-run, as Orbelin runs them
 // Exit status: 0 when every run ended with status 0, 1 otherwise (the caller checks
 // the chi.dat files afterwards, outside the timed span).
 #include "benchutil.h"
@@ -71,7 +73,9 @@ private:
     int done = 0;
 };
 
-int spawnLoop(const std::string &program, const QStringList &dirs, int limit)
+// supervisor: orbelin-run's path, or empty to start the program itself.
+int spawnLoop(const std::string &program, const QStringList &dirs, int limit,
+              const std::string &supervisor = std::string())
 {
     std::map<pid_t, int> children;
     int next = 0;
@@ -84,7 +88,14 @@ int spawnLoop(const std::string &program, const QStringList &dirs, int limit)
             posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
             posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
             posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-            char *argv[] = {const_cast<char *>(program.c_str()), nullptr};
+            char *direct[] = {const_cast<char *>(program.c_str()), nullptr};
+            // orbelin-run PROGRAM ARGV0, its report (descriptor 3) to /dev/null.
+            char *supervised[] = {const_cast<char *>(supervisor.c_str()),
+                                  const_cast<char *>(program.c_str()),
+                                  const_cast<char *>(program.c_str()), nullptr};
+            if (!supervisor.empty())
+                posix_spawn_file_actions_addopen(&actions, 3, "/dev/null", O_WRONLY, 0);
+            char **argv = supervisor.empty() ? direct : supervised;
             pid_t pid = 0;
             if (posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ) == 0)
                 children[pid] = next;
@@ -113,7 +124,7 @@ int spawnLoop(const std::string &program, const QStringList &dirs, int limit)
 int main(int argc, char **argv)
 {
     if (argc != 5) {
-        std::fprintf(stderr, "usage: %s qprocess|spawn P PROGRAM ROOT\n", argv[0]);
+        std::fprintf(stderr, "usage: %s qprocess|spawn|supervised P PROGRAM ROOT\n", argv[0]);
         return 2;
     }
     const std::string mode = argv[1];
@@ -127,6 +138,8 @@ int main(int argc, char **argv)
     int status = 0;
     if (mode == "spawn") {
         status = spawnLoop(program.toStdString(), dirs, limit);
+    } else if (mode == "supervised") {
+        status = spawnLoop(program.toStdString(), dirs, limit, ORBELIN_RUN);
     } else {
         QCoreApplication app(argc, argv);
         QProcessLoop loop(program, dirs, limit);

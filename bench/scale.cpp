@@ -8,6 +8,9 @@
 //       --windowed 0 leaves the windowed comparison out; --before adds the -batch run of
 //       another build of the program (an older one) to each round, side by side; --floors 0
 //       leaves out GNU parallel and xargs.
+// Also timed (unless --floors 0): a posix_spawn loop over the same directories, with and
+// without orbelin-run between it and the program: the difference is what orbelin-run
+// costs per start.
 //   bench_scale windowed DIR
 //       the child: in DIR, the program as its entry builds it with windows shown; it
 //       ends once every job has ended, with status 0 when every job gave chi data.
@@ -124,6 +127,19 @@ Figure runOther(const std::string &root, int count, bool parallel)
     return {r.seconds, r.peakRssKb};
 }
 
+// The bare posix_spawn loop, the program started itself or under orbelin-run.
+Figure runSpawnLoop(const std::string &root, int count, bool supervised)
+{
+    const auto dirs = prepareDirs(root, count);
+    const RunResult r = runProgram(
+        {QPROCESS_LOOP_EXE, supervised ? "supervised" : "spawn", "2", FAKE_FEFF, root}, root);
+    if (r.status != 0 || !allChi(dirs)) {
+        std::fprintf(stderr, "the spawn loop in %s failed: status %d\n", root.c_str(), r.status);
+        return {};
+    }
+    return {r.seconds, r.peakRssKb};
+}
+
 // The program with its windows, as its entry builds it, ending once all jobs have ended.
 int windowedChild(int argc, char **argv, const std::string &dir)
 {
@@ -205,6 +221,12 @@ int main(int argc, char **argv)
     if (floors)
         variants.push_back({ "xargs -P 2",
             [](const std::string &root, int n) { return runOther(root, n, false); } });
+    if (floors) {
+        variants.push_back({ "spawn loop",
+            [](const std::string &root, int n) { return runSpawnLoop(root, n, false); } });
+        variants.push_back({ "spawn loop, orbelin-run",
+            [](const std::string &root, int n) { return runSpawnLoop(root, n, true); } });
+    }
     if (parallel)
         variants.push_back(
             {"GNU parallel -j 2", [](const std::string &root, int n) { return runOther(root, n, true); }});
@@ -254,8 +276,18 @@ int main(int argc, char **argv)
     };
     if (parallel)
         ratioTo("GNU parallel -j 2", 0.5);
-    if (floors)
+    if (floors) {
         ratioTo("xargs -P 2", 2.5);
+        for (int n : counts) {
+            const Series &direct = all["spawn loop"][n];
+            const Series &supervised = all["spawn loop, orbelin-run"][n];
+            std::snprintf(fig, sizeof fig, "%.3f ms per start (%.2f s / %.2f s = %.2f)",
+                1e3 * (median(supervised.seconds) - median(direct.seconds)) / n,
+                median(supervised.seconds), median(direct.seconds),
+                medianRatio(supervised.seconds, direct.seconds));
+            result("scale: orbelin-run's cost, spawn loop, N=" + std::to_string(n), fig, "-", "-");
+        }
+    }
     const double rss = median(orbLarge.rssKb) / 1024;
     std::snprintf(fig, sizeof fig, "%.1f MB", rss);
     if (!before.empty()) {

@@ -39,11 +39,18 @@ bool ChiColumns::read(const QString &path, QString *error)
     *this = ChiColumns();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        openFailed = true;
         *error = file.errorString();
         return false;
     }
     ChiRows rows;
     rows.readFrom(file, true);
+    // A gap left by such rows would be bridged by interpolation as if it were data.
+    notFinite = rows.notFinite;
+    if (notFinite > 0) {
+        *error = QStringLiteral("%1 rows with values that are not finite").arg(notFinite);
+        return false;
+    }
     if (rows.k.isEmpty()) {
         *error = QStringLiteral("no data");
         return false;
@@ -75,6 +82,12 @@ bool ChiAverage::compute(const QVector<WeightedChi> &runs, QString *error)
         low = std::max(low, run.columns.k.first());
         high = std::min(high, run.columns.k.last());
         sum += run.weight;
+    }
+    // Weights of 1e308 each pass one by one; their sum is no number to divide by.
+    if (!std::isfinite(sum) || sum <= 0) {
+        *error
+            = QStringLiteral("the weights add up to %1, not to a finite number above 0").arg(sum);
+        return false;
     }
     if (low > high + sameK) {
         *error = QStringLiteral("the runs have no k range in common");

@@ -13,8 +13,13 @@ struct ChiColumns
     // Every row had FEFF's mag and phase; without them mag is |chi| at a phase of +-pi/2.
     bool wave = true;
 
-    // The rows after the "k chi" heading, as ChiData reads them; false and why when there
-    // are none or k does not rise from row to row.
+    // Rows left out for a value that is not a finite number; a file with any is not read.
+    int notFinite = 0;
+    bool openFailed = false;
+
+    // The rows after the "k chi" heading, as ChiData reads them; false and why when the file
+    // cannot be opened (openFailed), a value is not finite (notFinite), there are no rows or
+    // k does not rise from row to row.
     bool read(const QString &path, QString *error);
 };
 
@@ -35,7 +40,8 @@ struct WeightedChi
 class ChiAverage
 {
 public:
-    // False and why when there is no run or the runs share no k range.
+    // False and why when there is no run, the weights do not add up to a finite number
+    // above 0, or the runs share no k range.
     bool compute(const QVector<WeightedChi> &runs, QString *error);
     const ChiColumns &result() const { return average; }
     // chi.dat as FEFF 6 writes it, under '#' lines that name the average's inputs with

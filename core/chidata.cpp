@@ -16,6 +16,8 @@ void ChiData::reset()
     readingNumber = ++lastReading;
     valid = false;
     fileName.clear();
+    notFinite = 0;
+    openError.clear();
     kValues.resize(0);
     chiValues.resize(0);
     minK = 1e300;
@@ -44,6 +46,7 @@ void ChiData::read(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         reset();
+        openError = file.errorString();
         qDebug() << "Can not open feff-chi-dat : " << path;
         return;
     }
@@ -66,8 +69,19 @@ void ChiRows::readFrom(QIODevice &device, bool withWave)
         }
         const double kValue = fields.at(0).toDouble();
         const double chiValue = fields.at(1).toDouble();
+        bool magRead = false, phaseRead = false;
+        const double magValue = withWave ? fields.value(2).toDouble(&magRead) : 0.0;
+        const double phaseValue = withWave ? fields.value(3).toDouble(&phaseRead) : 0.0;
+        const bool waveRead = magRead && phaseRead;
+        // "nan" and "inf" are the only words with an n that read as numbers: mag and phase
+        // unread are checked so, without the cost of reading them.
+        const auto notANumber = [&fields](int i) {
+            return fields.value(i).contains(QLatin1Char('n'), Qt::CaseInsensitive);
+        };
         // A "nan" or "inf" row is no point of the curve and must not stretch the axes.
-        if (!std::isfinite(kValue) || !std::isfinite(chiValue)) {
+        if (!std::isfinite(kValue) || !std::isfinite(chiValue)
+            || (waveRead && !(std::isfinite(magValue) && std::isfinite(phaseValue)))
+            || (!withWave && (notANumber(2) || notANumber(3)))) {
             ++notFinite;
             continue;
         }
@@ -75,10 +89,7 @@ void ChiRows::readFrom(QIODevice &device, bool withWave)
         chi.append(chiValue);
         if (!withWave)
             continue;
-        bool magRead = false, phaseRead = false;
-        const double magValue = fields.value(2).toDouble(&magRead);
-        const double phaseValue = fields.value(3).toDouble(&phaseRead);
-        if (magRead && phaseRead && std::isfinite(magValue) && std::isfinite(phaseValue)) {
+        if (waveRead) {
             mag.append(magValue);
             phase.append(phaseValue);
         } else {
@@ -108,10 +119,9 @@ void ChiData::readFrom(QIODevice &device)
     reset();
     ChiRows rows;
     rows.readFrom(device, false);
-    if (rows.k.isEmpty()) {
-        reset();
+    notFinite = rows.notFinite;
+    if (rows.k.isEmpty())
         return;
-    }
     kValues = std::move(rows.k);
     chiValues = std::move(rows.chi);
     for (int i = 0; i < kValues.size(); ++i) {

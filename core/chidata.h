@@ -15,7 +15,8 @@ struct ChiRows
     QVector<double> k, chi, mag, phase;
     // Every row had FEFF's mag and phase; without them mag is |chi| at a phase of +-pi/2.
     bool wave = true;
-    // Rows whose k or chi is not a finite number ("nan", "inf"); they are left out.
+    // Rows with a value that is not a finite number ("nan", "inf") in k or chi, or in mag
+    // or phase when they are read; they are left out.
     int notFinite = 0;
 
     // withWave: mag and phase are read too.
@@ -56,6 +57,10 @@ public:
     double minChi;
     double maxChi;
     QString fileName;
+    // What read() found besides the curve: rows left out for a value that is not finite,
+    // and why the file could not be opened (empty when it was).
+    int notFinite = 0;
+    QString openError;
 
 private:
     quint64 readingNumber = 0;

@@ -7,6 +7,15 @@
 #include <QFileInfo>
 #include <QStringList>
 
+// As a shell finds a program named without a directory: on the child's PATH, then ours;
+// a name with a '/' as it is, and one found nowhere as it is too.
+QString resolveProgram(const QString &program, const QProcessEnvironment &environment);
+// What a run record knows a program file by: its path with every link resolved and the
+// SHA-256 of its content ("<path> sha256:<hex>"), so that a link pointed elsewhere or a
+// script rewritten in place is another program. The hash is taken once per file, size and
+// time of change in a run of this program. Empty for a program that is not a readable file.
+QString programFileId(const QString &program, const QProcessEnvironment &environment);
+
 // The command lines of a job's programs: the converter with ATOMS_ARG, then the input's
 // own options (its .args file, so that they override ATOMS_ARG's words), then -c and the
 // input; FEFF with FEFF_ARG. A run record names the same programs and arguments.

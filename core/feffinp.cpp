@@ -149,6 +149,8 @@ void TroubleLines::scan(const QStringRef &line)
             "exceeds the hard wired limit",
             "np > np1x",
             "Could not find feff.inp",
+            // gfortran's own words when FEFF stops on a runtime error (exit code 2).
+            "Fortran runtime error",
         };
         QStringList alternatives;
         for (const char *phrase : phrases)
@@ -162,10 +164,12 @@ void TroubleLines::scan(const QStringRef &line)
     }();
     static const QRegularExpression missingElement(
         QStringLiteral("Atomic number\\s+\\d+\\s+not available"));
+    // The line before gfortran's runtime error: where in FEFF's sources it stopped.
+    static const QRegularExpression fortranLine(QStringLiteral("^\\s*At line \\d+ of file "));
     // A program gone wrong may repeat its complaint a million times; the log gets a few.
     const int shown = 20;
     if (complaint.match(line).hasMatch() || launcherError.match(line).hasMatch()
-        || missingElement.match(line).hasMatch()) {
+        || missingElement.match(line).hasMatch() || fortranLine.match(line).hasMatch()) {
         const QString text = line.trimmed().toString();
         const int seen = found.lastIndexOf(text);
         if (seen >= 0)

@@ -21,7 +21,8 @@ QString textFromMarker(const QString &text);
 // Removes the "feff*.dat" files (any letter case) of dir; other files stay.
 void removeFeffDatFiles(const QString &dir);
 // Lines of FEFF's output that a user must not miss: fatal errors (FEFF 6 still exits
-// with 0), a path list cut short for a large cluster, and a launcher's error lines;
+// with 0), a path list cut short for a large cluster, a launcher's error lines and the
+// Fortran runtime's ("At line 123 of file ...", "Fortran runtime error: ...");
 // the first 20, then a count of the rest.
 QStringList feffTroubleLines(const QString &output);
 

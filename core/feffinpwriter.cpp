@@ -71,13 +71,13 @@ bool FeffInpWriter::replace(const QString &dir, const QByteArray &bytes, const Q
             = existing.size() <= largestInputBytes && old.open(QIODevice::ReadOnly) ? old.readAll()
                                                                                     : QByteArray();
         if (oldBytes == bytes && existing.size() == bytes.size()) {
-            writtenNow = true;
-            fromArea = false;
+            wrote(dir, bytes);
             return true;
         }
         RunRecord record;
         const QString oldSha = sha256Hex(oldBytes);
-        const bool recorded = (record.read(dir) && record.feffInpSha256 == oldSha)
+        const bool recorded
+            = (record.read(dir) && !record.feffInpEdited && record.feffInpSha256 == oldSha)
             || (dir == workDir && recordedSha == oldSha);
         if (!recorded && !oldBytes.isEmpty()) {
             int number = 0;
@@ -98,9 +98,16 @@ bool FeffInpWriter::replace(const QString &dir, const QByteArray &bytes, const Q
         log(opened ? demeterTr("Can not write %1 : %2").arg(path, error) : openFailure.arg(path));
         return false;
     }
+    wrote(dir, bytes);
+    return true;
+}
+
+void FeffInpWriter::wrote(const QString &dir, const QByteArray &bytes)
+{
     writtenNow = true;
     fromArea = false;
-    return true;
+    if (dir == workDir)
+        writtenSha = sha256Hex(bytes);
 }
 
 bool FeffInpWriter::writeFromArea(const QString &text)
@@ -113,12 +120,13 @@ bool FeffInpWriter::writeFromArea(const QString &text)
     }
     QString error;
     bool opened = false;
-    if (!writeFileAtomically(path, textCodec->fromUnicode(textFromMarker(text)), &error, &opened)) {
+    const QByteArray bytes = textCodec->fromUnicode(textFromMarker(text));
+    if (!writeFileAtomically(path, bytes, &error, &opened)) {
         log(opened ? demeterTr("Can not write %1 : %2").arg(path, error)
                    : demeterTr("Can not open feff.inp for %1").arg(path));
         return false;
     }
-    writtenNow = true;
+    wrote(workDir, bytes);
     areaText = text;
     fromArea = true;
     return true;

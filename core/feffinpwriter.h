@@ -33,6 +33,10 @@ public:
 
     // feff.inp was written by this run of the program (copied, converted or updated).
     bool written() const { return writtenNow; }
+    // The working directory's feff.inp, whose SHA-256 is sha, is the user's: written from
+    // the Atoms area, or changed on disk since this program wrote it. A run of it keeps it
+    // so in its record, and a later start keeps it as feff.inp.~N~ before replacing it.
+    bool isUsersFile(const QString &sha) const { return fromArea || sha != writtenSha; }
     // The text the working directory's feff.inp was last written from: the area text of the
     // last writeFromArea(), while that file stands, else converterText.
     QString sourceText(const QString &converterText) const;
@@ -41,11 +45,14 @@ public:
     void setRecordedSha(const QString &sha) { recordedSha = sha; }
 
 private:
+    void wrote(const QString &dir, const QByteArray &bytes);
+
     QString workDir;
     Log log;
     QTextCodec *codec = nullptr;
     bool writtenNow = false;
     bool fromArea = false;
+    QString writtenSha;
     QString areaText;
     QString recordedSha;
 };

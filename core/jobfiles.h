@@ -14,6 +14,20 @@ constexpr qint64 largestInputBytes = qint64(64) << 20;
 // could be made at all.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error,
                          bool *opened = nullptr);
+// Writes bytes to an output the user named (-plot, -export, the plot window's Save...): a
+// regular file, also one reached through symbolic links, is replaced atomically at the
+// links' end and keeps its permissions; anything else (a device, a FIFO, /dev/stdout) is
+// written directly, a file reached through /proc or /dev/fd at its end. A FIFO without a
+// reader is an error rather than a wait. False and the cause.
+bool writeOutputFile(const QString &path, const QByteArray &bytes, QString *error);
+// Opens an output that is written as it goes (-joblog) as writeOutputFile() writes what
+// is no regular file: directly, through links, truncated (at its end when reached through
+// /proc or /dev/fd). The descriptor, or -1 and the cause.
+int openOutputStream(const QString &path, QString *error);
+// What an output names in the end, to tell two outputs of one file apart: the device and
+// inode of what exists (through links), else the absolute path at the end of its links.
+QString outputIdentity(const QString &path);
+
 // A file whose owner took away every write permission: the program does not replace it.
 bool isWriteProtected(const QString &path);
 // The SHA-256 of bytes or of a file's content, as hex; empty when the file cannot be read.

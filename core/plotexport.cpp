@@ -88,7 +88,7 @@ bool saveViewCsv(const QString &path, const PlotView &view, double x0, double x1
         + viewCsv(view.space, viewGrid(view.space, x0, x1, series), names, series))
                                  .toUtf8();
     QString cause;
-    if (writeFileAtomically(path, bytes, &cause))
+    if (writeOutputFile(path, bytes, &cause))
         return true;
     if (error)
         *error = cause;

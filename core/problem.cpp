@@ -39,6 +39,11 @@ QString Problem::text() const
     case Kind::Crashed:
         line = demeterTr("%1 crashed in %2").arg(name, dir);
         break;
+    case Kind::LeftProcesses:
+        line = demeterTr("%1 ended in %2 while processes it started still ran: they were ended, "
+                         "and the run counts as crashed")
+                   .arg(name, dir);
+        break;
     case Kind::ExitCode:
         line = demeterTr("%1 ended with exit code %2 in %3")
                    .arg(name, QString::number(exitCode), dir);
@@ -55,6 +60,15 @@ QString Problem::text() const
         break;
     case Kind::NoChiData:
         line = demeterTr("chi.dat in %1 holds no data").arg(dir);
+        break;
+    case Kind::ChiNotFinite:
+        line = demeterTr("%1 holds %2 rows with values that are not finite numbers (nan, inf): "
+                         "no result from it")
+                   .arg(path)
+                   .arg(count);
+        break;
+    case Kind::CannotOpen:
+        line = demeterTr("Can not open %1 : %2").arg(path, detail);
         break;
     case Kind::RunsWithoutChi:
         line = demeterTr("No average of the FeFF runs in %1 : %2 of %3 gave no chi(k) (%4)")

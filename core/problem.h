@@ -17,11 +17,14 @@ struct Problem
         TimeLimit, // program ran past limit seconds in dir
         StoppedByUser, // program stopped in dir
         Crashed, // program killed by signal in dir
+        LeftProcesses, // program ended in dir while processes it started still ran
         ExitCode, // program ended with exitCode in dir
         SkippedByUser, // path: the input, or the directory of a run
         NoFeffInp, // FEFF not started in dir: this run wrote no feff.inp there
         NoNewChi, // FEFF wrote no new chi.dat in dir
         NoChiData, // chi.dat in dir holds no data
+        ChiNotFinite, // path: a chi.dat with count rows whose values are not finite numbers
+        CannotOpen, // path could not be opened; detail: why
         RunsWithoutChi, // count of total runs of dir gave no chi(k); detail: their names
         NoAverage, // no average in dir; detail: why
         CannotWrite, // path could not be written; detail: why

@@ -6,8 +6,9 @@
 #include <QStringList>
 
 // What a good run of a job was, kept in its working directory: which input (and its
-// SHA-256), which programs with which arguments, when and how long, and the SHA-256 of
-// the feff.inp that was run and of the chi.dat it gave. A later run of the program can
+// SHA-256), which programs (their files by resolved path and SHA-256) with which arguments,
+// when and how long, and the SHA-256 of the feff.inp that was run and of the chi.dat it
+// gave. A later run of the program can
 // tell from it whether a job's result is still the one its input gives.
 struct RunRecord
 {
@@ -17,10 +18,16 @@ struct RunRecord
     QStringList atomsArguments;
     QString feffProgram;
     QStringList feffArguments;
+    // The program files, as programFileId() gives them: the converter's, FEFF's, and those
+    // their arguments name.
+    QStringList programFiles;
     int exitCode = 0;
     QDateTime started;
     double seconds = 0;
     QString feffInpSha256;
+    // That feff.inp was the user's (edited in the row or on disk), not the converter's or
+    // the copied input: a later start keeps it aside before replacing it.
+    bool feffInpEdited = false;
     QString chiSha256;
     int chiPoints = 0;
 
@@ -29,7 +36,7 @@ struct RunRecord
     bool read(const QString &dir);
     bool write(const QString &dir, QString *error) const;
     static void remove(const QString &dir);
-    // The same input, programs and arguments.
+    // The same input, programs (the same files) and arguments.
     bool sameRunAs(const RunRecord &other) const;
 };
 

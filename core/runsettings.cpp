@@ -25,6 +25,23 @@ static QString resolveDir(const QString &configured)
     return drivePath ? configured : joinPath(QDir::currentPath(), configured);
 }
 
+bool parseTimeLimit(const QString &text, int *seconds)
+{
+    if (text.isEmpty() || text.size() > 7)
+        return false;
+    int value = 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+        value = value * 10 + (c.unicode() - '0');
+    }
+    if (value > largestTimeLimit)
+        return false;
+    if (seconds)
+        *seconds = value;
+    return true;
+}
+
 QStringList splitArgs(const QString &text)
 {
     QStringList args = text.simplified().split(QLatin1Char(' '));
@@ -51,8 +68,11 @@ void setupRunSettings(const ParamStore &params, RunSettings *settings)
     settings->atomsExe = params.value("ATOMS_EXE", joinPath(settings->pathPerlBin, "perl.exe"));
     settings->feffArgs = splitArgs(params.value("FEFF_ARG", ""));
     settings->feffExe = params.value("FEFF_EXE", joinPath(settings->pathCBin, "feff6.exe"));
-    settings->atomsTimeout = qMax(0, params.value("ATOMS_TIMEOUT", "0").toInt());
-    settings->feffTimeout = qMax(0, params.value("FEFF_TIMEOUT", "0").toInt());
+    // A value that is no limit is refused by the manager; here it counts as none.
+    settings->atomsTimeout = 0;
+    settings->feffTimeout = 0;
+    parseTimeLimit(params.value("ATOMS_TIMEOUT", "0"), &settings->atomsTimeout);
+    parseTimeLimit(params.value("FEFF_TIMEOUT", "0"), &settings->feffTimeout);
     settings->averagePartial = params.value("AVERAGE_PARTIAL", "0").toInt() != 0;
 }
 

@@ -24,11 +24,20 @@ struct RunSettings
     QString feffExe;
     QStringList feffArgs;
     // Seconds a run of either program may take before it is ended; 0: no limit.
+    // -batch gives FEFF batchFeffTimeout unless FEFF_TIMEOUT is set.
     int atomsTimeout = 0;
     int feffTimeout = 0;
     // A job of several FEFF inputs whose runs did not all give chi(k) averages the others.
     bool averagePartial = false;
 };
+
+// The largest time limit taken (about 11.6 days), and FEFF's in a -batch run that sets none.
+constexpr int largestTimeLimit = 1000000;
+constexpr int batchFeffTimeout = 3600;
+
+// A time limit as ATOMS_TIMEOUT and FEFF_TIMEOUT give it: whole seconds from 0 to
+// largestTimeLimit, digits only; false for anything else ("3s", "1.5", "-5", "1e1").
+bool parseTimeLimit(const QString &text, int *seconds);
 
 // Joins with exactly one "/" between a and b.
 QString joinPath(QString a, QString b);

@@ -332,7 +332,7 @@ bool savePlotPicture(const QString &path, const QSize &size, const ChCoord &view
     QString cause;
     if (bytes.isEmpty())
         cause = QStringLiteral("the picture could not be drawn");
-    else if (writeFileAtomically(path, bytes, &cause))
+    else if (writeOutputFile(path, bytes, &cause))
         return true;
     if (error)
         *error = cause;

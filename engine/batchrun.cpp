@@ -3,7 +3,10 @@
 #include "body.h"
 #include "chiseries.h"
 #include "job.h"
+#include "jobfiles.h"
 #include "jobseries.h"
+#include "paramstore.h"
+#include "plotexport.h"
 #include "signalwatcher.h"
 
 #include <QTextStream>
@@ -44,14 +47,15 @@ BatchRun::BatchRun(Body *manager, const Options &runOptions, PlotSaver saver, QO
     connect(watcher, &SignalWatcher::caught, this, &BatchRun::interrupt);
 
     if (!options.jobLogPath.isEmpty()) {
-        jobLog.setFileName(options.jobLogPath);
         const QByteArray header = "Seq\tInput\tWorkdir\tStarttime\tJobRuntime\tAtomsExit\tFeffExit"
                                   "\tSignal\tPoints\tResult\n";
-        if (!jobLog.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        QString cause;
+        const int fd = openOutputStream(options.jobLogPath, &cause);
+        if (fd < 0 || !jobLog.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
             || jobLog.write(header) != header.size() || !jobLog.flush()) {
             jobLogFailed = true;
             writeErr(QStringLiteral("Can not write %1 : %2\n")
-                         .arg(options.jobLogPath, jobLog.errorString()));
+                         .arg(options.jobLogPath, fd < 0 ? cause : jobLog.errorString()));
         }
     }
     if (options.progress) {
@@ -59,6 +63,31 @@ BatchRun::BatchRun(Body *manager, const Options &runOptions, PlotSaver saver, QO
         connect(progressTimer, &QTimer::timeout, this, &BatchRun::showProgress);
         progressTimer->start(1000);
     }
+}
+
+QString BatchRun::outputsProblem(const ParamStore &commandLine)
+{
+    const QStringList options { QStringLiteral("-joblog"), QStringLiteral("-plot"),
+        QStringLiteral("-export") };
+    QStringList given;
+    for (const QString &option : options) {
+        if (!commandLine.contains(option))
+            continue;
+        // "-joblog -plot x.png" gives -joblog no value: it would write no job log.
+        if (commandLine.value(option).isEmpty())
+            return QStringLiteral("orbelin: %1 needs a file name; nothing runs").arg(option);
+        given << option;
+    }
+    for (int i = 0; i < given.size(); ++i)
+        for (int j = i + 1; j < given.size(); ++j) {
+            const QString a = commandLine.value(given.at(i));
+            const QString b = commandLine.value(given.at(j));
+            if (outputIdentity(a) == outputIdentity(b))
+                return QStringLiteral("orbelin: %1 %2 and %3 %4 are the same file: each output "
+                                      "needs one of its own; nothing runs")
+                    .arg(given.at(i), a, given.at(j), b);
+        }
+    return QString();
 }
 
 void BatchRun::watch(Job *job)
@@ -233,6 +262,9 @@ void BatchRun::finish()
     out.flush();
 
     Status result = status(model, body->skippedInputs().size());
+    // A folder that could not be listed: the run did not go as configured.
+    if (!body->setupProblems().isEmpty())
+        result = NoJobs;
     err << good << " of " << model.rowCount() << " jobs produced chi data";
     if (resumed > 0)
         err << " (" << resumed << " resumed from earlier runs)";

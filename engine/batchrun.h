@@ -13,6 +13,7 @@
 #include <functional>
 
 class Body;
+class ParamStore;
 class Job;
 class QTimer;
 
@@ -47,6 +48,10 @@ public:
 
     // Construct before the manager makes its jobs, so that every line of theirs is seen.
     BatchRun(Body *body, const Options &options, PlotSaver savePlot, QObject *parent = nullptr);
+
+    // What keeps the outputs the command line names (-joblog, -plot, -export) from being
+    // written: an option without its file name, or two options of one file; empty if none.
+    static QString outputsProblem(const ParamStore &commandLine);
 
     static QString reportLine(const Job *job);
     // The untranslated word for how a job's run ended (ok, no-chi, exit-2, ...).

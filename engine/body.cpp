@@ -1,5 +1,6 @@
 #include "body.h"
 
+#include "folderlisting.h"
 #include "inputfeed.h"
 #include "job.h"
 #include "jobfiles.h"
@@ -16,8 +17,8 @@ namespace {
 // The manager's texts are the main window's, in its translation context.
 QString guiTr(const char *text) { return QCoreApplication::translate("Gui", text); }
 
-// Open files a running program costs this process (its output pipe and its exit
-// notification, and the pipe's other end while it starts), and what the rest needs.
+// Open files a running program costs this process (its output pipe and orbelin-run's
+// report pipe, and their other ends while it starts), and what the rest needs.
 const int filesPerProgram = 3;
 const int filesReserved = 64;
 
@@ -40,19 +41,21 @@ Body::Body(const ParamStore *commandLine, QObject *parent)
         problems << guiTr("Can not read the configuration file %1").arg(configPath);
 
     readProcessLimit();
+    setupRunSettings(params, &settings);
+    readTimeLimits(commandLine->contains("-batch"));
     scheduler.setPlaces(maxProc);
     connect(&scheduler, &Scheduler::idle, this, [this] {
         if (feed->isEmpty())
             emit idle();
     });
-    setupRunSettings(params, &settings);
     checkFolders();
     lockResults();
     // The log is wired once the manager is made; a batch stops at these before it runs.
+    // Those found later (a folder that cannot be listed) are logged as they are found.
     QMetaObject::invokeMethod(
         this,
-        [this] {
-            for (const QString &problem : qAsConst(problems))
+        [this, found = problems] {
+            for (const QString &problem : found)
                 emit log(problem);
         },
         Qt::QueuedConnection);
@@ -76,22 +79,41 @@ void Body::readProcessLimit()
     // Every running program takes open files; past the process's limit, starts would fail.
     struct rlimit files;
     if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
-        const int most = qMax(
-            1, int((qMin<rlim_t>(files.rlim_cur, 1 << 20) - filesReserved) / filesPerProgram));
+        // Signed: below the reserve the difference is negative, not a huge unsigned number.
+        const qint64 open = qint64(qMin<rlim_t>(files.rlim_cur, 1 << 20));
+        const int most = int(qMax<qint64>(1, (open - filesReserved) / filesPerProgram));
         if (maxProc > most) {
+            const QString capped
+                = guiTr("MAX_PROC %1 is more than the open-file limit allows: at most %2 "
+                        "programs run at once")
+                      .arg(maxProc)
+                      .arg(most);
             QMetaObject::invokeMethod(
-                this,
-                [this, most] {
-                    emit log(
-                        guiTr("MAX_PROC %1 is more than the open-file limit allows: at most %2 "
-                              "programs run at once")
-                            .arg(maxProc)
-                            .arg(most));
-                },
-                Qt::QueuedConnection);
+                this, [this, capped] { emit log(capped); }, Qt::QueuedConnection);
             maxProc = most;
         }
     }
+}
+
+// A limit that is not a whole number of seconds would silently mean none; one past the
+// largest would overflow the timer.
+void Body::readTimeLimits(bool batch)
+{
+    for (const char *key : { "ATOMS_TIMEOUT", "FEFF_TIMEOUT" }) {
+        if (!params.contains(key))
+            continue;
+        const QString text = params.value(key);
+        if (!parseTimeLimit(text, nullptr)) {
+            problems << guiTr("%1 '%2' is not a whole number of seconds from 0 to %3: no job will "
+                              "start")
+                            .arg(QLatin1String(key), text)
+                            .arg(largestTimeLimit);
+            maxProc = 0;
+        }
+    }
+    // A night's batch ends even when FEFF never does.
+    if (batch && !params.contains("FEFF_TIMEOUT"))
+        settings.feffTimeout = batchFeffTimeout;
 }
 
 void Body::checkFolders()
@@ -132,12 +154,29 @@ void Body::lockResults()
 void Body::scanInputDirs()
 {
     // FIFOs, devices and broken links are listed too, to be named as no input.
-    const QDir::Filters entries = QDir::AllEntries | QDir::System;
-    feed->add(QDir(settings.cifFiles).entryInfoList(QStringList { "*.cif", "*.inp" }, entries),
-        Job::AtomsInput);
-    feed->add(
-        QDir(settings.inpFiles).entryInfoList(QStringList { "*.inp" }, entries), Job::FeffInput);
+    const FolderListing cifEntries = listInputs(settings.cifFiles, { ".cif", ".inp" });
+    feed->add(cifEntries.entries, Job::AtomsInput);
+    const FolderListing inpEntries = listInputs(settings.inpFiles, { ".inp" });
+    feed->add(inpEntries.entries, Job::FeffInput);
     feed->makeSlice();
+}
+
+// A folder that cannot be listed is a run that cannot go as configured; a name that is not
+// UTF-8 is an input that becomes no job: Qt can neither name nor open it.
+FolderListing Body::listInputs(const QString &dir, const QStringList &suffixes)
+{
+    const FolderListing listing = FolderListing::of(dir, suffixes);
+    if (!listing.error.isEmpty()) {
+        problems << guiTr("Can not list the folder %1 : %2").arg(dir, listing.error);
+        emit log(problems.last());
+    }
+    for (const QString &path : listing.notUtf8) {
+        skipped << guiTr("%1 has a name that is not UTF-8: no job for it (rename it, for "
+                         "instance with convmv)")
+                       .arg(path);
+        emit log(skipped.last());
+    }
+    return listing;
 }
 
 // Only regular files (after their symbolic links) become jobs: a FIFO or a device would

@@ -14,6 +14,7 @@
 
 class InputFeed;
 class Job;
+struct FolderListing;
 
 // The job manager: makes a job of every input file (a slice at a time, in the order the
 // inputs came) and hands its program starts to the scheduler, which starts them first in,
@@ -50,11 +51,13 @@ public:
     void setResume(bool on) { resume = on; }
 
     // What keeps the run from going as configured: a configuration file or a folder that
-    // cannot be read or written, a MAX_PROC that means nothing. Each names what it is about.
+    // cannot be read or written (or, once scanned, listed), a MAX_PROC or a time limit that
+    // means nothing. Each names what it is about.
     QStringList setupProblems() const { return problems; }
     // Another program holds the results folder: the message that says so, else empty.
     QString lockProblem() const { return lockMessage; }
-    // Inputs that became no job (not a regular file, too large), with why.
+    // Inputs that became no job (not a regular file, too large, a name that is not
+    // UTF-8), with why.
     QStringList skippedInputs() const { return skipped; }
     // Stops taking jobs from the queue, and ends every running program.
     void stopAll();
@@ -78,9 +81,11 @@ private slots:
 
 private:
     void readProcessLimit();
+    void readTimeLimits(bool batch);
     void checkFolders();
     void lockResults();
     bool acceptInput(const QFileInfo &file);
+    FolderListing listInputs(const QString &dir, const QStringList &suffixes);
 
     ParamStore params;
     RunSettings settings;

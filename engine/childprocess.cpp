@@ -1,9 +1,11 @@
 #include "childprocess.h"
 
+#include "commandlines.h"
+#include "supervisorreport.h"
+
+#include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
-#include <QStandardPaths>
-#include <QTimer>
 
 #include <vector>
 
@@ -13,7 +15,6 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/prctl.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,6 +30,7 @@ struct SpawnPlan
     const char *dir = nullptr;
     int nullFd = -1;
     int outFd = -1;
+    int reportFd = -1;
     pid_t parent = 0;
     sigset_t mask;
     // Written by the child, read by the parent once the child has executed or died.
@@ -49,11 +51,19 @@ int childMain(void *arg)
         }
     }
     setpgid(0, 0);
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // orbelin-run ends everything it runs when this process dies, however it dies.
+    prctl(PR_SET_PDEATHSIG, SIGHUP);
     if (getppid() != plan->parent)
         _exit(127);
-    if (dup2(plan->nullFd, 0) < 0 || dup2(plan->outFd, 1) < 0 || dup2(plan->outFd, 2) < 0
-        || chdir(plan->dir) != 0) {
+    // A pipe that got one of the descriptors 0 to 3 is moved above them first.
+    const int firstFree = supervisorReportFd + 1;
+    const int out
+        = plan->outFd < firstFree ? fcntl(plan->outFd, F_DUPFD_CLOEXEC, firstFree) : plan->outFd;
+    const int report = plan->reportFd < firstFree
+        ? fcntl(plan->reportFd, F_DUPFD_CLOEXEC, firstFree)
+        : plan->reportFd;
+    if (out < 0 || report < 0 || dup2(plan->nullFd, 0) < 0 || dup2(out, 1) < 0 || dup2(out, 2) < 0
+        || dup2(report, supervisorReportFd) < 0 || chdir(plan->dir) != 0) {
         plan->error = errno;
         _exit(127);
     }
@@ -78,33 +88,34 @@ struct CStrings
     char **data() { return pointers.data(); }
 };
 
-// As a shell finds a program named without a directory: on the child's PATH, then ours.
-QString resolveProgram(const QString &program, const QProcessEnvironment &environment)
-{
-    if (program.contains(QLatin1Char('/')))
-        return program;
-    const QStringList childPath = environment.value("PATH").split(':', Qt::SkipEmptyParts);
-    QString found = QStandardPaths::findExecutable(program, childPath);
-    if (found.isEmpty())
-        found = QStandardPaths::findExecutable(program);
-    return found.isEmpty() ? program : found;
-}
-
 int openNull()
 {
     static const int fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     return fd;
 }
 
-int pidfdOpen(pid_t pid)
+QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+
+int waitFor(pid_t pid)
 {
-#ifdef SYS_pidfd_open
-    return int(syscall(SYS_pidfd_open, pid, 0));
-#else
-    Q_UNUSED(pid)
-    errno = ENOSYS;
-    return -1;
-#endif
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    return status;
+}
+
+enum class Read { Record, Later, End };
+
+// Reads one whole record (each is written in one piece); End at the end of the pipe.
+Read readRecord(int fd, SupervisorReport *record)
+{
+    for (;;) {
+        const ssize_t n = ::read(fd, record, sizeof *record);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == ssize_t(sizeof *record))
+            return Read::Record;
+        return n < 0 && errno == EAGAIN ? Read::Later : Read::End;
+    }
 }
 
 } // namespace
@@ -119,11 +130,29 @@ ChildProcess::ChildProcess(QObject *parent)
 {
 }
 
-// A program still running when its object goes is left to run; the kernel ends it when
+// A program still running when its object goes is left to run; orbelin-run ends it when
 // this process ends.
 ChildProcess::~ChildProcess()
 {
     closeAll();
+}
+
+QString ChildProcess::supervisorPath()
+{
+    static const QString found = [] {
+        QStringList candidates;
+        if (QCoreApplication::instance())
+            candidates << QCoreApplication::applicationDirPath() + QStringLiteral("/orbelin-run");
+#ifdef ORBELIN_RUN_BUILT
+        // Tests and benchmarks run from elsewhere in the build tree.
+        candidates << QStringLiteral(ORBELIN_RUN_BUILT);
+#endif
+        for (const QString &path : candidates)
+            if (::access(QFile::encodeName(path).constData(), X_OK) == 0)
+                return path;
+        return QString();
+    }();
+    return found;
 }
 
 bool ChildProcess::start(const QString &program, const QStringList &arguments,
@@ -138,12 +167,18 @@ bool ChildProcess::start(const QString &program, const QStringList &arguments,
         return false;
     };
     if (isRunning())
-        return fail(EBUSY, QString::fromLocal8Bit(std::strerror(EBUSY)));
+        return fail(EBUSY, systemError(EBUSY));
     if (program.isEmpty())
         return fail(ENOENT, tr("No program defined"));
+    const QString supervisorProgram = supervisorPath();
+    if (supervisorProgram.isEmpty())
+        return fail(ENOENT,
+            tr("orbelin-run, which runs every outside program, is not beside %1")
+                .arg(QCoreApplication::applicationFilePath()));
 
-    const QByteArray path = QFile::encodeName(resolveProgram(program, environment));
-    QList<QByteArray> argList{QFile::encodeName(program)};
+    const QByteArray path = QFile::encodeName(supervisorProgram);
+    QList<QByteArray> argList { path, QFile::encodeName(resolveProgram(program, environment)),
+        QFile::encodeName(program) };
     for (const QString &argument : arguments)
         argList << argument.toLocal8Bit();
     CStrings argv(argList);
@@ -156,10 +191,17 @@ bool ChildProcess::start(const QString &program, const QStringList &arguments,
 
     const int nullFd = openNull();
     if (nullFd < 0)
-        return fail(errno, QString::fromLocal8Bit(std::strerror(errno)));
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0)
-        return fail(errno, QString::fromLocal8Bit(std::strerror(errno)));
+        return fail(errno, systemError(errno));
+    int outPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0)
+        return fail(errno, systemError(errno));
+    int reportPipe[2];
+    if (pipe2(reportPipe, O_CLOEXEC) != 0) {
+        const int code = errno;
+        ::close(outPipe[0]);
+        ::close(outPipe[1]);
+        return fail(code, systemError(code));
+    }
 
     SpawnPlan plan;
     plan.path = path.constData();
@@ -167,7 +209,8 @@ bool ChildProcess::start(const QString &program, const QStringList &arguments,
     plan.envp = envp.data();
     plan.dir = dir.constData();
     plan.nullFd = nullFd;
-    plan.outFd = pipeFds[1];
+    plan.outFd = outPipe[1];
+    plan.reportFd = reportPipe[1];
     plan.parent = getpid();
     // No signal handler of ours may run in the child before it has reset them.
     sigset_t all;
@@ -178,44 +221,55 @@ bool ChildProcess::start(const QString &program, const QStringList &arguments,
                               CLONE_VM | CLONE_VFORK | SIGCHLD, &plan);
     const int cloneErrno = errno;
     pthread_sigmask(SIG_SETMASK, &plan.mask, nullptr);
-    ::close(pipeFds[1]);
+    ::close(outPipe[1]);
+    ::close(reportPipe[1]);
+    auto closeRead = [&] {
+        ::close(outPipe[0]);
+        ::close(reportPipe[0]);
+    };
 
     if (child < 0) {
-        ::close(pipeFds[0]);
-        return fail(cloneErrno, QString::fromLocal8Bit(std::strerror(cloneErrno)));
+        closeRead();
+        return fail(cloneErrno, systemError(cloneErrno));
     }
     if (plan.error != 0) {
-        int status;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-        ::close(pipeFds[0]);
-        const int code = plan.error;
-        return fail(code, QString::fromLocal8Bit(std::strerror(code)));
+        waitFor(child);
+        closeRead();
+        return fail(plan.error, systemError(plan.error));
+    }
+    // orbelin-run tells whether the program has been executed, or why not.
+    SupervisorReport first;
+    if (readRecord(reportPipe[0], &first) != Read::Record
+        || first.kind != SupervisorReport::Started) {
+        const int status = waitFor(child);
+        closeRead();
+        if (first.kind == SupervisorReport::NotStarted)
+            return fail(first.value, systemError(first.value));
+        return fail(EPIPE,
+            WIFSIGNALED(status)
+                ? tr("orbelin-run was killed by signal %1").arg(WTERMSIG(status))
+                : tr("orbelin-run ended with exit code %1").arg(WEXITSTATUS(status)));
     }
 
-    pid = child;
-    outputFd = pipeFds[0];
+    supervisor = child;
+    leader = first.value;
+    exit = Exit();
+    ended = false;
+    outputFd = outPipe[0];
+    reportFd = reportPipe[0];
     fcntl(outputFd, F_SETFL, fcntl(outputFd, F_GETFL) | O_NONBLOCK);
+    fcntl(reportFd, F_SETFL, fcntl(reportFd, F_GETFL) | O_NONBLOCK);
     outputNotifier = new QSocketNotifier(outputFd, QSocketNotifier::Read, this);
     connect(outputNotifier, &QSocketNotifier::activated, this, [this] { readOutput(false); });
-    exitFd = pidfdOpen(child);
-    if (exitFd >= 0) {
-        fcntl(exitFd, F_SETFD, FD_CLOEXEC);
-        exitNotifier = new QSocketNotifier(exitFd, QSocketNotifier::Read, this);
-        connect(exitNotifier, &QSocketNotifier::activated, this, &ChildProcess::reap);
-    } else {
-        // A kernel without process file descriptors: look now and then.
-        exitPoll = new QTimer(this);
-        connect(exitPoll, &QTimer::timeout, this, &ChildProcess::reap);
-        exitPoll->start(20);
-    }
+    reportNotifier = new QSocketNotifier(reportFd, QSocketNotifier::Read, this);
+    connect(reportNotifier, &QSocketNotifier::activated, this, &ChildProcess::readReport);
     return true;
 }
 
-void ChildProcess::signalGroup(int signal)
+void ChildProcess::terminate()
 {
-    if (pid > 0)
-        ::kill(-pid_t(pid), signal);
+    if (supervisor > 0)
+        ::kill(pid_t(supervisor), SIGTERM);
 }
 
 // Reads what the pipe holds; a flood is taken in slices so that the event loop stays live.
@@ -237,7 +291,7 @@ void ChildProcess::readOutput(bool toTheEnd)
         if (n < 0 && errno == EINTR)
             continue;
         if (n == 0 && outputNotifier) {
-            // Every writer has gone; the end comes through the exit report.
+            // Every writer has gone; the end comes through the report.
             outputNotifier->setEnabled(false);
         }
         break;
@@ -246,34 +300,49 @@ void ChildProcess::readOutput(bool toTheEnd)
         emit output(bytes);
 }
 
-void ChildProcess::reap()
+// The last record tells how the program ended; the end of the pipe, that orbelin-run and
+// with it every process of the run has gone.
+void ChildProcess::readReport()
 {
-    if (pid <= 0)
+    if (reportFd < 0)
         return;
-    int status = 0;
-    const pid_t done = waitpid(pid_t(pid), &status, WNOHANG);
-    if (done == 0 || (done < 0 && errno == EINTR))
+    SupervisorReport record;
+    Read got;
+    while ((got = readRecord(reportFd, &record)) == Read::Record) {
+        if (record.kind == SupervisorReport::Exited || record.kind == SupervisorReport::Killed) {
+            ended = true;
+            exit.crashed = record.kind == SupervisorReport::Killed;
+            exit.signal = exit.crashed ? record.value : 0;
+            exit.exitCode = exit.crashed ? -1 : record.value;
+            exit.leftProcesses = record.outlived != 0;
+        }
+    }
+    if (got == Read::Later)
         return;
+    const int status = waitFor(pid_t(supervisor));
+    if (!ended) {
+        // orbelin-run itself was killed: its program was killed with it.
+        exit.crashed = true;
+        exit.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        exit.exitCode = -1;
+    }
     // Output written before the end is still in the pipe: deliver it first.
     readOutput(true);
     closeAll();
-    const bool crashed = done > 0 && WIFSIGNALED(status);
-    const int code = done > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    emit finished(code, crashed, crashed ? WTERMSIG(status) : 0);
+    emit finished(exit);
 }
 
 void ChildProcess::closeAll()
 {
     delete outputNotifier;
     outputNotifier = nullptr;
-    delete exitNotifier;
-    exitNotifier = nullptr;
-    delete exitPoll;
-    exitPoll = nullptr;
+    delete reportNotifier;
+    reportNotifier = nullptr;
     if (outputFd >= 0)
         ::close(outputFd);
-    if (exitFd >= 0)
-        ::close(exitFd);
-    outputFd = exitFd = -1;
-    pid = -1;
+    if (reportFd >= 0)
+        ::close(reportFd);
+    outputFd = reportFd = -1;
+    supervisor = -1;
+    leader = -1;
 }

@@ -143,7 +143,8 @@ void FeffRunSet::failedToStart(int index, const QString &why, bool transient)
     problem.path = run.program.program();
     problem.detail = why;
     problem.dir = run.dir;
-    emit log(problem.text());
+    if (!run.program.shortageTold())
+        emit log(problem.text());
     if (transient) {
         // No file descriptors or processes to spare now: the run waits for a place again.
         run.state = State::Waiting;
@@ -178,19 +179,11 @@ void FeffRunSet::ended(int index, const ProgramRun::End &end)
         emit log(problem.text());
         fail(run, JobCodes::Outcome::NoChi, problem);
     } else {
-        QString unread;
-        bool good = false;
-        if (isAverage()) {
-            good = run.columns.read(run.chiPath(), &unread);
-        } else {
-            run.chi.read(run.chiPath());
-            good = run.chi.valid;
-        }
-        if (good) {
+        problem = readResult(run);
+        if (problem.isNone()) {
             run.state = State::Good;
             run.outcome = JobCodes::Outcome::Ok;
         } else {
-            problem = problemIn(Problem::Kind::NoChiData, run.dir);
             emit log(problem.text());
             fail(run, JobCodes::Outcome::NoChi, problem);
         }
@@ -204,6 +197,40 @@ QStringList FeffRunSet::warnings() const
     for (const auto &run : runs)
         lines += run->warnings;
     return lines;
+}
+
+// The new chi.dat of a run: a curve, or why it gives none. A value that is not finite
+// spoils the whole file: its rows left out, the curve would have a gap that looks like data.
+Problem FeffRunSet::readResult(Run &run)
+{
+    QString why;
+    bool openFailed = false;
+    int notFinite = 0;
+    bool good = false;
+    if (isAverage()) {
+        good = run.columns.read(run.chiPath(), &why);
+        openFailed = run.columns.openFailed;
+        notFinite = run.columns.notFinite;
+    } else {
+        run.chi.read(run.chiPath());
+        why = run.chi.openError;
+        openFailed = !why.isEmpty();
+        notFinite = run.chi.notFinite;
+        good = run.chi.valid && notFinite == 0;
+        if (!good)
+            run.chi.reset();
+    }
+    Problem problem;
+    if (good)
+        return problem;
+    problem.dir = run.dir;
+    problem.path = run.chiPath();
+    problem.kind = openFailed ? Problem::Kind::CannotOpen
+        : notFinite > 0       ? Problem::Kind::ChiNotFinite
+                              : Problem::Kind::NoChiData;
+    problem.detail = why;
+    problem.count = notFinite;
+    return problem;
 }
 
 void FeffRunSet::stop()

@@ -98,6 +98,7 @@ private:
     void failedToStart(int index, const QString &why, bool transient);
     void ended(int index, const ProgramRun::End &end);
     void fail(Run &run, JobCodes::Outcome outcome, const Problem &problem);
+    Problem readResult(Run &run);
 
     RunSettings settings;
     QString workDir;

@@ -86,7 +86,8 @@ void Job::wireConverter()
         problem.program = Program::Atoms;
         problem.path = convert->program().program();
         problem.detail = why;
-        emit log(problem.text());
+        if (!convert->program().shortageTold())
+            emit log(problem.text());
         setStatus(Program::Atoms, Status::NotRunning);
         if (transient) {
             jobState = AtomsWaiting;

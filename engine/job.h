@@ -207,6 +207,8 @@ private:
     ChiData chiData;
     QString inputSha;
     QString feffInpSha;
+    // The feff.inp FEFF runs is the user's edit, not what this program wrote.
+    bool feffInpEdited = false;
     LastRun last;
     // Messages of the constructor, for the log once the job is wired.
     QStringList pendingLog;

@@ -53,7 +53,7 @@ void Job::beginRun()
     // The record tells of a good run; what runs now is not that run any more. Its feff.inp
     // stays known: the converter replaces it, and it is no edit of the user's to keep.
     RunRecord lastGood;
-    if (lastGood.read(workDir))
+    if (lastGood.read(workDir) && !lastGood.feffInpEdited)
         writer.setRecordedSha(lastGood.feffInpSha256);
     RunRecord::remove(workDir);
     inputSha = fileSha256(inputFile.absoluteFilePath());
@@ -166,8 +166,10 @@ void Job::runFeff()
     jobState = FeffRequested;
     FeffRunSet::Run &run = feffRuns->at(0);
     run.feffInpWritten = writer.written();
-    if (run.feffInpWritten)
+    if (run.feffInpWritten) {
         feffInpSha = fileSha256(joinPath(workDir, "feff.inp"));
+        feffInpEdited = writer.isUsersFile(feffInpSha);
+    }
     feffRuns->startNext();
 }
 
@@ -347,6 +349,7 @@ void Job::writeRecord()
     record.started = last.started;
     record.seconds = last.clock.elapsed() / 1000.0;
     record.feffInpSha256 = feffInpSha;
+    record.feffInpEdited = feffInpEdited;
     record.chiSha256 = fileSha256(joinPath(workDir, "chi.dat"));
     record.chiPoints = chiData.kValues.size();
     QString error;

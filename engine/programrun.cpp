@@ -2,22 +2,18 @@
 
 #include <QTimer>
 
-#include <csignal>
-
 namespace {
-// How long a program asked to end may take before it is killed.
-const int killDelayMs = 5000;
 // How long starts may fail for lack of resources before the run gives up.
 const qint64 resourceWaitMs = 60000;
 } // namespace
 
 JobCodes::Outcome ProgramRun::End::outcome() const
 {
-    return timedOut     ? JobCodes::Outcome::Timeout
-        : stopped       ? JobCodes::Outcome::Stopped
-        : crashed       ? JobCodes::Outcome::Crashed
-        : exitCode != 0 ? JobCodes::Outcome::ExitCode
-                        : JobCodes::Outcome::Ok;
+    return timedOut                ? JobCodes::Outcome::Timeout
+        : stopped                  ? JobCodes::Outcome::Stopped
+        : crashed || leftProcesses ? JobCodes::Outcome::Crashed
+        : exitCode != 0            ? JobCodes::Outcome::ExitCode
+                                   : JobCodes::Outcome::Ok;
 }
 
 Problem ProgramRun::End::problem(JobCodes::Program program, const QString &dir, int limit) const
@@ -31,10 +27,13 @@ Problem ProgramRun::End::problem(JobCodes::Program program, const QString &dir, 
     p.kind = timedOut   ? Problem::Kind::TimeLimit
         : stopped       ? Problem::Kind::StoppedByUser
         : crashed       ? Problem::Kind::Crashed
+        : leftProcesses ? Problem::Kind::LeftProcesses
         : exitCode != 0 ? Problem::Kind::ExitCode
                         : Problem::Kind::None;
     return p;
 }
+
+QElapsedTimer ProgramRun::shortOfResources;
 
 ProgramRun::ProgramRun(QObject *parent)
     : QObject(parent)
@@ -56,6 +55,7 @@ void ProgramRun::start()
         return;
     timedOut = false;
     stopped = false;
+    terminating = false;
     emit starting();
     process = new ChildProcess(this);
     ChildProcess *child = process;
@@ -64,34 +64,38 @@ void ProgramRun::start()
         process = nullptr;
         child->deleteLater();
         bool transient = error.transient();
-        if (transient && !shortOfResources.isValid())
-            shortOfResources.start();
-        else if (transient && shortOfResources.elapsed() >= resourceWaitMs)
-            transient = false;
-        if (!transient)
-            shortOfResources.invalidate();
-        emit failedToStart(error.text, transient);
+        bool repeated = false;
+        QString why = error.text;
+        if (transient) {
+            repeated = shortOfResources.isValid();
+            if (!repeated) {
+                shortOfResources.start();
+            } else if (shortOfResources.elapsed() >= resourceWaitMs) {
+                transient = repeated = false;
+                why = tr("%1 ; no program could start for a minute").arg(error.text);
+            }
+        }
+        repeatedShortage = repeated;
+        emit failedToStart(why, transient);
         return;
     }
     shortOfResources.invalidate();
     connect(child, &ChildProcess::output, this, &ProgramRun::output);
-    connect(child, &ChildProcess::finished, this,
-        [this, child](int exitCode, bool crashed, int signal) {
-            delete limitTimer;
-            limitTimer = nullptr;
-            delete killTimer;
-            killTimer = nullptr;
-            End end;
-            end.crashed = crashed;
-            end.signal = signal;
-            end.exitCode = crashed ? -1 : exitCode;
-            end.timedOut = timedOut;
-            end.stopped = stopped;
-            process = nullptr;
-            // Deleted from the event loop: this runs inside its own signal.
-            child->deleteLater();
-            emit ended(end);
-        });
+    connect(child, &ChildProcess::finished, this, [this, child](const ChildProcess::Exit &exit) {
+        delete limitTimer;
+        limitTimer = nullptr;
+        End end;
+        end.crashed = exit.crashed;
+        end.signal = exit.signal;
+        end.exitCode = exit.crashed ? -1 : exit.exitCode;
+        end.leftProcesses = exit.leftProcesses;
+        end.timedOut = timedOut;
+        end.stopped = stopped;
+        process = nullptr;
+        // Deleted from the event loop: this runs inside its own signal.
+        child->deleteLater();
+        emit ended(end);
+    });
     if (limitSeconds > 0) {
         limitTimer = new QTimer(this);
         limitTimer->setSingleShot(true);
@@ -101,7 +105,7 @@ void ProgramRun::start()
             timedOut = true;
             terminate();
         });
-        limitTimer->start(limitSeconds * 1000);
+        limitTimer->start(int(qint64(limitSeconds) * 1000));
     }
     emit running();
 }
@@ -114,16 +118,11 @@ void ProgramRun::stop()
     terminate();
 }
 
+// orbelin-run sends SIGKILL 5 s after the SIGTERM, whatever the program does.
 void ProgramRun::terminate()
 {
-    if (!process || killTimer)
+    if (!process || terminating)
         return;
-    process->signalGroup(SIGTERM);
-    killTimer = new QTimer(this);
-    killTimer->setSingleShot(true);
-    connect(killTimer, &QTimer::timeout, this, [this] {
-        if (process)
-            process->signalGroup(SIGKILL);
-    });
-    killTimer->start(killDelayMs);
+    terminating = true;
+    process->terminate();
 }

@@ -27,7 +27,12 @@ public:
         int exitCode = 0;
         bool timedOut = false; // ended because it outlived its time limit
         bool stopped = false; // ended because it was asked to stop
-        bool normal() const { return !crashed && exitCode == 0 && !timedOut && !stopped; }
+        // It ended while processes it started still ran, which were then ended.
+        bool leftProcesses = false;
+        bool normal() const
+        {
+            return !crashed && exitCode == 0 && !timedOut && !stopped && !leftProcesses;
+        }
         // How the run counts in a job log.
         JobCodes::Outcome outcome() const;
         // What went wrong, for a program of the given name in dir with the given time limit;
@@ -47,18 +52,23 @@ public:
     // Returns once the program runs or has failed to start: a started program has
     // reported running() before this returns, which the manager's count relies on.
     void start();
-    // Ends a running program: its process group gets SIGTERM, and SIGKILL 5 s later.
+    // Ends a running program: its process group and every process it started get SIGTERM,
+    // and SIGKILL 5 s later.
     void stop();
     // Starting or running.
     bool isActive() const { return process != nullptr; }
+    // The last start failed for lack of resources as one before it did, with no start in
+    // between: that shortage has been told already.
+    bool shortageTold() const { return repeatedShortage; }
 
 signals:
     void starting();
     void running();
     void output(const QByteArray &bytes);
     // The program could not be started (missing, not executable, no working directory);
-    // transient: for lack of resources, so that a later try may work. Starts that have
-    // failed so for a minute count as failed for good.
+    // transient: for lack of resources, so that a later try may work. Once no program has
+    // started for a minute, every start that fails for lack of resources fails for good
+    // until one starts: a batch ends instead of trying for ever.
     void failedToStart(const QString &reason, bool transient);
     // The program ran and has ended; all its output has been delivered.
     void ended(const ProgramRun::End &end);
@@ -73,11 +83,13 @@ private:
     int limitSeconds = 0;
     ChildProcess *process = nullptr;
     QTimer *limitTimer = nullptr;
-    QTimer *killTimer = nullptr;
+    bool terminating = false;
+    bool repeatedShortage = false;
     bool timedOut = false;
     bool stopped = false;
-    // Since when starts have failed for lack of resources; not valid after a good start.
-    QElapsedTimer shortOfResources;
+    // Since when starts of any program have failed for lack of resources; not valid after
+    // a good start. The programs all start from the main thread.
+    static QElapsedTimer shortOfResources;
 };
 
 #endif

@@ -54,6 +54,35 @@ private slots:
         QCOMPARE(::joinPath(a, b), joined);
     }
 
+    void timeLimits_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("seconds"); // -1: refused
+        QTest::newRow("none") << "0" << 0;
+        QTest::newRow("an hour") << "3600" << 3600;
+        QTest::newRow("leading zeros") << "007" << 7;
+        QTest::newRow("largest") << "1000000" << 1000000;
+        QTest::newRow("past the largest") << "1000001" << -1;
+        QTest::newRow("past an int in ms") << "4294968" << -1;
+        QTest::newRow("far past an int") << "99999999999" << -1;
+        QTest::newRow("unit") << "3s" << -1;
+        QTest::newRow("fraction") << "1.5" << -1;
+        QTest::newRow("negative") << "-5" << -1;
+        QTest::newRow("plus sign") << "+5" << -1;
+        QTest::newRow("exponent") << "1e1" << -1;
+        QTest::newRow("empty") << "" << -1;
+        QTest::newRow("Arabic-Indic digits") << QString::fromUtf8("\u0665") << -1;
+    }
+
+    void timeLimits()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, seconds);
+        int parsed = -1;
+        QCOMPARE(parseTimeLimit(text, &parsed), seconds >= 0);
+        QCOMPARE(parsed, seconds);
+    }
+
     void nativePathOnThisPlatform()
     {
         QCOMPARE(nativePath("a/b\\c"), QString("a") + QDir::separator() + "b\\c");

@@ -126,6 +126,10 @@ private slots:
             << QString("MAX_PROC 0\n") << QStringList { "a.inp=x" } << 2
             << "MAX_PROC '0' is not a whole number of at least 1";
         QTest::newRow("no input at all") << QString() << QStringList() << 2 << "0 of 0 jobs";
+        QTest::newRow("a time limit that is not whole seconds")
+            << QString("FEFF_TIMEOUT 1.5\n") << QStringList { "a.inp=x" } << 2
+            << "FEFF_TIMEOUT '1.5' is not a whole number of seconds from 0 to 1000000: no job "
+               "will start";
     }
 
     void failuresGiveNonZeroStatus()
@@ -184,6 +188,19 @@ private slots:
             << true << QStringList { "a=1=fake: --no-chi", "b=1=fake: --crash-mid" } << 1
             << QStringList { "A. Finished", "F. Failed", "0", "no-chi", "2" } << 0.0
             << QStringList { "No average of the FeFF runs in %1 : 2 of 2 gave no chi(k) (a, b)" };
+        // A gap of nan rows must not be bridged by interpolation, nor weights whose sum
+        // is infinite give an average of zeros.
+        QTest::newRow("one run's chi.dat with nan for k = 5 to 15")
+            << true << QStringList { "site-a=1=fake: --amp 1", "site-b=1=fake: --nan-k 5,15" } << 0
+            << QStringList { "A. Finished", "F. Finished", "401", "ok", "2" } << 1.0
+            << QStringList { "%1/site-b/chi.dat holds 201 rows with values that are not finite "
+                             "numbers (nan, inf): no result from it",
+                   "Average of 1 of 2 FeFF runs written to %1/chi.dat ; missing: site-b" };
+        QTest::newRow("weights that add up to infinity")
+            << false << QStringList { "a=1e308=fake: --amp 1", "b=1e308=fake: --amp 1" } << 1
+            << QStringList { "A. Finished", "F. Failed", "0", "no-chi", "2" } << 0.0
+            << QStringList { "No average of the FeFF runs in %1 : the weights add up to inf, "
+                             "not to a finite number above 0" };
         QTest::newRow("a name twice")
             << false << QStringList { "a=1=x", "a=1=x" } << 1
             << QStringList { "A. Failed", "F. Not Running", "0", "no-chi" } << 0.0
@@ -340,6 +357,102 @@ private slots:
                 qPrintable(r.errors));
     }
 
+    // The outputs are the user's: what is no regular file is written as it is, a link is
+    // written through and stays a link; one file for two outputs, or an output option
+    // without its file, is refused before anything runs.
+    void outputTargets_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("options"); // %DIR%: the run directory
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("logged");
+
+        // As /dev/stdout, in the run's directory: a program gone wrong, run as root, must not
+        // replace the machine's own.
+        QTest::newRow("standard output")
+            << "stdout" << QStringList { "-export", "%DIR%/stdout" } << 0 << "Data saved to";
+        QTest::newRow("a character device")
+            << "device" << QStringList { "-export", "%DIR%/null" } << 0 << "Data saved to";
+        QTest::newRow("a FIFO with a reader")
+            << "fifo-read" << QStringList { "-export", "%DIR%/fifo" } << 0 << "Data saved to";
+        QTest::newRow("a FIFO without a reader")
+            << "fifo" << QStringList { "-export", "%DIR%/fifo" } << 3
+            << "Can not save the data to %DIR%/fifo : no process reads it";
+        QTest::newRow("a link to a file")
+            << "link" << QStringList { "-export", "%DIR%/link.csv", "-joblog", "%DIR%/log-link" }
+            << 0 << "Data saved to %DIR%/link.csv";
+        QTest::newRow("the job log and the data in one file")
+            << QString() << QStringList { "-joblog", "%DIR%/F", "-export", "%DIR%/F" } << 2
+            << "orbelin: -joblog %DIR%/F and -export %DIR%/F are the same file";
+        QTest::newRow("the plot and the data in one file, through a link")
+            << "link" << QStringList { "-plot", "%DIR%/real.csv", "-export", "%DIR%/link.csv" } << 2
+            << "are the same file: each output needs one of its own";
+        QTest::newRow("the job log without its file")
+            << QString() << QStringList { "-joblog", "-plot", "%DIR%/x.png" } << 2
+            << "orbelin: -joblog needs a file name; nothing runs";
+    }
+
+    // The column names of a saved CSV, after its '#' notes.
+    static QByteArray csvHeader(const QByteArray &csv)
+    {
+        for (const QByteArray &line : csv.split('\n'))
+            if (!line.startsWith('#'))
+                return line;
+        return QByteArray();
+    }
+
+    void outputTargets()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QStringList, options);
+        QFETCH(int, exitCode);
+        QFETCH(QString, logged);
+        const QString dir = freshRun();
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "x\n"));
+        QVERIFY(writeFile(dir + "/real.csv", "the user's file\n"));
+        QVERIFY(QFile::setPermissions(dir + "/real.csv", QFile::ReadOwner | QFile::WriteOwner));
+        if (setup == "device" && QProcess::execute("mknod", { dir + "/null", "c", "1", "3" }) != 0)
+            QSKIP("making a device node needs root");
+        if (setup == "stdout")
+            QVERIFY(QFile::link("/proc/self/fd/1", dir + "/stdout"));
+        if (setup.startsWith("fifo"))
+            QCOMPARE(QProcess::execute("mkfifo", { dir + "/fifo" }), 0);
+        if (setup == "link")
+            QVERIFY(QFile::link(dir + "/real.csv", dir + "/link.csv")
+                && QFile::link(dir + "/log", dir + "/log-link"));
+        QProcess reader;
+        if (setup == "fifo-read") {
+            reader.start("cat", { dir + "/fifo" });
+            QVERIFY(reader.waitForStarted());
+        }
+        for (QString &option : options)
+            option.replace("%DIR%", dir);
+        const BatchResult r
+            = runBatch(dir, QStringList { "-batch", "-c", "my.cfg", "-e" } + options);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.errors.contains(QString(logged).replace("%DIR%", dir)), qPrintable(r.errors));
+        if (exitCode == 2) {
+            QVERIFY(r.lines.isEmpty());
+            QVERIFY(!QFile::exists(dir + "/x.png") && !QFile::exists(dir + "/F"));
+            QCOMPARE(readFile(dir + "/real.csv"), QByteArray("the user's file\n"));
+        } else if (setup == "stdout") {
+            QVERIFY2(r.lines.contains("k,a.inp"), qPrintable(r.lines.join('\n')));
+            QVERIFY(QFileInfo(dir + "/stdout").isSymLink());
+        } else if (setup == "device") {
+            QVERIFY(!QFileInfo(dir + "/null").isFile() && QFileInfo::exists(dir + "/null"));
+        } else if (setup == "fifo-read") {
+            QVERIFY(reader.waitForFinished(10000));
+            QCOMPARE(csvHeader(reader.readAllStandardOutput()), QByteArray("k,a.inp"));
+        } else if (setup == "link") {
+            QVERIFY(QFileInfo(dir + "/link.csv").isSymLink()
+                && QFileInfo(dir + "/log-link").isSymLink());
+            QCOMPARE(csvHeader(readFile(dir + "/real.csv")), QByteArray("k,a.inp"));
+            QCOMPARE(QFile::permissions(dir + "/real.csv") & 0x7077, // owner, group, others
+                QFile::ReadOwner | QFile::WriteOwner);
+            QVERIFY(readFile(dir + "/log").startsWith("Seq\t"));
+        }
+    }
+
     // The job log of a run, one case per way a job ends; the report's last field is the
     // same word, and a tab, newline or backslash in a name is written escaped in both.
     void jobLogWords_data()
@@ -451,6 +564,61 @@ private slots:
             if (pid > 0)
                 QTRY_VERIFY_WITH_TIMEOUT(::kill(pid, 0) == -1 && errno == ESRCH, 5000);
         }
+    }
+
+    // -resume knows a program by its file: the same path pointed at another program, or a
+    // script rewritten in place, runs the job again.
+    void resumeAfterProgramChange_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("word");
+        QTest::newRow("nothing changed") << "none"
+                                         << "resumed";
+        QTest::newRow("the link pointed at another program") << "relink"
+                                                             << "ok";
+        QTest::newRow("the script rewritten in place") << "rewrite"
+                                                       << "ok";
+        QTest::newRow("the program a launcher names rewritten") << "named"
+                                                                << "ok";
+    }
+
+    void resumeAfterProgramChange()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, word);
+        const QString dir = freshRun();
+        const QString script = dir + "/feff.sh";
+        const QString named = dir + "/named.sh";
+        const QString link = dir + "/feff";
+        // A script that runs the stand-in FEFF with more options.
+        auto writeScript = [](const QString &path, const QByteArray &options) {
+            return writeFile(path,
+                       "#!/bin/sh\nexec " + QByteArray(FAKE_FEFF) + " " + options + " \"$@\"\n")
+                && QFile::setPermissions(
+                    path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        };
+        QVERIFY(writeScript(script, ""));
+        QVERIFY(writeScript(named, ""));
+        QVERIFY(QFile::link(script, link));
+        // The launcher's argument names a program file: the stand-in takes it as a word.
+        QVERIFY(writeFile(dir + "/my.cfg",
+            readFile(dir + "/my.cfg")
+                + QString("FEFF_EXE %1\nFEFF_ARG %2\n").arg(link, named).toUtf8()));
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "x\n"));
+        const QStringList args { "-batch", "-c", "my.cfg", "-e", "-resume" };
+        QCOMPARE(resultWords(runBatch(dir, args)), QStringList { "ok" });
+
+        if (change == "relink") {
+            QVERIFY(writeScript(dir + "/other.sh", "--amp 2"));
+            QVERIFY(QFile::remove(link) && QFile::link(dir + "/other.sh", link));
+        } else if (change == "rewrite") {
+            QVERIFY(writeScript(script, "--amp 2"));
+        } else if (change == "named") {
+            QVERIFY(writeScript(named, "--amp 2"));
+        }
+        const BatchResult r = runBatch(dir, args);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
+        QCOMPARE(resultWords(r), QStringList { word });
     }
 
     // A rerun with -resume after an interrupted run starts only the jobs that had not ended

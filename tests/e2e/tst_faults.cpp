@@ -11,6 +11,9 @@
 #include <QTest>
 #include <QThread>
 
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace testutil;
@@ -162,8 +165,16 @@ private slots:
             << "--copy-chi " + chiFile("binary.dat") << "chi.dat in %JOB% holds no data" << 0;
         QTest::newRow("chi.dat of a million rows")
             << "--copy-chi " + chiFile("million.dat") << QString() << 1000000;
+        // Rows left out would leave a gap that looks like data.
         QTest::newRow("chi.dat with NaN and infinite values")
-            << "--copy-chi " + chiFile("nonfinite.dat") << QString() << 2;
+            << "--copy-chi " + chiFile("nonfinite.dat")
+            << "%JOB%/chi.dat holds 3 rows with values that are not finite numbers" << 0;
+        // FEFF 6 stopped by the Fortran runtime exits with 2; its own line says where.
+        QTest::newRow("Fortran runtime error")
+            << "--say At_line_123_of_file_pathsd.f --exit 2"
+            << "FeFF in %JOB% : At line 123 of file pathsd.f" << 0;
+        QTest::newRow("chi.dat that cannot be opened") << "--chi-dir"
+                                                       << "Can not open %JOB%/chi.dat : " << 0;
         QTest::newRow("chi.dat with CR LF line ends")
             << "--copy-chi " + chiFile("crlf.dat") << QString() << 401;
         QTest::newRow("chi.dat with a heading but no rows")
@@ -193,6 +204,109 @@ private slots:
             QVERIFY2(r.errors.contains(QString(logged).replace("%JOB%", bad.value(4))),
                      qPrintable(r.errors.right(2000)));
         QCOMPARE(filesUnder(dir + "/00-Inp"), before);
+    }
+
+    // Nothing a program starts outlives its run or Orbelin, however it was started and
+    // whatever it does: a run is over when every process of it has gone.
+    void nothingOutlivesTheRun_data()
+    {
+        QTest::addColumn<QString>("config"); // %DIR%: the run
+        QTest::addColumn<QString>("directive");
+        QTest::addColumn<bool>("killOrbelin"); // by SIGKILL, once FEFF's child runs
+        QTest::addColumn<QString>("word"); // the job's result
+        QTest::addColumn<QString>("logged"); // %JOB%: its working directory
+
+        const QString leftAlive = "FeFF ended in %JOB% while processes it started still ran";
+        QTest::newRow("a child writes on after FEFF ended")
+            << QString() << "--spawn-child" << false << "crashed" << leftAlive;
+        QTest::newRow("a child in a session of its own writes on")
+            << QString() << "--spawn-child --setsid" << false << "crashed" << leftAlive;
+        QTest::newRow("time limit, a child slow to end")
+            << "FEFF_TIMEOUT 1\n"
+            << "--hang --spawn-child --ignore-term" << false << "timeout"
+            << "FeFF stopped after its time limit of 1 s in %JOB%";
+        QTest::newRow("Orbelin killed, FEFF behind a shell that does not exec")
+            << "FEFF_EXE %DIR%/wrapper.sh\n"
+            << "--hang --spawn-child --setsid --ignore-term" << true << QString() << QString();
+    }
+
+    void nothingOutlivesTheRun()
+    {
+        QFETCH(QString, config);
+        QFETCH(QString, directive);
+        QFETCH(bool, killOrbelin);
+        QFETCH(QString, word);
+        QFETCH(QString, logged);
+        const QString dir = freshRun(config);
+        const QString events = dir + "/events.log";
+        QVERIFY(writeFile(dir + "/wrapper.sh",
+            QByteArray("#!/bin/sh\n") + FAKE_FEFF + " \"$@\"\necho the wrapper goes on\n"));
+        QVERIFY(QFile::setPermissions(dir + "/wrapper.sh", QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp",
+            "fake: " + directive.toUtf8() + " --log " + events.toUtf8() + "\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/b.inp", "fine\n"));
+
+        QProcess orbelin;
+        startBatch(orbelin, dir, { "-batch", "-c", "my.cfg", "-e" });
+        if (killOrbelin) {
+            QTRY_VERIFY_WITH_TIMEOUT(readFile(events).contains("child"), 20000);
+            ::kill(pid_t(orbelin.processId()), SIGKILL);
+        }
+        const BatchResult r = finishBatch(orbelin, 60000);
+        if (!killOrbelin) {
+            QCOMPARE(r.exitCode, 1);
+            QCOMPARE(reportOf(r, dir, "00-Inp/a.inp").value(5), word);
+            QCOMPARE(reportOf(r, dir, "00-Inp/b.inp").value(3), QString("401"));
+            QVERIFY2(r.errors.contains(QString(logged).replace("%JOB%", dir + "/00-Res/a")),
+                qPrintable(r.errors));
+        }
+        const QList<QByteArray> lines = readFile(events).split('\n');
+        QVERIFY(readFile(events).contains("child"));
+        for (const QByteArray &line : lines) {
+            const pid_t pid = pid_t(line.split(' ').value(1).toInt());
+            if (pid > 0)
+                QTRY_VERIFY2_WITH_TIMEOUT(::kill(pid, 0) == -1 && errno == ESRCH, line.constData(),
+                    killOrbelin ? 5000 : 0);
+        }
+    }
+
+    // An input's .args file is one line of options in a regular file of its own: a link to
+    // another file (a private one) is not followed, and no word of a file that is not used
+    // reaches the log or the converter's command line.
+    void inputOptionsNotUsed_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("a link to a private file") << "link"
+                                                  << "a symbolic link, which is not followed";
+        QTest::newRow("two lines") << "lines"
+                                   << "more than one line of options";
+    }
+
+    void inputOptionsNotUsed()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, why);
+        const QString dir = freshRun();
+        const QString input = dir + "/00-Cif/c.cif";
+        QVERIFY(writeFile(input, "cif\n"));
+        // The stand-in refuses any --no-such option: used, the word would fail the job.
+        const QByteArray secret = "--no-such-secret-word";
+        if (kind == "link") {
+            QVERIFY(writeFile(dir + "/private.txt", secret + "\n"));
+            QVERIFY(QFile::setPermissions(dir + "/private.txt", QFile::ReadOwner));
+            QVERIFY(QFile::link(dir + "/private.txt", input + ".args"));
+        } else {
+            QVERIFY(writeFile(input + ".args", "--lines 2\n" + secret + "\n"));
+        }
+        const BatchResult r = runIn(dir);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
+        QCOMPARE(reportOf(r, dir, "00-Cif/c.cif").value(3), QString("401"));
+        QVERIFY2(
+            r.errors.contains(QString("Can not read %1.args : %2 ; the converter runs without it")
+                                  .arg(input, why)),
+            qPrintable(r.errors));
+        QVERIFY(!r.errors.contains(secret));
     }
 
     // Where the results cannot go, the jobs say so; the user's file in the way stays.
@@ -315,6 +429,30 @@ private slots:
         QVERIFY(workDirs.contains(dir + "/00-Res/Cu") && workDirs.contains(dir + "/00-Res/Cu_2"));
         for (auto it = before.begin(); it != before.end(); ++it)
             QCOMPARE(readFile(dir + "/" + it.key()), it.value());
+    }
+
+    // Names that are not UTF-8 (Latin-1, Shift-JIS bytes from a Windows share) can not be
+    // opened through Qt: each is named, with its bytes written out, as an input that became
+    // no job; the others run.
+    void namesThatAreNotUtf8()
+    {
+        const QString dir = freshRun();
+        QVERIFY(writeFile(dir + "/00-Inp/ok.inp", "fine\n"));
+        const QByteArray inp = QFile::encodeName(dir + "/00-Inp/");
+        for (const QByteArray &name :
+            { QByteArray("caf\xe9.inp"), QByteArray("\x83\x65\x83\x58\x83\x67.inp") }) {
+            const int fd = ::open((inp + name).constData(), O_WRONLY | O_CREAT, 0644);
+            QVERIFY(fd >= 0 && ::write(fd, "x\n", 2) == 2 && ::close(fd) == 0);
+        }
+        const BatchResult r = runIn(dir);
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.lines.size(), 1);
+        QCOMPARE(reportOf(r, dir, "00-Inp/ok.inp").value(3), QString("401"));
+        for (const QString &shown : { QString("caf\\xE9.inp"), QString("\\x83e\\x83X\\x83g.inp") })
+            QVERIFY2(r.errors.contains(
+                         dir + "/00-Inp/" + shown + " has a name that is not UTF-8: no job for it"),
+                qPrintable(r.errors));
+        QVERIFY(r.errors.contains("1 of 1 jobs produced chi data; 2 inputs became no job"));
     }
 
     void thousandInputsAtOnce()

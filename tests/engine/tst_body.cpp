@@ -8,6 +8,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <random>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace testutil;
 
@@ -105,31 +108,82 @@ private slots:
         QVERIFY(QFileInfo(dir + "/00-Res").isDir());
     }
 
-    void processLimitValues_data()
+    // MAX_PROC and the time limits: a value that means nothing starts no job and says why;
+    // the open-file limit caps MAX_PROC; -batch gives FEFF an hour unless told otherwise.
+    void runLimits_data()
     {
-        QTest::addColumn<QByteArray>("maxProc");
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<int>("openFiles"); // soft limit while the manager is made; 0: as is
         QTest::addColumn<int>("started");
-        QTest::newRow("default 6") << QByteArray() << 6;
-        QTest::newRow("2") << QByteArray("MAX_PROC 2\n") << 2;
-        QTest::newRow("lower-case key") << QByteArray("max_proc 1\n") << 1;
-        QTest::newRow("0") << QByteArray("MAX_PROC 0\n") << 0;
-        QTest::newRow("negative") << QByteArray("MAX_PROC -2\n") << 0;
-        QTest::newRow("not a number") << QByteArray("MAX_PROC abc\n") << 0;
+        QTest::addColumn<int>("feffLimit");
+        QTest::addColumn<QString>("logged");
+        const QStringList window { "-noGui" };
+        const QStringList batch { "-batch" };
+        QTest::newRow("default 6") << QByteArray() << window << 0 << 6 << 0 << QString();
+        QTest::newRow("2") << QByteArray("MAX_PROC 2\n") << window << 0 << 2 << 0 << QString();
+        QTest::newRow("lower-case key")
+            << QByteArray("max_proc 1\n") << window << 0 << 1 << 0 << QString();
+        QTest::newRow("0") << QByteArray("MAX_PROC 0\n") << window << 0 << 0 << 0
+                           << "MAX_PROC '0' is not a whole number of at least 1";
+        QTest::newRow("negative") << QByteArray("MAX_PROC -2\n") << window << 0 << 0 << 0
+                                  << "MAX_PROC '-2' is not a whole number of at least 1";
+        QTest::newRow("not a number") << QByteArray("MAX_PROC abc\n") << window << 0 << 0 << 0
+                                      << "MAX_PROC 'abc' is not a whole number of at least 1";
+        QTest::newRow("50 under 70 open files")
+            << QByteArray("MAX_PROC 50\n") << window << 70 << 2 << 0
+            << "MAX_PROC 50 is more than the open-file limit allows: at most 2 programs run at "
+               "once";
+        QTest::newRow("-batch: an hour for FEFF")
+            << QByteArray() << batch << 0 << 6 << 3600 << QString();
+        QTest::newRow("-batch, FEFF_TIMEOUT 0: none")
+            << QByteArray("FEFF_TIMEOUT 0\n") << batch << 0 << 6 << 0 << QString();
+        QTest::newRow("largest time limit")
+            << QByteArray("FEFF_TIMEOUT 1000000\n") << window << 0 << 6 << 1000000 << QString();
+        const char *const bad[] = { "FEFF_TIMEOUT 3s", "FEFF_TIMEOUT 1.5", "ATOMS_TIMEOUT -5",
+            "ATOMS_TIMEOUT 1e1", "FEFF_TIMEOUT 4294968" };
+        for (const char *line : bad)
+            QTest::newRow(line) << QByteArray(line) + "\n"
+                                << window << 0 << 0 << 0
+                                << QString("%1 '%2' is not a whole number of seconds from 0 to "
+                                           "1000000: no job will start")
+                                       .arg(QString(line).section(' ', 0, 0),
+                                           QString(line).section(' ', 1));
     }
 
-    void processLimitValues()
+    void runLimits()
     {
-        QFETCH(QByteArray, maxProc);
+        QFETCH(QByteArray, config);
+        QFETCH(QStringList, words);
+        QFETCH(int, openFiles);
         QFETCH(int, started);
+        QFETCH(int, feffLimit);
+        QFETCH(QString, logged);
         const QString dir
-            = freshRun(maxProc + "FEFF_EXE " + FAKE_FEFF + "\nFEFF_ARG \"--delay-ms 3000\"\n");
+            = freshRun(config + "FEFF_EXE " + FAKE_FEFF + "\nFEFF_ARG \"--delay-ms 3000\"\n");
         for (int i = 0; i < 8; ++i)
             QVERIFY(writeFile(dir + QString("/00-Inp/job%1.inp").arg(i), "x"));
-        Body *b = makeBody();
+        struct rlimit before;
+        QCOMPARE(getrlimit(RLIMIT_NOFILE, &before), 0);
+        if (openFiles > 0) {
+            struct rlimit tight = before;
+            tight.rlim_cur = rlim_t(openFiles);
+            QCOMPARE(setrlimit(RLIMIT_NOFILE, &tight), 0);
+        }
+        Body *b = makeBody(words);
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &before), 0);
+        QSignalSpy logSpy(b, &Body::log);
         QCOMPARE(b->runningCount(), started);
         QCOMPARE(b->waitingCount(), 8 - started);
         for (int i = 0; i < 8; ++i)
             QCOMPARE(b->jobs().at(i)->state(), i < started ? 9 : 6);
+        QCOMPARE(b->runSettings().feffTimeout, feffLimit);
+        QTest::qWait(0);
+        if (logged.isEmpty())
+            QVERIFY2(logSpy.isEmpty(), qPrintable(spiedTexts(logSpy).join('\n')));
+        else
+            QVERIFY2(spiedTexts(logSpy).filter(logged).size() == 1,
+                qPrintable(spiedTexts(logSpy).join(QLatin1Char('\n'))));
     }
 
     void configPathChoice_data()
@@ -338,6 +392,81 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(allFinished(b), 20000);
         QVERIFY(QMetaObject::invokeMethod(b, "checkDemQue")); // empty queue: nothing
         QCOMPARE(b->runningCount(), 0);
+    }
+
+    // Under an open-file limit that leaves no descriptor to list a folder with, the folders
+    // are named with the reason (QDir listed nothing and said nothing); no job is made.
+    void folderThatCannotBeListed()
+    {
+        const QString dir = freshRun(fakeConfig(2));
+        QVERIFY(writeFile(dir + "/00-Cif/c.cif", "cif\n"));
+        QVERIFY(writeFile(dir + "/00-Inp/a.inp", "x\n"));
+        const ParamStore args = commandLine({ "-noGui" });
+        body.reset(new Body(&args));
+        QVERIFY(body->setupProblems().isEmpty());
+        struct rlimit before;
+        QCOMPARE(getrlimit(RLIMIT_NOFILE, &before), 0);
+        int highest = 0;
+        for (const QString &name :
+            QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries))
+            highest = std::max(highest, name.toInt());
+        std::vector<int> fillers;
+        for (int fd = dup(0); fd >= 0 && fd < highest; fd = dup(0))
+            fillers.push_back(fd);
+        struct rlimit tight = before;
+        tight.rlim_cur = rlim_t(highest + 1);
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &tight), 0);
+        body->scanInputDirs();
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &before), 0);
+        for (int fd : fillers)
+            ::close(fd);
+        QCOMPARE(body->setupProblems(),
+            QStringList({ "Can not list the folder " + dir + "/00-Cif : Too many open files",
+                "Can not list the folder " + dir + "/00-Inp : Too many open files" }));
+        QVERIFY(body->jobs().isEmpty());
+    }
+
+    // A run of the user's own feff.inp (updated from the row, or edited on disk and run as
+    // it is) is a good run of the user's file: the next start keeps it and its chi.dat as
+    // feff.inp.~1~ and chi.dat.~1~ before the converter's feff.inp replaces it.
+    void editedFeffInpKeptWhenReplaced_data()
+    {
+        QTest::addColumn<bool>("fromRow");
+        QTest::newRow("updated from the row, then restarted") << true;
+        QTest::newRow("edited on disk, then restarted") << false;
+    }
+
+    void editedFeffInpKeptWhenReplaced()
+    {
+        QFETCH(bool, fromRow);
+        const QString dir = freshRun(fakeConfig(2));
+        QVERIFY(writeFile(dir + "/00-Cif/a.cif", "cif\n"));
+        Body *b = makeBody();
+        QTRY_VERIFY_WITH_TIMEOUT(allFinished(b), 20000);
+        Job *job = b->jobs().first();
+        QCOMPARE(job->outcome(), Job::Outcome::Ok);
+        const QString feffInp = job->workingDirectory() + "/feff.inp";
+        const QString chi = job->workingDirectory() + "/chi.dat";
+        const QByteArray edited = readFile(feffInp) + "* the user's edit\nfake: --amp 3\n";
+        if (fromRow)
+            QVERIFY(job->writeFeffInp(QString::fromUtf8(edited)));
+        else
+            QVERIFY(writeFile(feffInp, edited));
+        QSignalSpy ended(job, &Job::ended);
+        job->reStartFeff();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 20000);
+        QCOMPARE(job->outcome(), Job::Outcome::Ok);
+        const QByteArray editedChi = readFile(chi);
+
+        // The next start, from where the first began (a FEFF run changes the directory).
+        QVERIFY(QDir::setCurrent(dir));
+        b = makeBody();
+        QCOMPARE(b->jobs().size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(allFinished(b), 20000);
+        QCOMPARE(b->jobs().first()->outcome(), Job::Outcome::Ok);
+        QCOMPARE(readFile(feffInp + ".~1~"), edited);
+        QCOMPARE(readFile(chi + ".~1~"), editedChi);
+        QVERIFY(readFile(feffInp) != edited);
     }
 
     void sameFileDroppedTwiceGivesTwoJobs()

@@ -4,6 +4,7 @@
 #include "workdirs.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +16,34 @@
 #include <vector>
 
 using namespace testutil;
+
+// Every file number below the open-file limit taken (holes filled with copies of stdin),
+// and the limit lowered to the next: nothing can be opened while it lasts.
+struct NoFileLeft
+{
+    struct rlimit before;
+    std::vector<int> fillers;
+
+    NoFileLeft()
+    {
+        getrlimit(RLIMIT_NOFILE, &before);
+        int highest = 0;
+        for (const QString &name :
+            QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries))
+            highest = std::max(highest, name.toInt());
+        for (int fd = dup(0); fd >= 0 && fd < highest; fd = dup(0))
+            fillers.push_back(fd);
+        struct rlimit tight = before;
+        tight.rlim_cur = rlim_t(highest + 1);
+        setrlimit(RLIMIT_NOFILE, &tight);
+    }
+    ~NoFileLeft()
+    {
+        setrlimit(RLIMIT_NOFILE, &before);
+        for (int fd : fillers)
+            ::close(fd);
+    }
+};
 
 // The scheduler with jobs of the stand-in programs, wired as the manager wires them: the
 // order programs start in and how many run at once come from the stand-ins' own events.
@@ -155,24 +184,11 @@ private slots:
         Job *first = batch.jobs.front().get();
         QStringList logged;
         connect(first, &Job::log, this, [&](const QString &msg) { logged << msg; });
-        // Every file number below the limit taken: holes filled with copies of stdin.
-        struct rlimit before;
-        QCOMPARE(getrlimit(RLIMIT_NOFILE, &before), 0);
-        int highest = 0;
-        for (const QString &name :
-            QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries))
-            highest = std::max(highest, name.toInt());
-        std::vector<int> fillers;
-        for (int fd = dup(0); fd >= 0 && fd < highest; fd = dup(0))
-            fillers.push_back(fd);
-        struct rlimit tight = before;
-        tight.rlim_cur = rlim_t(highest + 1);
-        QCOMPARE(setrlimit(RLIMIT_NOFILE, &tight), 0);
-        for (const auto &job : batch.jobs)
-            batch.scheduler.enqueue(job.get());
-        QCOMPARE(setrlimit(RLIMIT_NOFILE, &before), 0);
-        for (int fd : fillers)
-            ::close(fd);
+        {
+            const NoFileLeft noFileLeft;
+            for (const auto &job : batch.jobs)
+                batch.scheduler.enqueue(job.get());
+        }
         QCOMPARE(batch.scheduler.waiting(), 2);
         QCOMPARE(batch.scheduler.inUse(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(batch.allEnded(), 20000);
@@ -181,6 +197,44 @@ private slots:
         QCOMPARE(first->outcome(), Job::Outcome::Ok);
         QVERIFY2(logged.filter("tried again when a program ends").size() == 1,
             qPrintable(logged.join('\n')));
+    }
+
+    // A shortage that no end of a program relieves: after a minute without any start, the
+    // waiting jobs end as cannot-start, one message each, and the queue is idle; the next
+    // start with files to spare runs. (It takes that minute.)
+    void shortageEndsAfterAMinute()
+    {
+        const QString dir = freshSubdir(tmp, &caseCount);
+        Batch batch;
+        const RunSettings settings = settingsFor(dir, batch);
+        batch.scheduler.setPlaces(1);
+        for (const char *name : { "a.inp", "b.inp", "c.inp" })
+            QVERIFY(writeFile(dir + "/" + name, "x\n"));
+        for (const char *name : { "a.inp", "b.inp" })
+            batch.add(settings, dir + "/" + name, 6, false);
+        batch.add(settings, dir + "/c.inp", 6, false);
+        QStringList logged;
+        for (int i = 0; i < 2; ++i)
+            connect(batch.jobs.at(size_t(i)).get(), &Job::log, this,
+                [&](const QString &msg) { logged << msg; });
+        QElapsedTimer clock;
+        clock.start();
+        {
+            const NoFileLeft noFileLeft;
+            for (int i = 0; i < 2; ++i)
+                batch.scheduler.enqueue(batch.jobs.at(size_t(i)).get());
+            QTRY_VERIFY_WITH_TIMEOUT(batch.jobs.at(1)->outcome() != Job::Outcome::None, 90000);
+        }
+        QVERIFY(clock.elapsed() >= 60000);
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(batch.jobs.at(size_t(i))->outcome(), Job::Outcome::CannotStart);
+        QCOMPARE(logged.filter("tried again when a program ends").size(), 1);
+        QCOMPARE(
+            logged.filter("Too many open files ; no program could start for a minute").size(), 2);
+        QTRY_VERIFY(batch.scheduler.isIdle());
+
+        batch.scheduler.enqueue(batch.jobs.at(2).get());
+        QTRY_VERIFY_WITH_TIMEOUT(batch.jobs.at(2)->outcome() == Job::Outcome::Ok, 20000);
     }
 };
 

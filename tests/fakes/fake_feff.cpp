@@ -6,6 +6,8 @@
 //   --no-chi         write no chi.dat
 //   --empty-chi      write chi.dat with the heading but no rows
 //   --copy-chi FILE  write a copy of FILE as chi.dat
+//   --nan-k A,B      write nan for chi, mag and phase where A <= k <= B
+//   --chi-dir        make chi.dat a directory
 //   --feffdat N      also write feff0001.dat .. feffNNNN.dat
 //   --lines N        print N lines of output (--width W characters, default 80)
 //   --flush-lines    flush after every output line
@@ -20,13 +22,20 @@
 //   --unbroken N     print N characters without any line break
 //   --exit N         exit code (default 0)
 //   --log FILE       append start and end events to FILE
+//   --spawn-child    fork a child (of the same process group) that writes chi.dat slowly,
+//                    a row every 20 ms, and logs "child" to the --log FILE; the program
+//                    itself goes on without writing chi.dat
+//   --setsid         the child first leaves the process group and session (setsid)
+//   --ignore-term    ignore SIGTERM (the child too)
 #include "fakeoptions.h"
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <iostream>
 
-static void writeChi(const FakeOptions &opt)
+// rowDelayMs: a pause after each row, flushed, as a slow writer.
+static void writeChi(const FakeOptions &opt, long rowDelayMs = 0)
 {
     if (opt.has("copy-chi")) {
         bool ok = false;
@@ -42,14 +51,24 @@ static void writeChi(const FakeOptions &opt)
         return;
     const long points = opt.has("cut-chi") ? opt.number("cut-chi", 0) : opt.number("points", 401);
     const double amp = std::strtod(opt.text("amp", "1").c_str(), nullptr);
+    double nanFrom = 1, nanTo = 0;
+    if (opt.has("nan-k"))
+        std::sscanf(opt.text("nan-k").c_str(), "%lf,%lf", &nanFrom, &nanTo);
     for (long i = 0; i < points; ++i) {
         const double k = 0.05 * double(i);
         const double mag = amp * std::exp(-0.01 * k * k) * k / (1.0 + k * k);
         const double value = mag * std::sin(2.0 * 2.55 * k);
         char row[128];
-        std::snprintf(row, sizeof row, "%11.4f %13.6E %13.6E %13.6E\n", k, value, mag,
-                      2.0 * 2.55 * k);
+        if (k >= nanFrom - 1e-9 && k <= nanTo + 1e-9)
+            std::snprintf(row, sizeof row, "%11.4f %13s %13s %13s\n", k, "nan", "nan", "nan");
+        else
+            std::snprintf(
+                row, sizeof row, "%11.4f %13.6E %13.6E %13.6E\n", k, value, mag, 2.0 * 2.55 * k);
         chi << row;
+        if (rowDelayMs > 0) {
+            chi << std::flush;
+            sleepMs(rowDelayMs);
+        }
     }
 }
 
@@ -63,6 +82,8 @@ int main(int argc, char **argv)
         opt.addDirectives(input);
 
     logEvent(opt.text("log"), "start");
+    if (opt.has("ignore-term"))
+        std::signal(SIGTERM, SIG_IGN);
     std::cout << " Feff 6L.02 (fake)\n" << std::flush;
     if (!readable) {
         std::cout << " fake feff: no feff.inp\n";
@@ -108,6 +129,28 @@ int main(int argc, char **argv)
         logEvent(opt.text("log"), "end");
         std::raise(opt.has("kill") ? SIGKILL : SIGABRT);
     }
+    if (opt.has("spawn-child")) {
+        std::cout << std::flush;
+        // The program goes on once its child has begun.
+        int begun[2];
+        if (pipe(begun) != 0)
+            return 3;
+        if (fork() == 0) {
+            if (opt.has("setsid"))
+                setsid();
+            logEvent(opt.text("log"), "child");
+            close(begun[1]);
+            FakeOptions slow = opt;
+            slow.values.erase("spawn-child");
+            writeChi(slow, 20);
+            logEvent(opt.text("log"), "child-end");
+            _exit(0);
+        }
+        close(begun[1]);
+        char byte;
+        while (read(begun[0], &byte, 1) < 0 && errno == EINTR) { }
+        close(begun[0]);
+    }
     if (opt.has("hang")) {
         std::cout << " waiting for ever\n" << std::flush;
         for (;;)
@@ -127,7 +170,9 @@ int main(int argc, char **argv)
         std::snprintf(name, sizeof name, "feff%04ld.dat", i);
         std::ofstream(name) << " path " << i << "\n";
     }
-    if (!opt.has("no-chi"))
+    if (opt.has("chi-dir"))
+        std::filesystem::create_directory("chi.dat");
+    else if (!opt.has("no-chi") && !opt.has("spawn-child"))
         writeChi(opt);
     if (opt.has("cut-chi")) {
         logEvent(opt.text("log"), "end");

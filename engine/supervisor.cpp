@@ -1,0 +1,264 @@
+// orbelin-run PROGRAM ARGV0 [ARGUMENTS...]: runs one outside program for Orbelin and stays
+// until the program and every process it started have ended, so that none outlives its
+// run or Orbelin.
+//
+// The program runs as its child in a process group of its own. orbelin-run is a child
+// subreaper: a process whose parent ends (a launcher that does not exec, a daemon that
+// forks and calls setsid) becomes its child, so that every descendant is found by walking
+// down from here. Orbelin sets its parent-death signal to SIGHUP before the exec: when
+// Orbelin dies, even by SIGKILL, every descendant is killed at once.
+//
+//   SIGTERM   (Orbelin ends the run: a stop or a time limit) SIGTERM to the program's group
+//             and every descendant, SIGKILL to them 5 s later whatever they do
+//   SIGHUP    (Orbelin has died) SIGKILL to every descendant
+// When the program ends while processes it started still run, they are ended the same way
+// and the run counts as failed. Records on descriptor 3 tell Orbelin how it went
+// (supervisorreport.h). Plain C and system calls: the program starts fast.
+#include "supervisorreport.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// How long the processes of a run that is ended may take before they are killed.
+const unsigned killDelaySeconds = 5;
+
+pid_t leader = -1;
+pid_t self = -1;
+pid_t orbelin = -1;
+bool leaderDone = false;
+int leaderStatus = 0;
+bool outlived = false;
+bool ending = false;
+
+void report(SupervisorReport::Kind kind, int value)
+{
+    SupervisorReport record;
+    record.kind = kind;
+    record.value = value;
+    record.outlived = outlived ? 1 : 0;
+    // One write of less than PIPE_BUF bytes: the reader gets the record whole. Orbelin may
+    // be gone (EPIPE): nobody is left to tell.
+    while (write(supervisorReportFd, &record, sizeof record) < 0 && errno == EINTR) { }
+}
+
+// The parent of a process, from /proc/PID/stat ("pid (comm) state ppid ..."); -1 when it
+// is gone.
+pid_t parentOf(const char *pid)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%s/stat", pid);
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    char text[512];
+    const ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0)
+        return -1;
+    text[n] = '\0';
+    // The command name may hold blanks and parentheses: the fields go on after the last ')'.
+    const char *end = std::strrchr(text, ')');
+    int parent = -1;
+    if (!end || std::sscanf(end + 1, " %*c %d", &parent) != 1)
+        return -1;
+    return parent;
+}
+
+// Every process below this one: its children, theirs, and so on.
+std::vector<pid_t> descendants()
+{
+    std::vector<std::pair<pid_t, pid_t>> all;
+    if (DIR *proc = opendir("/proc")) {
+        while (const dirent *entry = readdir(proc)) {
+            if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
+                continue;
+            const pid_t parent = parentOf(entry->d_name);
+            if (parent > 0)
+                all.emplace_back(pid_t(std::atoi(entry->d_name)), parent);
+        }
+        closedir(proc);
+    }
+    std::vector<pid_t> found { self };
+    for (size_t next = 0; next < found.size(); ++next)
+        for (const auto &process : all)
+            if (process.second == found[next])
+                found.push_back(process.first);
+    found.erase(found.begin());
+    return found;
+}
+
+void signalAll(int signal)
+{
+    kill(-leader, signal);
+    for (const pid_t pid : descendants())
+        kill(pid, signal);
+}
+
+// Reaps what has ended; true while a child still runs.
+bool reap()
+{
+    for (;;) {
+        int status = 0;
+        const pid_t pid = waitpid(-1, &status, WNOHANG);
+        if (pid == leader) {
+            leaderDone = true;
+            leaderStatus = status;
+        }
+        if (pid > 0 || (pid < 0 && errno == EINTR))
+            continue;
+        return pid == 0;
+    }
+}
+
+// Kills every descendant and waits until all are gone; one that forks meanwhile leaves its
+// child to this process, which the next round kills.
+void killAll()
+{
+    for (;;) {
+        signalAll(SIGKILL);
+        int status = 0;
+        pid_t pid = waitpid(-1, &status, 0);
+        for (; pid > 0 || (pid < 0 && errno == EINTR); pid = waitpid(-1, &status, WNOHANG))
+            if (pid == leader) {
+                leaderDone = true;
+                leaderStatus = status;
+            }
+        if (pid < 0 && errno == ECHILD)
+            return;
+    }
+}
+
+void endRun()
+{
+    if (!ending) {
+        ending = true;
+        signalAll(SIGTERM);
+        alarm(killDelaySeconds);
+    }
+}
+
+[[noreturn]] void finish()
+{
+    if (WIFSIGNALED(leaderStatus))
+        report(SupervisorReport::Killed, WTERMSIG(leaderStatus));
+    else
+        report(SupervisorReport::Exited, WEXITSTATUS(leaderStatus));
+    _exit(0);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 3) {
+        std::fputs("usage: orbelin-run PROGRAM ARGV0 [ARGUMENTS...]\n"
+                   "Runs PROGRAM for Orbelin, which starts it; not meant to be run by hand.\n",
+            stderr);
+        return 127;
+    }
+    self = getpid();
+    orbelin = getppid();
+    // A report to an Orbelin that has gone must not kill this process; the program gets the
+    // disposition this process was started with.
+    struct sigaction pipeAction = {};
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &pipeAction);
+    // The program gets standard input, output and error; the report channel is ours alone.
+    fcntl(supervisorReportFd, F_SETFD, FD_CLOEXEC);
+#ifdef SYS_close_range
+    syscall(SYS_close_range, supervisorReportFd + 1, ~0U, 0);
+#endif
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+
+    sigset_t handled, original;
+    sigemptyset(&handled);
+    for (const int signal : { SIGCHLD, SIGTERM, SIGINT, SIGQUIT, SIGHUP, SIGALRM })
+        sigaddset(&handled, signal);
+    sigprocmask(SIG_BLOCK, &handled, &original);
+
+    int execError[2];
+    if (pipe2(execError, O_CLOEXEC) != 0) {
+        report(SupervisorReport::NotStarted, errno);
+        return 127;
+    }
+    leader = fork();
+    if (leader < 0) {
+        report(SupervisorReport::NotStarted, errno);
+        return 127;
+    }
+    if (leader == 0) {
+        setpgid(0, 0);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != self)
+            _exit(127);
+        sigaction(SIGPIPE, &pipeAction, nullptr);
+        sigprocmask(SIG_SETMASK, &original, nullptr);
+        execv(argv[1], argv + 2);
+        const int code = errno;
+        [[maybe_unused]] const ssize_t n = write(execError[1], &code, sizeof code);
+        _exit(127);
+    }
+    // Also here: a signal to the group must not miss a program that has not yet made it.
+    setpgid(leader, leader);
+    close(execError[1]);
+    int code = 0;
+    ssize_t n;
+    while ((n = read(execError[0], &code, sizeof code)) < 0 && errno == EINTR) { }
+    close(execError[0]);
+    if (n == ssize_t(sizeof code)) {
+        while (waitpid(leader, nullptr, 0) < 0 && errno == EINTR) { }
+        report(SupervisorReport::NotStarted, code);
+        return 127;
+    }
+    report(SupervisorReport::Started, leader);
+    if (getppid() != orbelin)
+        killAll();
+
+    for (;;) {
+        if (leaderDone) {
+            if (!reap())
+                finish();
+            // The program has ended, and processes it started still run: the run failed.
+            if (!ending)
+                outlived = true;
+            endRun();
+        }
+        siginfo_t info;
+        const int signal = sigwaitinfo(&handled, &info);
+        switch (signal) {
+        case SIGCHLD:
+            reap();
+            break;
+        case SIGHUP:
+            if (getppid() != orbelin) {
+                killAll();
+                _exit(0);
+            }
+            endRun();
+            break;
+        case SIGTERM:
+        case SIGINT:
+        case SIGQUIT:
+            endRun();
+            break;
+        case SIGALRM:
+            killAll();
+            break;
+        default:
+            break;
+        }
+    }
+}
