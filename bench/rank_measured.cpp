@@ -1,20 +1,25 @@
-// Ranks a folder of finished jobs against a measured chi(k): every job directory's chi.dat
+// Ranks a folder of finished jobs against a measured spectrum: every job directory's chi.dat
 // is fitted, its absorber read from its feff.inp, and the ranking printed as the ranking
 // TSV. With --expect NAME it prints one more line, "expect NAME rank R of N", to standard
 // error, so that a study can collect where the true structure came.
 //
 //   bench_rank_measured [--fit kmin,kmax,kweight,rmin,rmax[,one|shells]] [--starts N]
 //                       [--element El] [--edge K] [--threads N] [--expect NAME]
-//                       MEASURED.chik JOBS_DIR
+//                       [--columns CHOICE] [--bkg rbkg,kweight] [--chi-out FILE]
+//                       MEASURED JOBS_DIR
 //
-// MEASURED.chik: lines of k and chi ('#' starts a comment); JOBS_DIR: one directory per
-// job (00-Res of a batch), each with chi.dat and feff.inp (with several FEFF runs, in the
-// directory of the first). The first shell's paths, read from FEFF's path files, get their
-// own sigma2 unless --fit ends in ",one".
+// MEASURED: any file Orbelin reads as a measured spectrum (XDI, columns, "FILE.prj#GROUP",
+// a chi(k) file), made into chi(k) as -measured does (--columns and --bkg as -columns and
+// -bkg; --chi-out writes that chi(k)); the element comes from an XDI header unless given.
+// JOBS_DIR: one directory per job (00-Res of a batch), each with chi.dat and feff.inp (with
+// several FEFF runs, in the directory of the first). The first shell's paths, read from
+// FEFF's path files, get their own sigma2 unless --fit ends in ",one".
 #include "absorber.h"
+#include "background.h"
 #include "benchutil.h"
 #include "feffpaths.h"
 #include "fit.h"
+#include "measured.h"
 #include "ranking.h"
 
 #include <dirent.h>
@@ -84,7 +89,7 @@ int usage()
 {
     std::cerr << "usage: bench_rank_measured [--fit kmin,kmax,kweight,rmin,rmax[,one|shells]]"
                  " [--starts N] [--element El] [--edge K] [--threads N] [--expect NAME]"
-                 " MEASURED.chik JOBS_DIR\n";
+                 " [--columns CHOICE] [--bkg rbkg,kweight] [--chi-out FILE] MEASURED JOBS_DIR\n";
     return 2;
 }
 
@@ -93,7 +98,9 @@ int usage()
 int main(int argc, char **argv)
 {
     FitOptions options;
-    std::string element, edge, expect;
+    std::string element, edge, expect, chiOut;
+    xafs::ReadOptions read;
+    xafs::BkgParams bkg;
     int threads = 0;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
@@ -115,6 +122,22 @@ int main(int argc, char **argv)
             threads = std::atoi(argv[++i]);
         } else if (a == "--expect" && hasValue) {
             expect = argv[++i];
+        } else if (a == "--columns" && hasValue) {
+            const auto choice = xafs::parseColumnChoice(argv[++i]);
+            if (!choice) {
+                std::cerr << "--columns: " << choice.error().message() << "\n";
+                return 2;
+            }
+            read.columns = choice.value();
+        } else if (a == "--bkg" && hasValue) {
+            const auto params = xafs::parseBkgOption(argv[++i]);
+            if (!params) {
+                std::cerr << "--bkg: " << params.error().message() << "\n";
+                return 2;
+            }
+            bkg = params.value();
+        } else if (a == "--chi-out" && hasValue) {
+            chiOut = argv[++i];
         } else if (!a.empty() && a[0] == '-') {
             return usage();
         } else {
@@ -124,13 +147,30 @@ int main(int argc, char **argv)
     if (files.size() != 2)
         return usage();
 
-    std::vector<double> k, chi;
-    if (!readColumns(files[0], k, chi)) {
-        std::cerr << files[0] << ": no k, chi columns\n";
+    const auto spectrum = xafs::readMeasuredFile(files[0], read);
+    if (!spectrum) {
+        std::cerr << spectrum.error().message() << "\n";
         return 1;
     }
+    const auto measured = xafs::deriveChi(spectrum.value(), files[0], bkg);
+    if (!measured) {
+        std::cerr << measured.error().message() << "\n";
+        return 1;
+    }
+    if (!chiOut.empty()) {
+        std::ofstream out(chiOut, std::ios::binary);
+        out << xafs::chiFileText(measured.value());
+        if (!out) {
+            std::cerr << chiOut << ": cannot be written\n";
+            return 1;
+        }
+    }
+    if (element.empty())
+        element = spectrum->element;
+    if (edge.empty())
+        edge = spectrum->edge;
     const double t0 = bench::now();
-    const FitTarget target(k, chi, options);
+    const FitTarget target(measured->k, measured->chi, options);
     if (!target.isValid()) {
         std::cerr << files[0] << ": " << target.error() << "\n";
         return 1;
