@@ -78,10 +78,10 @@ void JobRanking::setOptions(const FitOptions &options)
 
 void JobRanking::addJob(Job *job)
 {
-    const int index = slots.size();
+    const int index = fits.size();
     Slot slot;
     slot.job = job;
-    slots.append(slot);
+    fits.append(slot);
     indexOf.insert(job, index);
     connect(job, &Job::newChi, this, [this, index] { refit(index); });
     connect(job, &Job::chiCleared, this, [this, index] { refit(index); });
@@ -90,7 +90,7 @@ void JobRanking::addJob(Job *job)
 
 void JobRanking::refitAll()
 {
-    for (int i = 0; i < slots.size(); ++i)
+    for (int i = 0; i < fits.size(); ++i)
         refit(i);
     if (inFlight == 0) {
         rerank();
@@ -100,7 +100,7 @@ void JobRanking::refitAll()
 
 void JobRanking::refit(int index)
 {
-    Slot &slot = slots[index];
+    Slot &slot = fits[index];
     const quint64 generation = nextGeneration++;
     slot.generation = generation;
     slot.entry.fitted = false;
@@ -145,7 +145,7 @@ void JobRanking::takeResult(int index, quint64 generation, const FitResult &fit,
     const QString &jobElement, const QString &jobEdge)
 {
     --inFlight;
-    Slot &slot = slots[index];
+    Slot &slot = fits[index];
     // A result for data or a spectrum that has changed since is no result.
     if (slot.generation == generation) {
         slot.entry.fitted = true;
@@ -165,8 +165,8 @@ void JobRanking::takeResult(int index, quint64 generation, const FitResult &fit,
 std::vector<RankCandidate> JobRanking::candidates() const
 {
     std::vector<RankCandidate> list;
-    list.reserve(size_t(slots.size()));
-    for (const Slot &slot : slots) {
+    list.reserve(size_t(fits.size()));
+    for (const Slot &slot : fits) {
         RankCandidate c;
         c.input = slot.job->inputPath().toStdString();
         c.workdir = slot.job->workingDirectory().toStdString();
@@ -194,12 +194,12 @@ void JobRanking::rerank()
 {
     rerankPending = false;
     const std::vector<RankEntry> entries = rankCandidates(candidates(), element, edge);
-    for (Slot &slot : slots) {
+    for (Slot &slot : fits) {
         slot.entry.rank = 0;
         slot.entry.status = RankStatus::NoChi;
     }
     for (const RankEntry &e : entries) {
-        Entry &entry = slots[int(e.candidate)].entry;
+        Entry &entry = fits[int(e.candidate)].entry;
         entry.status = entry.fitted ? e.status : RankStatus::NoChi;
         entry.rank = e.rank;
     }
@@ -209,13 +209,13 @@ void JobRanking::rerank()
 JobRanking::Entry JobRanking::entry(const Job *job) const
 {
     const int index = indexOf.value(job, -1);
-    return index < 0 ? Entry() : slots.at(index).entry;
+    return index < 0 ? Entry() : fits.at(index).entry;
 }
 
 QVector<Job *> JobRanking::best(int count) const
 {
     QVector<const Slot *> ranked;
-    for (const Slot &slot : slots)
+    for (const Slot &slot : fits)
         if (slot.entry.rank > 0)
             ranked << &slot;
     std::sort(ranked.begin(), ranked.end(),
@@ -229,13 +229,13 @@ QVector<Job *> JobRanking::best(int count) const
 QVector<double> JobRanking::fittedChi(const Job *job) const
 {
     const int index = indexOf.value(job, -1);
-    if (index < 0 || !slots.at(index).entry.fitted || !slots.at(index).entry.fit.ok)
+    if (index < 0 || !fits.at(index).entry.fitted || !fits.at(index).entry.fit.ok)
         return {};
     const ChiData &chi = job->chi();
     CalcChi calc;
     calc.k = toStd(chi.kValues);
     calc.chi = toStd(chi.chiValues);
-    const Entry &e = slots.at(index).entry;
+    const Entry &e = fits.at(index).entry;
     if (e.fit.shells) {
         FirstShell shell
             = readFirstShell(QFile::encodeName(job->workingDirectory()).toStdString(), calc.k);
@@ -255,11 +255,11 @@ QByteArray JobRanking::tsv() const
 int JobRanking::rankedCount() const
 {
     return int(
-        std::count_if(slots.begin(), slots.end(), [](const Slot &s) { return s.entry.rank > 0; }));
+        std::count_if(fits.begin(), fits.end(), [](const Slot &s) { return s.entry.rank > 0; }));
 }
 
 int JobRanking::unrankedCount() const
 {
-    return int(std::count_if(slots.begin(), slots.end(),
+    return int(std::count_if(fits.begin(), fits.end(),
         [](const Slot &s) { return s.entry.fitted && s.entry.rank == 0; }));
 }

@@ -92,7 +92,7 @@ private:
     QString problem;
     std::string element;
     std::string edge;
-    QVector<Slot> slots;
+    QVector<Slot> fits;
     QHash<const Job *, int> indexOf;
     quint64 nextGeneration = 1;
     int inFlight = 0;
