@@ -1,7 +1,9 @@
 #include "batchrun.h"
 #include "body.h"
 #include "commandoptions.h"
+#include "comparison.h"
 #include "curvesource.h"
+#include "jobranking.h"
 #include "language.h"
 #include "paramstore.h"
 #include "plotview.h"
@@ -55,6 +57,15 @@ const char *const usage
       "  -legend none           (-batch) the plot without the legend of its curves\n"
       "  -kweight W, -space k|r, -ft kmin,kmax,dk,hanning|kaiser\n"
       "                         the view of the plot (window and -plot)\n"
+      "  -measured FILE         a measured spectrum (XDI, columns, chi(k), FILE.prj#GROUP): drawn\n"
+      "                         with the curves; every job is fitted to it and ranked\n"
+      "  -columns E,N[/D][,ln]  the measured file's energy and mu columns (numbers or names)\n"
+      "  -bkg rbkg,kweight      its background removal (default 1,2); -e0 E: its E0 in eV\n"
+      "  -measured-chi FILE     writes the measured chi(k) derived from FILE\n"
+      "  -fit kmin,kmax,kweight,rmin,rmax[,one|shells]\n"
+      "                         the fit's ranges (default 3,12,1,1,4.5,shells)\n"
+      "  -element El            ranks jobs whose absorber is El (default: the file's element)\n"
+      "  -rank FILE.tsv         (-batch) the ranking of the jobs by their fit\n"
       "  -debug                 (-batch) the debug lines too\n"
       "  --help, -h             this text\n"
       "  --version              the version\n";
@@ -139,6 +150,15 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", badOption.toUtf8().constData());
         return cannotRunStatus;
     }
+    ComparisonOptions comparison;
+    if (!ComparisonOptions::fromCommandLine(commandLine, &comparison, &badOption)) {
+        std::fprintf(stderr, "orbelin: %s\n", badOption.toUtf8().constData());
+        return cannotRunStatus;
+    }
+    if (!batch && !comparison.rankPath.isEmpty()) {
+        std::fputs("orbelin: -rank writes the ranking of a -batch run\n", stderr);
+        return cannotRunStatus;
+    }
     // A batch shows no window, so it needs no display, also to paint its plot.
     if (batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
         && !commandLine.contains("-platform"))
@@ -148,6 +168,17 @@ int main(int argc, char *argv[])
         = makeApplication(argc, argv, batch, !options.plotPath.isEmpty());
     QTranslator translator;
     setupLanguage(app.get(), &translator, commandLine);
+
+    // A batch with a measured file that gives no spectrum to compare with does not run.
+    MeasuredSpectrum measured;
+    JobRanking ranking;
+    if (batch && comparison.wanted()) {
+        if (!startComparison(comparison, &measured, &ranking, &badOption)) {
+            std::fprintf(stderr, "%s\n", badOption.toUtf8().constData());
+            return cannotRunStatus;
+        }
+        std::fprintf(stderr, "%s\n", measured.summary().toUtf8().constData());
+    }
 
     Body body(&commandLine, nullptr);
     if (!body.lockProblem().isEmpty()) {
@@ -164,6 +195,11 @@ int main(int argc, char *argv[])
             for (const QString &problem : body.setupProblems())
                 std::fprintf(stderr, "%s\n", problem.toUtf8().constData());
             return cannotRunStatus;
+        }
+        if (comparison.wanted()) {
+            options.measured = &measured;
+            options.ranking = &ranking;
+            options.rankPath = comparison.rankPath;
         }
         batchRun = std::make_unique<BatchRun>(&body, options,
             [legend](const QString &path, const QVector<Job *> &jobs, const PlotView &view,

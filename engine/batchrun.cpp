@@ -4,7 +4,9 @@
 #include "chiseries.h"
 #include "job.h"
 #include "jobfiles.h"
+#include "jobranking.h"
 #include "jobseries.h"
+#include "measuredspectrum.h"
 #include "paramstore.h"
 #include "plotexport.h"
 #include "signalwatcher.h"
@@ -68,7 +70,7 @@ BatchRun::BatchRun(Body *manager, const Options &runOptions, PlotSaver saver, QO
 QString BatchRun::outputsProblem(const ParamStore &commandLine)
 {
     const QStringList options { QStringLiteral("-joblog"), QStringLiteral("-plot"),
-        QStringLiteral("-export") };
+        QStringLiteral("-export"), QStringLiteral("-rank"), QStringLiteral("-measured-chi") };
     QStringList given;
     for (const QString &option : options) {
         if (!commandLine.contains(option))
@@ -93,6 +95,8 @@ QString BatchRun::outputsProblem(const ParamStore &commandLine)
 void BatchRun::watch(Job *job)
 {
     model.addJob(job);
+    if (options.ranking)
+        options.ranking->addJob(job);
     connect(job, &Job::log, this, [this](const QString &msg) {
         clearProgress();
         writeErr(msg + '\n');
@@ -171,17 +175,74 @@ BatchRun::Status BatchRun::status(const JobModel &jobs, int skippedInputs)
     return AllGood;
 }
 
-bool BatchRun::exportData(
-    const QString &path, const JobModel &jobs, const PlotView &view, QString *error)
+bool BatchRun::exportData(const QString &path, const JobModel &jobs, const PlotView &view,
+    QString *error, const MeasuredSpectrum *measured)
 {
     SeriesCache cache;
-    const QVector<JobSeries> curves = jobSeries(jobs, view, cache, SeriesOf::JobsWithData);
+    QVector<JobSeries> curves;
+    if (measured && measured->isLoaded())
+        curves.append(JobSeries { -1, measured->name(), 0, cache.series(measured->chi(), view) });
+    curves += jobSeries(jobs, view, cache, SeriesOf::JobsWithData);
     QVector<Series> series;
     for (const JobSeries &curve : curves)
         series.append(curve.series);
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     fitView(view.space, series, x0, y0, x1, y1);
     return saveSeriesCsv(path, view, x0, x1, curves, error);
+}
+
+bool BatchRun::writeRanking(QTextStream &err)
+{
+    if (interruptedBy != 0) {
+        if (!options.rankPath.isEmpty())
+            err << "No ranking written to " << options.rankPath << " : the run was interrupted\n";
+        return false;
+    }
+    err << rankingReport(model, *options.ranking);
+    if (options.rankPath.isEmpty())
+        return true;
+    QString cause;
+    if (!writeOutputFile(options.rankPath, options.ranking->tsv(), &cause)) {
+        err << "Can not save the ranking to " << options.rankPath << " : " << cause << '\n';
+        return false;
+    }
+    err << "Ranking saved to " << options.rankPath << '\n';
+    return true;
+}
+
+QString BatchRun::rankingReport(const JobModel &jobs, const JobRanking &ranking)
+{
+    int withChi = 0;
+    for (int row = 0; row < jobs.rowCount(); ++row)
+        withChi += jobs.job(row)->chi().valid;
+    QString text = QStringLiteral("%1 of %2 jobs with chi data ranked")
+                       .arg(ranking.rankedCount())
+                       .arg(withChi);
+    if (ranking.unrankedCount() > 0)
+        text += QStringLiteral("; %1 not ranked (another absorber or no fit)")
+                    .arg(ranking.unrankedCount());
+    text += '\n';
+    const QVector<Job *> best = ranking.best(5);
+    if (!best.isEmpty())
+        text += QStringLiteral("Best fits (rank, input, rfactor, s02, de0 eV, sigma2 A^2):\n");
+    for (const Job *job : best) {
+        const JobRanking::Entry e = ranking.entry(job);
+        text += QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6")
+                    .arg(e.rank)
+                    .arg(escaped(job->inputName()))
+                    .arg(e.fit.rfactor, 0, 'f', 4)
+                    .arg(e.fit.s02, 0, 'f', 3)
+                    .arg(e.fit.de0, 0, 'f', 2)
+                    .arg(e.fit.sigma2, 0, 'f', 5);
+        if (!e.fit.atBound.empty()) {
+            QStringList names;
+            for (const std::string &name : e.fit.atBound)
+                names << QString::fromStdString(name);
+            text += QStringLiteral("\tat bound: ") + names.join(',');
+        }
+        text += '\n';
+    }
+    return text;
 }
 
 void BatchRun::jobEnded(Job *job)
@@ -244,6 +305,12 @@ void BatchRun::finish()
 {
     if (done)
         return;
+    // The ranking is complete once the last fit is back.
+    if (options.ranking && options.ranking->pending() > 0 && interruptedBy == 0) {
+        connect(
+            options.ranking, &JobRanking::settled, this, &BatchRun::finish, Qt::UniqueConnection);
+        return;
+    }
     done = true;
     delete progressTimer;
     progressTimer = nullptr;
@@ -283,7 +350,7 @@ void BatchRun::finish()
     }
     if (!options.exportPath.isEmpty()) {
         QString cause;
-        if (exportData(options.exportPath, model, options.view, &cause))
+        if (exportData(options.exportPath, model, options.view, &cause, options.measured))
             err << "Data saved to " << options.exportPath << '\n';
         else {
             err << "Can not save the data to " << options.exportPath << " : " << cause << '\n';
@@ -291,6 +358,8 @@ void BatchRun::finish()
                 result = PlotNotSaved;
         }
     }
+    if (options.ranking && !writeRanking(err) && result == AllGood)
+        result = PlotNotSaved;
     if (jobLogFailed && result == AllGood)
         result = PlotNotSaved;
     err.flush();

@@ -8,11 +8,14 @@
 #include <QFile>
 #include <QObject>
 #include <QString>
+#include <QTextStream>
 #include <QVector>
 
 #include <functional>
 
 class Body;
+class JobRanking;
+class MeasuredSpectrum;
 class ParamStore;
 class Job;
 class QTimer;
@@ -33,8 +36,8 @@ public:
     enum Status { AllGood = 0, SomeFailed = 1, NoJobs = 2, PlotNotSaved = 3, FolderInUse = 4 };
     // Saves the plot of the jobs' curves to a file in the view; false and the cause in
     // error when it could not.
-    using PlotSaver = std::function<bool(const QString &path, const QVector<Job *> &jobs,
-                                         const PlotView &view, QString *error)>;
+    using PlotSaver = std::function<bool(
+        const QString &path, const QVector<Job *> &jobs, const PlotView &view, QString *error)>;
 
     struct Options
     {
@@ -44,12 +47,18 @@ public:
         PlotView view;
         // The progress line on standard error; only for a terminal.
         bool progress = false;
+        // With a measured spectrum: it goes into the data saved, every job is fitted to it
+        // and, with rankPath, the ranking is written there once the last fit is back.
+        const MeasuredSpectrum *measured = nullptr;
+        JobRanking *ranking = nullptr;
+        QString rankPath;
     };
 
     // Construct before the manager makes its jobs, so that every line of theirs is seen.
     BatchRun(Body *body, const Options &options, PlotSaver savePlot, QObject *parent = nullptr);
 
-    // What keeps the outputs the command line names (-joblog, -plot, -export) from being
+    // What keeps the outputs the command line names (-joblog, -plot, -export, -rank,
+    // -measured-chi) from being
     // written: an option without its file name, or two options of one file; empty if none.
     static QString outputsProblem(const ParamStore &commandLine);
 
@@ -63,8 +72,11 @@ public:
     static QString duration(qint64 seconds);
     static Status status(const JobModel &jobs, int skippedInputs = 0);
     // The data of the curves of the jobs with data, on the fitted view's grid, as CSV.
-    static bool exportData(
-        const QString &path, const JobModel &jobs, const PlotView &view, QString *error = nullptr);
+    // The measured spectrum's curve, when there is one, is the first column.
+    static bool exportData(const QString &path, const JobModel &jobs, const PlotView &view,
+        QString *error = nullptr, const MeasuredSpectrum *measured = nullptr);
+    // The ranking's lines of the report: how many jobs were ranked and the five best.
+    static QString rankingReport(const JobModel &jobs, const JobRanking &ranking);
 
     const JobModel &jobModel() const { return model; }
 
@@ -80,6 +92,7 @@ private:
     void interrupt(int signal);
     void showProgress();
     void clearProgress();
+    bool writeRanking(QTextStream &err);
 
     Body *body;
     // Read at the end and for the progress line, never watched.

@@ -311,6 +311,102 @@ private slots:
         for (const char *cut : { "limit exceeded", "np > np1x", "holds no data" })
             QVERIFY2(!errors.contains(cut), qPrintable(errors));
     }
+
+    // Candidates ranked by their fit to the measured FeO spectrum (real converter and FEFF 6):
+    // wüstite first, cuprite (a Cu absorber) listed apart; and the cases that rank nothing.
+    void rankingAgainstMeasured_data()
+    {
+        QTest::addColumn<QStringList>("inputs");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("firstLine"); // the ranking's first line after its heading
+        QTest::addColumn<QString>("reported");
+        const QStringList all = QDir(testData("candidates")).entryList({ "*.cif" });
+        const QString feo = testData("measured/feo_rt1.xdi");
+        QTest::newRow("FeO among six") << all << QStringList { "-measured", feo } << 0
+                                       << "1\tFeO_wustite.cif"
+                                       << "5 of 6 jobs with chi data ranked; 1 not ranked";
+        QTest::newRow("the user's element") << QStringList { "Cu2O_cuprite.cif", "Fe_bcc.cif" }
+                                            << QStringList { "-measured", feo, "-element", "cu" }
+                                            << 0 << "1\tCu2O_cuprite.cif"
+                                            << "1 of 2 jobs with chi data ranked";
+        QTest::newRow("no job with data")
+            << QStringList { "empty.cif" } << QStringList { "-measured", feo } << 1 << ""
+            << "0 of 0 jobs with chi data ranked";
+        QTest::newRow("a chi(k) file as measured")
+            << QStringList { "FeO_wustite.cif" }
+            << QStringList { "-measured", testData("measured/feo_rt1.larch.chik"), "-element",
+                   "Fe" }
+            << 0 << "1\tFeO_wustite.cif" << "1 of 1 jobs with chi data ranked";
+        QTest::newRow("no measured spectrum")
+            << all << QStringList {} << 2 << "" << "needs -measured FILE";
+        QTest::newRow("not a spectrum")
+            << all << QStringList { "-measured", testData("candidates/SOURCES.md") } << 2 << ""
+            << "SOURCES.md";
+        QTest::newRow("a bad fit range")
+            << all << QStringList { "-measured", feo, "-fit", "12,3,1,1,4.5" } << 2 << ""
+            << "-fit 12,3,1,1,4.5";
+    }
+
+    void rankingAgainstMeasured()
+    {
+        QFETCH(QStringList, inputs);
+        QFETCH(QStringList, options);
+        QFETCH(int, exitCode);
+        QFETCH(QString, firstLine);
+        QFETCH(QString, reported);
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.path() + "/00-Cif") && QDir().mkpath(dir.path() + "/00-Inp"));
+        for (const QString &name : inputs)
+            QVERIFY(QFile::exists(testData("candidates/" + name))
+                    ? QFile::copy(testData("candidates/" + name), dir.path() + "/00-Cif/" + name)
+                    : writeFile(dir.path() + "/00-Cif/" + name, ""));
+        QVERIFY(writeFile(dir.path() + "/config.cfg",
+            QString("MAX_PROC 2\nATOMS_EXE %1\nATOMS_ARG \"--edge K --radius 6.0\"\n"
+                    "FEFF_EXE /usr/bin/feff6\n")
+                .arg(ORBELIN_ATOMS)
+                .toUtf8()));
+        QProcess orbelin;
+        orbelin.setWorkingDirectory(dir.path());
+        orbelin.start(ORBELIN_EXE,
+            QStringList { "-batch", "-e", "-rank", "rank.tsv", "-measured-chi", "measured.chi",
+                "-export", "data.csv" }
+                + options);
+        QVERIFY(orbelin.waitForFinished(240000));
+        const QString errors = QString::fromUtf8(orbelin.readAllStandardError());
+        QCOMPARE(orbelin.exitCode(), exitCode);
+        QVERIFY2(errors.contains(reported), qPrintable(errors));
+        if (exitCode == 2) {
+            // Nothing runs and nothing is written.
+            QVERIFY(!QFile::exists(dir.path() + "/00-Res"));
+            QVERIFY(!QFile::exists(dir.path() + "/rank.tsv"));
+            return;
+        }
+        const QStringList lines
+            = QString::fromUtf8(readFile(dir.path() + "/rank.tsv")).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.value(0), QString("rank\tinput\trfactor\ts02\tde0\tsigma2\tworkdir\tat_bound"));
+        const QStringList first = lines.value(1).split('\t');
+        QCOMPARE(first.mid(0, 1).join('\t') + '\t' + QFileInfo(first.value(1)).fileName(),
+            firstLine.isEmpty() ? QString("\t") : firstLine);
+        if (inputs.contains("Cu2O_cuprite.cif") && !options.contains("-element"))
+            QVERIFY2(lines.last().endsWith("other absorber Cu K"), qPrintable(lines.last()));
+        // The data saved name the measured curve first.
+        const QStringList csv = QString::fromUtf8(readFile(dir.path() + "/data.csv"))
+                                    .split('\n')
+                                    .filter(QRegularExpression("^[^#]"));
+        QVERIFY2(csv.value(0).startsWith(
+                     "k," + QFileInfo(options.at(options.indexOf("-measured") + 1)).fileName()),
+            qPrintable(csv.value(0)));
+        // The measured chi(k) as derived: its header, then k on the 0.05 1/A grid.
+        const QStringList chi = QString::fromUtf8(readFile(dir.path() + "/measured.chi"))
+                                    .split('\n', Qt::SkipEmptyParts);
+        QVERIFY(chi.value(0).startsWith("# chi(k) of "));
+        const QStringList data = chi.filter(QRegularExpression("^[^#]"));
+        QVERIFY(data.size() > 200);
+        QCOMPARE(data.at(1).split(' ', Qt::SkipEmptyParts).value(0).toDouble()
+                - data.at(0).split(' ', Qt::SkipEmptyParts).value(0).toDouble(),
+            0.05);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPipeline)
