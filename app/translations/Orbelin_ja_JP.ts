@@ -221,6 +221,18 @@ Working folder: %2</source>
         <source>F. Stopped</source>
         <translation>FeFF停止</translation>
     </message>
+    <message>
+        <source>%1 (%2 times)</source>
+        <translation>%1 (%2 回)</translation>
+    </message>
+    <message>
+        <source>Can not read %1 : %2 ; the converter runs without it</source>
+        <translation>%1 を読めません : %2 ; 変換はそれなしで実行します</translation>
+    </message>
+    <message>
+        <source>The job of %1 uses the converter options in %2 : %3</source>
+        <translation>%1 のジョブは %2 の変換オプションを使います : %3</translation>
+    </message>
 </context>
 <context>
     <name>Gui</name>
@@ -375,6 +387,10 @@ Working folder: %2</source>
     <message>
         <source>All %1 jobs ended: %2 with chi data, %3 failed</source>
         <translation>全 %1 件のジョブが終了: chi データあり %2、失敗 %3</translation>
+    </message>
+    <message>
+        <source>Unknown option %1: left alone</source>
+        <translation>不明なオプション %1 : 使わずに続けます</translation>
     </message>
 </context>
 </TS>
