@@ -5,34 +5,34 @@
 
 #include <gsl/gsl_errno.h>
 
-namespace fitmodel {
-
 namespace {
 
-    // exp(-2 a k_j^2) for k_j = (n0 + j) h, j = 0, 1, ...: each value the last times a ratio
-    // that itself shrinks by exp(-4 a h^2).
-    class Damping
+// exp(-2 a k_j^2) for k_j = (n0 + j) h, j = 0, 1, ...: each value the last times a ratio
+// that itself shrinks by exp(-4 a h^2).
+class Damping
+{
+public:
+    Damping(double a, double n0, double h)
+        : value(std::exp(-2 * a * n0 * n0 * h * h))
+        , ratio(std::exp(-2 * a * h * h * (2 * n0 + 1)))
+        , shrink(std::exp(-4 * a * h * h))
     {
-    public:
-        Damping(double a, double n0, double h)
-            : value(std::exp(-2 * a * n0 * n0 * h * h))
-            , ratio(std::exp(-2 * a * h * h * (2 * n0 + 1)))
-            , shrink(std::exp(-4 * a * h * h))
-        {
-        }
-        double next()
-        {
-            const double v = value;
-            value *= ratio;
-            ratio *= shrink;
-            return v;
-        }
+    }
+    double next()
+    {
+        const double v = value;
+        value *= ratio;
+        ratio *= shrink;
+        return v;
+    }
 
-    private:
-        double value, ratio, shrink;
-    };
+private:
+    double value, ratio, shrink;
+};
 
 } // namespace
+
+namespace fitmodel {
 
 Problem::Problem(const FitTarget::Data &data, const CalcChi &calc, bool withShells)
     : d(data)
