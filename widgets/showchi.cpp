@@ -60,6 +60,23 @@ QString droppedFile(const QMimeData *mime)
     return QString();
 }
 
+// A stack of k curves is fitted from its lowest to its highest point, not symmetric about
+// zero (which would leave half the plot empty).
+void fitStack(const QVector<Series> &shown, double &y0, double &y1)
+{
+    double lo = 1e300, hi = -1e300;
+    for (const Series &s : shown)
+        if (s.valid) {
+            lo = std::min(lo, s.yMin);
+            hi = std::max(hi, s.yMax);
+        }
+    const double margin = 0.05 * (hi - lo);
+    if (lo < hi && std::isfinite(margin)) {
+        y0 = lo - margin;
+        y1 = hi + margin;
+    }
+}
+
 } // namespace
 
 // A shown job's fitted model as data to plot, made again when the job's data or the
@@ -294,6 +311,8 @@ void ShowChi::draw(QPainter *p)
         double x0, y0, x1, y1;
         if (!fitView(plotView.space, shown, x0, y0, x1, y1))
             return;
+        if (plotView.offset != 0 && plotView.space == PlotSpace::K)
+            fitStack(shown, y0, y1);
         coord.setDataRange(x0, y0, x1, y1);
         rescalePending = false;
     }
@@ -495,6 +514,7 @@ void ShowChi::tickBest()
     }
     for (int row = 0; row < jobs->rowCount(); ++row)
         jobs->setShown(row, best.contains(jobs->job(row)));
+    resetScale();
 }
 
 void ShowChi::dragEnterEvent(QDragEnterEvent *event)
