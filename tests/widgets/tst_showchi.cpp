@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QRubberBand>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -740,6 +742,36 @@ private slots:
         QVERIFY(chi.loadMeasured(testData("measured/cu.chi"), MeasuredOptions()));
         QCOMPARE(savedCsv(chi, dir).names, QStringList({ "k", "cu.chi" }));
         QVERIFY(chi.findChild<QLabel *>("MeasuredStatus")->text().startsWith("cu.chi"));
+    }
+
+    // Background... reloads the measured spectrum with its values, and refuses one the
+    // reader does not take, saying why, with the curve left as it was.
+    void backgroundDialogReloads()
+    {
+        ShowChi chi;
+        showWindow(chi);
+        const QString path = testData("measured/feo_rt1.xdi");
+        QVERIFY(chi.loadMeasured(path, MeasuredOptions()));
+        const QVector<double> before = chi.measured().chi().chiValues;
+        chi.findChild<QToolButton *>("MeasuredBackground")->click();
+        auto *dialog = chi.findChild<QDialog *>();
+        QVERIFY(dialog && dialog->isVisible());
+        auto *rbkg = dialog->findChild<QLineEdit *>("BkgRbkg");
+        rbkg->setText("none");
+        dialog->accept();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(dialog->findChild<QLabel *>("BkgProblem")->text().contains("-bkg"));
+        QCOMPARE(chi.measured().chi().chiValues, before);
+
+        rbkg->setText("1.3");
+        dialog->findChild<QSpinBox *>("BkgKWeight")->setValue(1);
+        dialog->accept();
+        QVERIFY(!dialog->isVisible());
+        MeasuredSpectrum expected;
+        QString error;
+        QVERIFY(expected.load(path, MeasuredOptions { QString(), "1.3,1", QString() }, &error));
+        QCOMPARE(chi.measured().chi().chiValues, expected.chi().chiValues);
+        QVERIFY(chi.measured().chi().chiValues != before);
     }
 
     // With a measured spectrum and its ranking, a shown job is drawn as its fitted model
