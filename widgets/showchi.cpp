@@ -16,6 +16,8 @@
 #include <QPainter>
 #include <QRubberBand>
 
+#include <array>
+
 namespace {
 
 // How near the mouse must come to a curve, in pixels, to name or pick it.
@@ -85,6 +87,10 @@ struct ShowChi::Fitted
 {
     quint64 chiGeneration = 0;
     bool stale = true;
+    // The parameters the model was made with: a ranking that changed other jobs' fits
+    // leaves it (making a model may read the job's path files).
+    std::array<double, 4> params { qQNaN(), qQNaN(), qQNaN(), qQNaN() };
+    bool shells = false;
     ChiData data;
 };
 
@@ -251,8 +257,17 @@ const ChiData &ShowChi::jobData(const Job *job)
         fitted = std::make_shared<Fitted>();
     if (fitted->stale || fitted->chiGeneration != job->chi().generation()) {
         fitted->stale = false;
+        const JobRanking::Entry entry = ranking->entry(job);
+        const bool ok = entry.fitted && entry.fit.ok;
+        const std::array<double, 4> params { entry.fit.s02, entry.fit.de0, entry.fit.sigma2,
+            entry.fit.sigma2Far };
+        if (fitted->chiGeneration == job->chi().generation() && ok == fitted->data.valid
+            && (!ok || (params == fitted->params && entry.fit.shells == fitted->shells)))
+            return fitted->data.valid ? fitted->data : job->chi();
         fitted->chiGeneration = job->chi().generation();
-        const QVector<double> model = ranking->fittedChi(job);
+        fitted->params = params;
+        fitted->shells = entry.fit.shells;
+        const QVector<double> model = ok ? ranking->fittedChi(job) : QVector<double>();
         // A new reading only when the model changed, so that its series stay cached.
         if (model.size() != job->chi().kValues.size() || model.isEmpty())
             fitted->data.reset();
