@@ -18,7 +18,8 @@
 // labels) into the window's backing store and flushes it.
 // Bare: QPainter on a QImage of the area's size in the backing store's format: fill
 // the background, then, clipped to the plot area as ShowChi clips, drawPolyline of the
-// same screen points (precomputed) with the same pen (width 1, the job's colour). (Qt's
+// same screen points (precomputed) with the same pen (width 1, the job's colour, and the
+// dash pattern curveStyles gives a colour the palette repeats). (Qt's
 // raster engine strokes such polylines several times faster with a clip rectangle set
 // than without one.)
 // Each timed sample is a batch of paints lasting at least --min-ms, divided by its count;
@@ -34,6 +35,7 @@
 #include "benchutil.h"
 
 #include "chcoord.h"
+#include "chiplot.h"
 #include "dispa.h"
 #include "job.h"
 #include "jobmodel.h"
@@ -79,7 +81,8 @@ QVector<Job *> makeJobs(int count, const QString &work)
         settings.inpFiles = work + "/in";
         settings.resFiles = work + "/res";
         settings.feffExe = FAKE_FEFF;
-        settings.feffArgs = QStringList{"--amp", QString::number(0.5 + double((i * 37) % 97) / 97.0)};
+        settings.feffArgs
+            = QStringList { "--amp", QString::number(0.5 + double((i * 37) % 97) / 97.0) };
         jobs.append(new Job(&settings, QFileInfo(input), 6, nullptr));
     }
     int next = 0, running = 0, finished = 0;
@@ -109,6 +112,7 @@ struct Bare
 {
     QVector<QPolygonF> lines;
     QVector<QColor> colours;
+    QVector<Qt::PenStyle> styles; // as the plot gives them: dashes for repeated colours
     QRect clip; // the plot area, to which ShowChi clips its curves
 };
 
@@ -116,16 +120,19 @@ struct Bare
 Bare bareCurves(const JobModel &jobs, int k, const ChCoord &coord)
 {
     Bare bare;
+    QVector<PlotCurve> curves;
     for (int i = 0; i < k; ++i) {
         const ChiData &chi = jobs.job(i)->chi();
         QPolygonF line;
         line.reserve(chi.kValues.size());
         for (int j = 0; j < chi.kValues.size(); ++j)
             line << QPointF(std::trunc(coord.toScreenX(chi.kValues[j])),
-                            std::trunc(coord.toScreenY(chi.chiValues[j])));
+                std::trunc(coord.toScreenY(chi.chiValues[j])));
         bare.lines << line;
         bare.colours << QColor::fromRgba(jobs.colour(i));
+        curves << PlotCurve { Series(), bare.colours.last(), QString() };
     }
+    bare.styles = curveStyles(curves);
     bare.clip = QRect(QPoint(int(std::min(coord.plotX0, coord.plotX1)),
                           int(std::min(coord.plotY0, coord.plotY1))),
         QPoint(
@@ -139,14 +146,13 @@ void drawBare(QImage &image, const Bare &bare)
     p.fillRect(0, 0, image.width(), image.height(), Qt::white);
     p.setClipRect(bare.clip);
     for (int i = 0; i < bare.lines.size(); ++i) {
-        p.setPen(QPen(bare.colours[i], 1, Qt::SolidLine));
+        p.setPen(QPen(bare.colours[i], 1, bare.styles[i]));
         p.drawPolyline(bare.lines[i]);
     }
 }
 
 // Seconds per call of f, from batches of at least minSeconds.
-template<typename F>
-double timeBatch(F f, double minSeconds)
+template <typename F> double timeBatch(F f, double minSeconds)
 {
     int reps = 0;
     const double t0 = now();
@@ -219,7 +225,7 @@ int main(int argc, char **argv)
     qInstallMessageHandler(quietMessages);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::vector<int> counts{1, 10, 100, 1000};
+    std::vector<int> counts { 1, 10, 100, 1000 };
     int rounds = 15;
     double minMs = 30;
     QString work = "/tmp/orbelin-bench-plot";
@@ -273,8 +279,8 @@ int main(int argc, char **argv)
     auto *resetScale = plot.findChild<QPushButton *>("ResetScale");
     QImage image(area->size(), QImage::Format_RGB32);
     std::printf("Plot redraw: area %dx%d, platform %s; %d jobs ran the stand-in in %.1f s\n",
-                area->width(), area->height(), qPrintable(QGuiApplication::platformName()), maxK,
-                runSeconds);
+        area->width(), area->height(), qPrintable(QGuiApplication::platformName()), maxK,
+        runSeconds);
 
     if (rSpace) {
         const int status = compareSpaces(plot, rows, counts, rounds, minMs, snapshots);
@@ -309,14 +315,13 @@ int main(int argc, char **argv)
         const double ratio = medianRatio(repaint, drawn);
         std::printf("  K = %4d  repaint %9.3f ms  bare %9.3f ms  ratio %.3f  "
                     "(bare per curve %.2f us)\n",
-                    k, 1e3 * median(repaint), 1e3 * median(drawn), ratio,
-                    1e6 * median(drawn) / k);
+            k, 1e3 * median(repaint), 1e3 * median(drawn), ratio, 1e6 * median(drawn) / k);
         char fig[200];
         std::snprintf(fig, sizeof fig, "repaint %.3f ms, bare %.3f ms, ratio %.3f",
-                      1e3 * median(repaint), 1e3 * median(drawn), ratio);
+            1e3 * median(repaint), 1e3 * median(drawn), ratio);
         if (k >= 100)
             result("plot redraw K=" + std::to_string(k), fig, "<= 1.3x bare",
-                   ratio <= 1.3 ? "yes" : "no");
+                ratio <= 1.3 ? "yes" : "no");
         else
             result("plot redraw K=" + std::to_string(k), fig, "- (goal for K >= 100)", "-");
     }

@@ -73,6 +73,7 @@ struct PlotMapping
 const QColor gridColour(200, 200, 240, 255);
 const QColor frameColour(200, 200, 200, 255);
 const QColor titleColour(90, 90, 110, 255);
+const QColor windowColour(120, 120, 120, 255);
 constexpr int legendNames = 20;
 
 // Curves: one polyline per curve through its points truncated to whole pixels (or exact,
@@ -92,7 +93,7 @@ void drawCurves(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &cur
             continue;
         int first, last;
         visibleRange(curve.series, m.coord.dataX0, m.coord.dataX1, first, last);
-        p->setPen(QPen(curve.color, 1, styles[i]));
+        p->setPen(QPen(curve.color, curve.width, styles[i]));
         line.resize(last - first + 1);
         QPointF *point = line.data();
         int used = 0;
@@ -104,6 +105,34 @@ void drawCurves(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &cur
         }
         p->drawPolyline(point, used);
     }
+    p->restore();
+}
+
+// The FT window over the visible k range, as a dashed grey outline from zero (or the plot's
+// bottom, when zero is out of view) up to windowHeight of the y range.
+void drawWindow(QPainter *p, const PlotMapping &m, const FtParams &ft, bool exact)
+{
+    const ChCoord &c = m.coord;
+    const double lo = std::min(c.dataY0, c.dataY1), hi = std::max(c.dataY0, c.dataY1);
+    const double base = lo <= 0 && 0 <= hi ? 0.0 : lo;
+    const double height = windowHeight * (hi - lo);
+    const double k0 = std::max(std::min(c.dataX0, c.dataX1), ft.kmin - ft.dk);
+    const double k1 = std::min(std::max(c.dataX0, c.dataX1), ft.kmax + ft.dk);
+    if (!(k0 < k1))
+        return;
+    // Two pixels a step: smooth enough for the tapers at any zoom.
+    const int steps = std::max(2, std::min(4000, int(std::abs(m.x(k1) - m.x(k0)) / 2)));
+    QPolygonF line;
+    line.reserve(steps + 1);
+    for (int i = 0; i <= steps; ++i) {
+        const double k = k0 + (k1 - k0) * i / steps;
+        const double sx = m.x(k), sy = m.y(base + height * windowValue(ft, k));
+        line << (exact ? QPointF(sx, sy) : QPointF(truncPixel(sx), truncPixel(sy)));
+    }
+    p->save();
+    p->setClipRect(m.plotRect());
+    p->setPen(QPen(windowColour, 1, Qt::DashLine));
+    p->drawPolyline(line);
     p->restore();
 }
 
@@ -237,7 +266,7 @@ void drawLegend(QPainter *p, const PlotMapping &m, const QVector<PlotCurve> &all
         if (i < named) {
             // Two lines one pixel apart: a wide line on a pixel edge may fall either side of it.
             const int mid = int(std::floor(y + rowH / 2));
-            p->setPen(QPen(curves[i].color, 1, styles[i]));
+            p->setPen(QPen(curves[i].color, curves[i].width, styles[i]));
             for (int row : { mid - 1, mid })
                 p->drawLine(QLineF(box.left() + 4, row + 0.5, box.left() + swatch, row + 0.5));
         }
@@ -254,11 +283,11 @@ QVector<Qt::PenStyle> curveStyles(const QVector<PlotCurve> &curves)
 {
     static const Qt::PenStyle rounds[]
         = { Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine, Qt::DashDotDotLine };
-    QHash<QRgb, int> seen;
+    QHash<QPair<QRgb, int>, int> seen;
     QVector<Qt::PenStyle> styles;
     styles.reserve(curves.size());
     for (const PlotCurve &curve : curves)
-        styles << rounds[seen[curve.color.rgba()]++ % 5];
+        styles << rounds[seen[qMakePair(curve.color.rgba(), curve.width)]++ % 5];
     return styles;
 }
 
@@ -281,6 +310,8 @@ void drawChiPlot(
     if (!mapping.usableMapping())
         return;
     drawCurves(p, mapping, curves, decor.exact);
+    if (decor.showWindow)
+        drawWindow(p, mapping, decor.window, decor.exact);
     drawGrid(p, mapping);
     drawFrame(p, mapping);
     drawTitles(p, mapping, decor);

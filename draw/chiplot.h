@@ -12,12 +12,14 @@
 class ChCoord;
 class QPainter;
 
-// One curve to plot: a job's series in the job's colour, named after its input.
+// One curve to plot: a job's series in the job's colour, named after its input; a measured
+// spectrum is drawn wider.
 struct PlotCurve
 {
     Series series;
     QColor color;
     QString name;
+    int width = 1;
 };
 
 // What is drawn around the curves: the axis titles, when asked for the legend, and a
@@ -30,19 +32,26 @@ struct PlotDecor
     bool legend = false;
     QString caption;
     bool exact = false;
+    // In a k view: the transform's window, drawn as a dashed outline that rises from zero
+    // (or the bottom of the plot) to windowHeight of the y range, whatever the zoom.
+    bool showWindow = false;
+    FtParams window;
 };
+
+// The outline's height as a fraction of the plot's y range: a window, not data.
+constexpr double windowHeight = 0.4;
 
 // The legend's lines for the given names: at most maxNames of them, then "... and N more".
 QStringList legendLines(const QVector<QString> &names, int maxNames = 20);
 
-// The line style of each curve: solid, but a curve whose colour an earlier one in the list
-// has already gets the next of dashed, dotted, dash-dotted and dash-dot-dotted, so that
-// curves stay apart when colours repeat.
+// The line style of each curve: solid, but a curve whose colour and width an earlier one in
+// the list has already gets the next of dashed, dotted, dash-dotted and dash-dot-dotted, so
+// that curves stay apart when colours repeat.
 QVector<Qt::PenStyle> curveStyles(const QVector<PlotCurve> &curves);
 
 // Draws, with the window, plot area and data range of coord as they stand: the curves
-// (clipped to the plot area), the grid with its labels, the frame, the axis titles and
-// the legend, in that order.
+// (clipped to the plot area), the FT window's outline when asked for, the grid with its labels, the
+// frame, the axis titles and the legend, in that order.
 void drawChiPlot(
     QPainter *p, const ChCoord &coord, const QVector<PlotCurve> &curves, const PlotDecor &decor);
 

@@ -27,6 +27,7 @@ void DispA::mouseMoveEvent(QMouseEvent *e)
     // Alt frees the mouse to move without disturbing the plot.
     if (e->modifiers() & Qt::AltModifier)
         return;
+    mouseInside = true;
     mouseC.recordMove(e);
     emit mouseMoved0();
     update();
@@ -57,5 +58,12 @@ void DispA::wheelEvent(QWheelEvent *e)
 {
     mouseC.recordWheel(e);
     emit wheelMoved0();
+    update();
+}
+
+void DispA::leaveEvent(QEvent *)
+{
+    mouseInside = false;
+    emit mouseLeft0();
     update();
 }

@@ -20,6 +20,8 @@ public:
     ChCoord coord;
     MouseC mouseC;
     QColor bgColor;
+    // The mouse is over the area: it has moved there and not left since.
+    bool mouseInside = false;
 
 signals:
     void drawImage1(QPainter *p);
@@ -29,6 +31,7 @@ signals:
     void mouseReleased0();
     void mouseDoubleClicked0();
     void wheelMoved0();
+    void mouseLeft0();
 
 private slots:
     void paintEvent(QPaintEvent *p) override;
@@ -37,6 +40,7 @@ private slots:
     void mouseReleaseEvent(QMouseEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
+    void leaveEvent(QEvent *e) override;
 };
 
 #endif

@@ -2,11 +2,21 @@
 
 #include "ftdialog.h"
 #include "jobmodel.h"
+#include "jobranking.h"
+#include "jobseries.h"
+#include "measureddialog.h"
 
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMetaMethod>
+#include <QMimeData>
 #include <QPainter>
 #include <QRubberBand>
+
+#include <array>
 
 namespace {
 
@@ -42,13 +52,56 @@ void setReadout(QLineEdit *field, const QString &text)
         field->setMinimumWidth(std::max(30, wanted));
 }
 
+// The first local file of a drag, or empty.
+QString droppedFile(const QMimeData *mime)
+{
+    if (mime && mime->hasUrls())
+        for (const QUrl &url : mime->urls())
+            if (url.isLocalFile())
+                return url.toLocalFile();
+    return QString();
+}
+
+// A stack of k curves is fitted from its lowest to its highest point, not symmetric about
+// zero (which would leave half the plot empty).
+void fitStack(const QVector<Series> &shown, double &y0, double &y1)
+{
+    double lo = 1e300, hi = -1e300;
+    for (const Series &s : shown)
+        if (s.valid) {
+            lo = std::min(lo, s.yMin);
+            hi = std::max(hi, s.yMax);
+        }
+    const double margin = 0.05 * (hi - lo);
+    if (lo < hi && std::isfinite(margin)) {
+        y0 = lo - margin;
+        y1 = hi + margin;
+    }
+}
+
 } // namespace
+
+// A shown job's fitted model as data to plot, made again when the job's data or the
+// ranking changes.
+struct ShowChi::Fitted
+{
+    quint64 chiGeneration = 0;
+    bool stale = true;
+    // The parameters the model was made with: a ranking that changed other jobs' fits
+    // leaves it (making a model may read the job's path files).
+    std::array<double, 4> params { qQNaN(), qQNaN(), qQNaN(), qQNaN() };
+    bool shells = false;
+    ChiData data;
+};
 
 ShowChi::ShowChi(QWidget *parent)
     : QFrame(parent)
     , chiColors(nullptr)
+    , saveDir(QDir::currentPath())
+    , startDir(saveDir)
 {
     setupUi(this);
+    setAcceptDrops(true);
     rescalePending = true;
     zoomBand = new QRubberBand(QRubberBand::Rectangle, DispChi);
     connect(DispChi, &DispA::drawImage1, this, &ShowChi::draw);
@@ -67,7 +120,28 @@ ShowChi::ShowChi(QWidget *parent)
     connect(ShowLegend, &QCheckBox::toggled, this, [this] { update(); });
     connect(FtSettings, &QToolButton::clicked, this, &ShowChi::showFtDialog);
     connect(SaveView, &QToolButton::clicked, this, &ShowChi::chooseFileAndSave);
+    connect(Part, QOverload<int>::of(&QComboBox::activated), this, [this](int part) {
+        plotView.rPart = static_cast<RPart>(part);
+        viewChanged();
+    });
+    connect(
+        Offset, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, [this](double offset) {
+            if (plotView.offset == offset)
+                return;
+            plotView.offset = offset;
+            viewChanged();
+        });
+    connect(ShowWindow, &QCheckBox::toggled, this, [this] { update(); });
+    connect(DispChi, &DispA::mouseLeft0, this, &ShowChi::clearReadouts);
+    connect(LoadMeasured, &QToolButton::clicked, this, &ShowChi::chooseMeasured);
+    connect(MeasuredBackground, &QToolButton::clicked, this, &ShowChi::showMeasuredDialog);
+    connect(BestFive, &QToolButton::clicked, this, &ShowChi::tickBest);
+    BestFive->setEnabled(false);
+    BestFive->setToolTip(tr("Shows the five jobs whose fits match the measured spectrum best"));
+    showReadoutLabels();
 }
+
+ShowChi::~ShowChi() = default;
 
 void ShowChi::setModel(JobModel *model)
 {
@@ -81,7 +155,31 @@ void ShowChi::setModel(JobModel *model)
         [this](const QModelIndex &, const QModelIndex &, const QVector<int> &roles) {
             rowsChanged(roles);
         });
-    connect(jobs, &QAbstractItemModel::modelReset, this, [this] { update(); });
+    connect(jobs, &QAbstractItemModel::modelReset, this, [this] {
+        fittedData.clear();
+        update();
+    });
+    update();
+}
+
+void ShowChi::setRanking(JobRanking *rankingToUse)
+{
+    if (ranking)
+        disconnect(ranking, nullptr, this, nullptr);
+    ranking = rankingToUse;
+    fittedData.clear();
+    BestFive->setEnabled(ranking != nullptr);
+    if (ranking) {
+        connect(ranking, &JobRanking::changed, this, [this] {
+            for (const std::shared_ptr<Fitted> &fitted : qAsConst(fittedData))
+                fitted->stale = true;
+            update();
+        });
+        connect(ranking, &QObject::destroyed, this, [this] { setRanking(nullptr); });
+        if (measuredSpectrum.isLoaded())
+            ranking->setMeasured(
+                measuredSpectrum, measuredSpectrum.element(), measuredSpectrum.edge());
+    }
     update();
 }
 
@@ -104,12 +202,17 @@ void ShowChi::setView(const PlotView &view)
     plotView = view;
     KWeight->setCurrentIndex(view.kWeight);
     Space->setCurrentIndex(view.space == PlotSpace::R ? 1 : 0);
+    Part->setCurrentIndex(int(view.rPart));
+    {
+        const QSignalBlocker quiet(Offset);
+        Offset->setValue(view.offset);
+    }
     if (ftDialog)
         ftDialog->setParams(view.ft);
     viewChanged();
 }
 
-// A new weight, space or window fits the view again, as Reset Scale does.
+// A new weight, space, part, window or offset fits the view again, as Reset Scale does.
 void ShowChi::viewChanged()
 {
     showReadoutLabels();
@@ -119,10 +222,19 @@ void ShowChi::viewChanged()
 void ShowChi::showReadoutLabels()
 {
     const bool r = plotView.space == PlotSpace::R;
+    Part->setEnabled(r);
     label->setText(r ? tr("R") : tr("k"));
-    label_2->setText(r              ? tr("|chi(R)|")
+    label_2->setText(r              ? Part->currentText()
             : plotView.kWeight == 0 ? tr("chi")
                                     : KWeight->currentText());
+}
+
+// The mouse has left the plot: no position and no name stay behind.
+void ShowChi::clearReadouts()
+{
+    setReadout(CurK, QString());
+    setReadout(CurChi, QString());
+    showCurveName(-1);
 }
 
 PlotDecor ShowChi::decor() const
@@ -131,7 +243,71 @@ PlotDecor ShowChi::decor() const
     decor.xTitle = xTitle(plotView);
     decor.yTitle = yTitle(plotView);
     decor.legend = ShowLegend->isChecked();
+    decor.showWindow = ShowWindow->isChecked() && plotView.space == PlotSpace::K;
+    decor.window = plotView.ft;
     return decor;
+}
+
+const ChiData &ShowChi::jobData(const Job *job)
+{
+    if (!ranking || !measuredSpectrum.isLoaded())
+        return job->chi();
+    std::shared_ptr<Fitted> &fitted = fittedData[job];
+    if (!fitted)
+        fitted = std::make_shared<Fitted>();
+    if (fitted->stale || fitted->chiGeneration != job->chi().generation()) {
+        fitted->stale = false;
+        const JobRanking::Entry entry = ranking->entry(job);
+        const bool ok = entry.fitted && entry.fit.ok;
+        const std::array<double, 4> params { entry.fit.s02, entry.fit.de0, entry.fit.sigma2,
+            entry.fit.sigma2Far };
+        if (fitted->chiGeneration == job->chi().generation() && ok == fitted->data.valid
+            && (!ok || (params == fitted->params && entry.fit.shells == fitted->shells)))
+            return fitted->data.valid ? fitted->data : job->chi();
+        fitted->chiGeneration = job->chi().generation();
+        fitted->params = params;
+        fitted->shells = entry.fit.shells;
+        const QVector<double> model = ok ? ranking->fittedChi(job) : QVector<double>();
+        // A new reading only when the model changed, so that its series stay cached.
+        if (model.size() != job->chi().kValues.size() || model.isEmpty())
+            fitted->data.reset();
+        else if (!fitted->data.valid || fitted->data.chiValues != model
+            || fitted->data.kValues != job->chi().kValues)
+            fitted->data.setPoints(job->chi().kValues, model);
+    }
+    return fitted->data.valid ? fitted->data : job->chi();
+}
+
+QVector<PlotCurve> ShowChi::shownCurves(QVector<int> *rows)
+{
+    QVector<PlotCurve> curves;
+    if (measuredSpectrum.isLoaded()) {
+        curves.append(PlotCurve { seriesCache.series(measuredSpectrum.chi(), plotView), Qt::black,
+            measuredSpectrum.name(), 2 });
+        if (rows)
+            rows->append(-1);
+    }
+    if (jobs) {
+        for (int row = 0; row < jobs->rowCount(); ++row) {
+            if (!jobs->isShown(row))
+                continue;
+            const Job *job = jobs->job(row);
+            const ChiData &chi = jobData(job);
+            curves.append(
+                PlotCurve { seriesCache.series(chi, plotView), QColor::fromRgba(jobs->colour(row)),
+                    &chi == &job->chi() ? jobs->name(row) : tr("%1 (fit)").arg(jobs->name(row)) });
+            if (rows)
+                rows->append(row);
+        }
+    }
+    if (plotView.offset != 0) {
+        // Counted as the legend counts: curves without points take no place.
+        int place = 0;
+        for (PlotCurve &curve : curves)
+            if (curve.series.valid)
+                curve.series = shifted(curve.series, place++ * plotView.offset);
+    }
+    return curves;
 }
 
 void ShowChi::draw(QPainter *p)
@@ -140,28 +316,33 @@ void ShowChi::draw(QPainter *p)
     coord.updatePlotArea();
 
     drawnJobs.clear();
-    drawnCurves.clear();
-    if (jobs)
-        drawnCurves = jobCurves(*jobs, plotView, seriesCache, SeriesOf::ShownJobs, &drawnJobs);
+    drawnCurves = shownCurves(&drawnJobs);
     const QVector<PlotCurve> &curves = drawnCurves;
 
     if (rescalePending) {
-        if (!jobs || jobs->rowCount() == 0)
-            return;
         QVector<Series> shown;
         for (const PlotCurve &curve : curves)
             shown.append(curve.series);
         double x0, y0, x1, y1;
         if (!fitView(plotView.space, shown, x0, y0, x1, y1))
             return;
+        if (plotView.offset != 0 && plotView.space == PlotSpace::K)
+            fitStack(shown, y0, y1);
         coord.setDataRange(x0, y0, x1, y1);
         rescalePending = false;
     }
 
     drawChiPlot(p, coord, curves, decor());
 
-    setReadout(CurK, QString::number(coord.toDataX(DispChi->mouseC.nowX), 'g', 6));
-    setReadout(CurChi, QString::number(coord.toDataY(DispChi->mouseC.nowY), 'g', 6));
+    // The read-outs follow the mouse, and the view: the same pixel has new values and may
+    // lie on another curve after a change of weight, space, part or offset.
+    const MouseC &m = DispChi->mouseC;
+    if (!DispChi->mouseInside)
+        return;
+    setReadout(CurK, QString::number(coord.toDataX(m.nowX), 'g', 6));
+    setReadout(CurChi, QString::number(coord.toDataY(m.nowY), 'g', 6));
+    if (!m.pressed)
+        showCurveName(curveAt(m.nowX, m.nowY));
 }
 
 int ShowChi::curveAt(int x, int y) const
@@ -215,7 +396,7 @@ void ShowChi::mouseReleased()
     if (plainPress(m, Qt::LeftButton) && std::abs(m.releaseX - m.pressX) <= clickPixels
         && std::abs(m.releaseY - m.pressY) <= clickPixels) {
         const int curve = curveAt(m.releaseX, m.releaseY);
-        if (curve >= 0)
+        if (curve >= 0 && drawnJobs[curve] >= 0)
             emit curveClicked(drawnJobs[curve]);
     }
 }
@@ -223,14 +404,18 @@ void ShowChi::mouseReleased()
 bool ShowChi::saveView(const QString &path, QString *error)
 {
     const ChCoord &coord = DispChi->coord;
-    if (!path.endsWith(".csv", Qt::CaseInsensitive))
-        return savePlotPicture(path, DispChi->size(), coord,
-            jobs ? jobCurves(*jobs, plotView, seriesCache, SeriesOf::ShownJobs)
-                 : QVector<PlotCurve>(),
-            decor(), error);
-    return saveSeriesCsv(path, plotView, coord.dataX0, coord.dataX1,
-        jobs ? jobSeries(*jobs, plotView, seriesCache, SeriesOf::ShownJobs) : QVector<JobSeries>(),
-        error);
+    QVector<int> rows;
+    const QVector<PlotCurve> curves = shownCurves(&rows);
+    if (!path.endsWith(".csv", Qt::CaseInsensitive)) {
+        PlotDecor picture = decor();
+        picture.caption = viewCaption(plotView);
+        return savePlotPicture(path, DispChi->size(), coord, curves, picture, error);
+    }
+    QVector<JobSeries> series;
+    for (int i = 0; i < curves.size(); ++i)
+        series.append(
+            JobSeries { rows[i], curves[i].name, curves[i].color.rgba(), curves[i].series });
+    return saveSeriesCsv(path, plotView, coord.dataX0, coord.dataX1, series, error);
 }
 
 void ShowChi::chooseFileAndSave()
@@ -239,8 +424,7 @@ void ShowChi::chooseFileAndSave()
                   csv = tr("CSV data (*.csv)");
     QString filter = png;
     QString path = QFileDialog::getSaveFileName(this, tr("Save the plot"),
-        saveDir.isEmpty() ? QStringLiteral("chi.png") : saveDir + "/chi.png",
-        png + ";;" + svg + ";;" + csv, &filter);
+        QDir(saveDir).filePath(QStringLiteral("chi.png")), png + ";;" + svg + ";;" + csv, &filter);
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
@@ -261,9 +445,104 @@ void ShowChi::showFtDialog()
             plotView.ft = ft;
             if (plotView.space == PlotSpace::R)
                 viewChanged();
+            else
+                update(); // the window's outline
         });
     }
     ftDialog->show();
     ftDialog->raise();
     ftDialog->activateWindow();
+}
+
+void ShowChi::log(const QString &line)
+{
+    if (isSignalConnected(QMetaMethod::fromSignal(&ShowChi::logLine)))
+        emit logLine(line);
+    else
+        qWarning("%s", qPrintable(line));
+}
+
+bool ShowChi::loadMeasured(const QString &path, const MeasuredOptions &options, QString *error)
+{
+    QString message;
+    if (!measuredSpectrum.load(path, options, &message)) {
+        log(message);
+        if (error)
+            *error = message;
+        return false;
+    }
+    measuredOptions = options;
+    const QString file = path.section('#', 0, 0);
+    measuredDir = QFileInfo(file).absolutePath();
+    const QStringList groups = measuredSpectrum.groups();
+    if (!groups.isEmpty())
+        log(tr("%1: an Athena project with the groups %2; shown: %3")
+                .arg(file, groups.join(QStringLiteral(", ")), measuredSpectrum.group()));
+    if (ranking)
+        ranking->setMeasured(measuredSpectrum, measuredSpectrum.element(), measuredSpectrum.edge());
+    measuredChanged();
+    return true;
+}
+
+void ShowChi::measuredChanged()
+{
+    MeasuredStatus->setText(measuredSpectrum.summary());
+    MeasuredStatus->setToolTip(measuredSpectrum.path());
+    for (const std::shared_ptr<Fitted> &fitted : qAsConst(fittedData))
+        fitted->stale = true;
+    resetScale();
+}
+
+void ShowChi::chooseMeasured()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Load a measured spectrum"),
+        measuredDir.isEmpty() ? startDir : measuredDir,
+        tr("Spectra (*.xdi *.prj *.chi *.chik *.dat *.xmu *.txt);;All files (*)"));
+    if (!path.isEmpty())
+        loadMeasured(path, measuredOptions);
+}
+
+void ShowChi::showMeasuredDialog()
+{
+    if (!measuredDialog) {
+        measuredDialog = new MeasuredDialog(this);
+        connect(measuredDialog, &QDialog::accepted, this, [this] {
+            measuredOptions = measuredDialog->options();
+            if (measuredSpectrum.isLoaded())
+                loadMeasured(measuredSpectrum.path(), measuredOptions);
+        });
+    }
+    measuredDialog->setOptions(measuredOptions);
+    measuredDialog->open();
+}
+
+// The five jobs ranked best are shown, and no other.
+void ShowChi::tickBest()
+{
+    if (!ranking || !jobs)
+        return;
+    const QVector<Job *> best = ranking->best(5);
+    if (best.isEmpty()) {
+        log(ranking->hasMeasured() ? tr("No job is ranked against the measured spectrum yet")
+                                   : tr("Load a measured spectrum to rank the jobs against"));
+        return;
+    }
+    for (int row = 0; row < jobs->rowCount(); ++row)
+        jobs->setShown(row, best.contains(jobs->job(row)));
+    resetScale();
+}
+
+void ShowChi::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void ShowChi::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    loadMeasured(path, measuredOptions);
 }

@@ -393,4 +393,83 @@ Working folder: %2</source>
         <translation>不明なオプション %1 : 使わずに続けます</translation>
     </message>
 </context>
+<context>
+    <name>ShowChi</name>
+    <message>
+        <source>FT window</source>
+        <translation>FT 窓</translation>
+    </message>
+    <message>
+        <source>Offset</source>
+        <translation>オフセット</translation>
+    </message>
+    <message>
+        <source>Measured…</source>
+        <translation>測定データ…</translation>
+    </message>
+    <message>
+        <source>Background…</source>
+        <translation>バックグラウンド…</translation>
+    </message>
+    <message>
+        <source>Best 5</source>
+        <translation>上位 5</translation>
+    </message>
+    <message>
+        <source>Shows the five jobs whose fits match the measured spectrum best</source>
+        <translation>測定スペクトルに最もよく合う 5 つのジョブだけを表示します</translation>
+    </message>
+    <message>
+        <source>%1 (fit)</source>
+        <translation>%1 (フィット)</translation>
+    </message>
+    <message>
+        <source>%1: an Athena project with the groups %2; shown: %3</source>
+        <translation>%1: Athena プロジェクト、グループ %2; 表示: %3</translation>
+    </message>
+    <message>
+        <source>Load a measured spectrum</source>
+        <translation>測定スペクトルを読み込む</translation>
+    </message>
+    <message>
+        <source>Spectra (*.xdi *.prj *.chi *.chik *.dat *.xmu *.txt);;All files (*)</source>
+        <translation>スペクトル (*.xdi *.prj *.chi *.chik *.dat *.xmu *.txt);;すべてのファイル (*)</translation>
+    </message>
+    <message>
+        <source>No job is ranked against the measured spectrum yet</source>
+        <translation>測定スペクトルに対して順位の付いたジョブはまだありません</translation>
+    </message>
+    <message>
+        <source>Load a measured spectrum to rank the jobs against</source>
+        <translation>ジョブに順位を付けるには測定スペクトルを読み込んでください</translation>
+    </message>
+    <message>
+        <source>Background of the measured spectrum</source>
+        <translation>測定スペクトルのバックグラウンド</translation>
+    </message>
+    <message>
+        <source>found</source>
+        <translation>自動</translation>
+    </message>
+    <message>
+        <source>from the file</source>
+        <translation>ファイルから</translation>
+    </message>
+    <message>
+        <source>energy,numerator[/denominator][,ln], e.g. 1,3/4,ln</source>
+        <translation>エネルギー,分子[/分母][,ln] 例: 1,3/4,ln</translation>
+    </message>
+    <message>
+        <source>k-weight</source>
+        <translation>k の重み</translation>
+    </message>
+    <message>
+        <source>Columns</source>
+        <translation>列</translation>
+    </message>
+    <message>
+        <source>Reload</source>
+        <translation>再読み込み</translation>
+    </message>
+</context>
 </TS>
