@@ -11,8 +11,8 @@
 //   SIGTERM   (Orbelin ends the run: a stop or a time limit) SIGTERM to the program's group
 //             and every descendant, SIGKILL to them 5 s later whatever they do
 //   SIGHUP    (Orbelin has died) SIGKILL to every descendant
-// When the program ends while processes it started still run, they are ended the same way
-// and the run counts as failed. Records on descriptor 3 tell Orbelin how it went
+// When the program ends while processes it started still run 2 s later (a launcher's own
+// helpers end within that), they are ended the same way and the run counts as failed. Records on descriptor 3 tell Orbelin how it went
 // (supervisorreport.h). Plain C and system calls: the program starts fast.
 #include "supervisorreport.h"
 
@@ -33,6 +33,8 @@ namespace {
 
 // How long the processes of a run that is ended may take before they are killed.
 const unsigned killDelaySeconds = 5;
+// How long processes the program started may run on after it ended before the run fails.
+const unsigned lingerSeconds = 2;
 
 pid_t leader = -1;
 pid_t self = -1;
@@ -41,6 +43,7 @@ bool leaderDone = false;
 int leaderStatus = 0;
 bool outlived = false;
 bool ending = false;
+bool lingering = false;
 
 void report(SupervisorReport::Kind kind, int value)
 {
@@ -231,10 +234,12 @@ int main(int argc, char **argv)
         if (leaderDone) {
             if (!reap())
                 finish();
-            // The program has ended, and processes it started still run: the run failed.
-            if (!ending)
-                outlived = true;
-            endRun();
+            // The program has ended, and processes it started still run: they have a moment
+            // to end by themselves.
+            if (!ending && !lingering) {
+                lingering = true;
+                alarm(lingerSeconds);
+            }
         }
         siginfo_t info;
         const int signal = sigwaitinfo(&handled, &info);
@@ -255,7 +260,13 @@ int main(int argc, char **argv)
             endRun();
             break;
         case SIGALRM:
-            killAll();
+            if (lingering && !ending) {
+                // They did not: the run failed.
+                outlived = true;
+                endRun();
+            } else {
+                killAll();
+            }
             break;
         default:
             break;
