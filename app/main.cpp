@@ -201,14 +201,21 @@ int main(int argc, char *argv[])
             options.ranking = &ranking;
             options.rankPath = comparison.rankPath;
         }
+        const bool ranked = comparison.wanted();
         batchRun = std::make_unique<BatchRun>(&body, options,
-            [legend](const QString &path, const QVector<Job *> &jobs, const PlotView &view,
-                QString *error) { return saveJobsPlot(path, jobs, view, legend, error); });
+            [legend, ranked, &measured, &ranking](const QString &path, const QVector<Job *> &jobs,
+                const PlotView &view, QString *error) {
+                return ranked ? saveRankedPlot(path, jobs, measured, ranking, view, legend, error)
+                              : saveJobsPlot(path, jobs, view, legend, error);
+            });
         QObject::connect(batchRun.get(), &BatchRun::finished, app.get(), &QCoreApplication::exit);
     } else {
-        windows = std::make_unique<Windows>(&body, !commandLine.contains("-noGui"));
+        ranking.setOptions(comparison.fit);
+        windows = std::make_unique<Windows>(&body, !commandLine.contains("-noGui"), &ranking);
         if (options.view != PlotView())
             windows->setPlotView(options.view);
+        if (comparison.wanted())
+            windows->loadMeasured(comparison);
         QObject::connect(&body, &Body::finishing, qApp, [] { QApplication::closeAllWindows(); });
         for (const QString &option : unknown)
             emit body.log(

@@ -66,6 +66,14 @@ bool ComparisonOptions::fromCommandLine(
     return true;
 }
 
+void rankAgainst(JobRanking *ranking, const MeasuredSpectrum &measured, const QString &element)
+{
+    if (element.isEmpty() || element.compare(measured.element(), Qt::CaseInsensitive) == 0)
+        ranking->setMeasured(measured, measured.element(), measured.edge());
+    else
+        ranking->setMeasured(measured, element, QString());
+}
+
 bool startComparison(const ComparisonOptions &options, MeasuredSpectrum *measured,
     JobRanking *ranking, QString *error)
 {
@@ -77,13 +85,7 @@ bool startComparison(const ComparisonOptions &options, MeasuredSpectrum *measure
         return false;
     }
     ranking->setOptions(options.fit);
-    const QString element = options.element.isEmpty() ? measured->element() : options.element;
-    // An edge that the file names belongs to its own element only.
-    const QString edge = options.element.isEmpty()
-            || options.element.compare(measured->element(), Qt::CaseInsensitive) == 0
-        ? measured->edge()
-        : QString();
-    ranking->setMeasured(*measured, element, edge);
+    rankAgainst(ranking, *measured, options.element);
     if (!ranking->measuredProblem().isEmpty()) {
         *error = QStringLiteral("%1 : %2").arg(measured->path(), ranking->measuredProblem());
         return false;

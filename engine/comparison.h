@@ -32,6 +32,10 @@ struct ComparisonOptions
 // Loads the measured spectrum, writes its chi(k) when asked to and gives it to the ranking
 // with the element to rank (the user's, else the file's) and the fit's ranges; false with a
 // message naming the file and the reason when any of it fails.
+// Gives the ranking the measured spectrum with the element to rank: the user's, else the
+// file's, with the file's edge when it is of that element.
+void rankAgainst(JobRanking *ranking, const MeasuredSpectrum &measured, const QString &element);
+
 bool startComparison(const ComparisonOptions &options, MeasuredSpectrum *measured,
     JobRanking *ranking, QString *error);
 

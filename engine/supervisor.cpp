@@ -12,8 +12,9 @@
 //             and every descendant, SIGKILL to them 5 s later whatever they do
 //   SIGHUP    (Orbelin has died) SIGKILL to every descendant
 // When the program ends while processes it started still run 2 s later (a launcher's own
-// helpers end within that), they are ended the same way and the run counts as failed. Records on descriptor 3 tell Orbelin how it went
-// (supervisorreport.h). Plain C and system calls: the program starts fast.
+// helpers end within that), they are ended the same way and the run counts as failed. Records on
+// descriptor 3 tell Orbelin how it went (supervisorreport.h). Plain C and system calls: the program
+// starts fast.
 #include "supervisorreport.h"
 
 #include <cerrno>

@@ -1,7 +1,10 @@
 #include "curvesource.h"
 
 #include "ccolors.h"
+#include "fittedmodels.h"
 #include "jobmodel.h"
+#include "jobranking.h"
+#include "measuredspectrum.h"
 
 QVector<PlotCurve> jobCurves(const JobModel &model, const PlotView &view, SeriesCache &cache,
     SeriesOf which, QVector<int> *rows)
@@ -23,6 +26,20 @@ void usePlotPalette(JobModel *model, const CColors &palette)
     model->setPalette(colours);
 }
 
+namespace {
+
+PlotDecor pictureDecor(const PlotView &view, bool legend)
+{
+    PlotDecor decor;
+    decor.xTitle = xTitle(view);
+    decor.yTitle = yTitle(view);
+    decor.legend = legend;
+    decor.caption = viewCaption(view);
+    return decor;
+}
+
+} // namespace
+
 bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
     bool legend, QString *error, const QSize &size)
 {
@@ -30,11 +47,27 @@ bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotVie
     model.addJobs(jobs);
     usePlotPalette(&model, CColors());
     SeriesCache cache;
-    PlotDecor decor;
-    decor.xTitle = xTitle(view);
-    decor.yTitle = yTitle(view);
-    decor.legend = legend;
-    decor.caption = viewCaption(view);
     return saveFittedPlot(path, size, view.space,
-        jobCurves(model, view, cache, SeriesOf::JobsWithData), decor, error);
+        jobCurves(model, view, cache, SeriesOf::JobsWithData), pictureDecor(view, legend), error);
+}
+
+bool saveRankedPlot(const QString &path, const QVector<Job *> &jobs,
+    const MeasuredSpectrum &measured, const JobRanking &ranking, const PlotView &view, bool legend,
+    QString *error, const QSize &size)
+{
+    JobModel model(nullptr, JobModel::Changes::Untold);
+    model.addJobs(jobs);
+    usePlotPalette(&model, CColors());
+    SeriesCache cache;
+    QVector<PlotCurve> curves { PlotCurve {
+        cache.series(measured.chi(), view), Qt::black, measured.name(), 2 } };
+    FittedModels fitted;
+    fitted.setRanking(&ranking);
+    for (const Job *job : ranking.best(5)) {
+        const int row = model.row(job);
+        curves.append(
+            PlotCurve { cache.series(fitted.data(job), view), QColor::fromRgba(model.colour(row)),
+                QStringLiteral("%1 %2 (fit)").arg(ranking.entry(job).rank).arg(model.name(row)) });
+    }
+    return saveFittedPlot(path, size, view.space, curves, pictureDecor(view, legend), error);
 }

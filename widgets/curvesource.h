@@ -10,6 +10,8 @@
 class CColors;
 class Job;
 class JobModel;
+class JobRanking;
+class MeasuredSpectrum;
 
 // The curves of the model's jobs in the view (see jobSeries), each in its row's colour;
 // rows gets the row of each curve.
@@ -22,5 +24,10 @@ void usePlotPalette(JobModel *model, const CColors &palette);
 // is false; a caption names the view.
 bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
     bool legend, QString *error = nullptr, const QSize &size = QSize(800, 500));
+// The measured curve (black, thicker) and the fitted models of the five best-ranked jobs,
+// each in its row's palette colour, fitted, on a white picture as saveJobsPlot draws it.
+bool saveRankedPlot(const QString &path, const QVector<Job *> &jobs,
+    const MeasuredSpectrum &measured, const JobRanking &ranking, const PlotView &view, bool legend,
+    QString *error = nullptr, const QSize &size = QSize(800, 500));
 
 #endif

@@ -4,15 +4,10 @@
 #include "jobmodel.h"
 #include "jobranking.h"
 #include "jobseries.h"
-#include "measureddialog.h"
 
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QMetaMethod>
-#include <QMimeData>
 #include <QPainter>
 #include <QRubberBand>
 
@@ -52,16 +47,6 @@ void setReadout(QLineEdit *field, const QString &text)
         field->setMinimumWidth(std::max(30, wanted));
 }
 
-// The first local file of a drag, or empty.
-QString droppedFile(const QMimeData *mime)
-{
-    if (mime && mime->hasUrls())
-        for (const QUrl &url : mime->urls())
-            if (url.isLocalFile())
-                return url.toLocalFile();
-    return QString();
-}
-
 // A stack of k curves is fitted from its lowest to its highest point, not symmetric about
 // zero (which would leave half the plot empty).
 void fitStack(const QVector<Series> &shown, double &y0, double &y1)
@@ -80,19 +65,6 @@ void fitStack(const QVector<Series> &shown, double &y0, double &y1)
 }
 
 } // namespace
-
-// A shown job's fitted model as data to plot, made again when the job's data or the
-// ranking changes.
-struct ShowChi::Fitted
-{
-    quint64 chiGeneration = 0;
-    bool stale = true;
-    // The parameters the model was made with: a ranking that changed other jobs' fits
-    // leaves it (making a model may read the job's path files).
-    std::array<double, 4> params { qQNaN(), qQNaN(), qQNaN(), qQNaN() };
-    bool shells = false;
-    ChiData data;
-};
 
 ShowChi::ShowChi(QWidget *parent)
     : QFrame(parent)
@@ -156,7 +128,7 @@ void ShowChi::setModel(JobModel *model)
             rowsChanged(roles);
         });
     connect(jobs, &QAbstractItemModel::modelReset, this, [this] {
-        fittedData.clear();
+        fitted.clear();
         update();
     });
     update();
@@ -167,12 +139,11 @@ void ShowChi::setRanking(JobRanking *rankingToUse)
     if (ranking)
         disconnect(ranking, nullptr, this, nullptr);
     ranking = rankingToUse;
-    fittedData.clear();
+    fitted.setRanking(ranking);
     BestFive->setEnabled(ranking != nullptr);
     if (ranking) {
         connect(ranking, &JobRanking::changed, this, [this] {
-            for (const std::shared_ptr<Fitted> &fitted : qAsConst(fittedData))
-                fitted->stale = true;
+            fitted.rankingChanged();
             update();
         });
         connect(ranking, &QObject::destroyed, this, [this] { setRanking(nullptr); });
@@ -248,36 +219,6 @@ PlotDecor ShowChi::decor() const
     return decor;
 }
 
-const ChiData &ShowChi::jobData(const Job *job)
-{
-    if (!ranking || !measuredSpectrum.isLoaded())
-        return job->chi();
-    std::shared_ptr<Fitted> &fitted = fittedData[job];
-    if (!fitted)
-        fitted = std::make_shared<Fitted>();
-    if (fitted->stale || fitted->chiGeneration != job->chi().generation()) {
-        fitted->stale = false;
-        const JobRanking::Entry entry = ranking->entry(job);
-        const bool ok = entry.fitted && entry.fit.ok;
-        const std::array<double, 4> params { entry.fit.s02, entry.fit.de0, entry.fit.sigma2,
-            entry.fit.sigma2Far };
-        if (fitted->chiGeneration == job->chi().generation() && ok == fitted->data.valid
-            && (!ok || (params == fitted->params && entry.fit.shells == fitted->shells)))
-            return fitted->data.valid ? fitted->data : job->chi();
-        fitted->chiGeneration = job->chi().generation();
-        fitted->params = params;
-        fitted->shells = entry.fit.shells;
-        const QVector<double> model = ok ? ranking->fittedChi(job) : QVector<double>();
-        // A new reading only when the model changed, so that its series stay cached.
-        if (model.size() != job->chi().kValues.size() || model.isEmpty())
-            fitted->data.reset();
-        else if (!fitted->data.valid || fitted->data.chiValues != model
-            || fitted->data.kValues != job->chi().kValues)
-            fitted->data.setPoints(job->chi().kValues, model);
-    }
-    return fitted->data.valid ? fitted->data : job->chi();
-}
-
 QVector<PlotCurve> ShowChi::shownCurves(QVector<int> *rows)
 {
     QVector<PlotCurve> curves;
@@ -292,7 +233,7 @@ QVector<PlotCurve> ShowChi::shownCurves(QVector<int> *rows)
             if (!jobs->isShown(row))
                 continue;
             const Job *job = jobs->job(row);
-            const ChiData &chi = jobData(job);
+            const ChiData &chi = measuredSpectrum.isLoaded() ? fitted.data(job) : job->chi();
             curves.append(
                 PlotCurve { seriesCache.series(chi, plotView), QColor::fromRgba(jobs->colour(row)),
                     &chi == &job->chi() ? jobs->name(row) : tr("%1 (fit)").arg(jobs->name(row)) });
@@ -452,97 +393,4 @@ void ShowChi::showFtDialog()
     ftDialog->show();
     ftDialog->raise();
     ftDialog->activateWindow();
-}
-
-void ShowChi::log(const QString &line)
-{
-    if (isSignalConnected(QMetaMethod::fromSignal(&ShowChi::logLine)))
-        emit logLine(line);
-    else
-        qWarning("%s", qPrintable(line));
-}
-
-bool ShowChi::loadMeasured(const QString &path, const MeasuredOptions &options, QString *error)
-{
-    QString message;
-    if (!measuredSpectrum.load(path, options, &message)) {
-        log(message);
-        if (error)
-            *error = message;
-        return false;
-    }
-    measuredOptions = options;
-    const QString file = path.section('#', 0, 0);
-    measuredDir = QFileInfo(file).absolutePath();
-    const QStringList groups = measuredSpectrum.groups();
-    if (!groups.isEmpty())
-        log(tr("%1: an Athena project with the groups %2; shown: %3")
-                .arg(file, groups.join(QStringLiteral(", ")), measuredSpectrum.group()));
-    if (ranking)
-        ranking->setMeasured(measuredSpectrum, measuredSpectrum.element(), measuredSpectrum.edge());
-    measuredChanged();
-    return true;
-}
-
-void ShowChi::measuredChanged()
-{
-    MeasuredStatus->setText(measuredSpectrum.summary());
-    MeasuredStatus->setToolTip(measuredSpectrum.path());
-    for (const std::shared_ptr<Fitted> &fitted : qAsConst(fittedData))
-        fitted->stale = true;
-    resetScale();
-}
-
-void ShowChi::chooseMeasured()
-{
-    const QString path = QFileDialog::getOpenFileName(this, tr("Load a measured spectrum"),
-        measuredDir.isEmpty() ? startDir : measuredDir,
-        tr("Spectra (*.xdi *.prj *.chi *.chik *.dat *.xmu *.txt);;All files (*)"));
-    if (!path.isEmpty())
-        loadMeasured(path, measuredOptions);
-}
-
-void ShowChi::showMeasuredDialog()
-{
-    if (!measuredDialog) {
-        measuredDialog = new MeasuredDialog(this);
-        connect(measuredDialog, &QDialog::accepted, this, [this] {
-            measuredOptions = measuredDialog->options();
-            if (measuredSpectrum.isLoaded())
-                loadMeasured(measuredSpectrum.path(), measuredOptions);
-        });
-    }
-    measuredDialog->setOptions(measuredOptions);
-    measuredDialog->open();
-}
-
-// The five jobs ranked best are shown, and no other.
-void ShowChi::tickBest()
-{
-    if (!ranking || !jobs)
-        return;
-    const QVector<Job *> best = ranking->best(5);
-    if (best.isEmpty()) {
-        log(ranking->hasMeasured() ? tr("No job is ranked against the measured spectrum yet")
-                                   : tr("Load a measured spectrum to rank the jobs against"));
-        return;
-    }
-    for (int row = 0; row < jobs->rowCount(); ++row)
-        jobs->setShown(row, best.contains(jobs->job(row)));
-    resetScale();
-}
-
-void ShowChi::dragEnterEvent(QDragEnterEvent *event)
-{
-    if (!droppedFile(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-}
-
-void ShowChi::dropEvent(QDropEvent *event)
-{
-    const QString path = droppedFile(event->mimeData());
-    if (path.isEmpty())
-        return;
-    event->acceptProposedAction();
-    loadMeasured(path, measuredOptions);
 }

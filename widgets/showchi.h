@@ -4,6 +4,7 @@
 #include "ccolors.h"
 #include "chiplot.h"
 #include "curvesource.h"
+#include "fittedmodels.h"
 #include "measuredspectrum.h"
 #include "ui_showchi.h"
 
@@ -78,7 +79,6 @@ private slots:
     void draw(QPainter *p);
 
 private:
-    struct Fitted;
 
     void rowsChanged(const QVector<int> &roles);
     PlotDecor decor() const;
@@ -101,8 +101,6 @@ private:
     // moved up by the view's offset times its place; rows gets each curve's row, -1 for the
     // measured spectrum.
     QVector<PlotCurve> shownCurves(QVector<int> *rows = nullptr);
-    // The chi(k) a shown job is drawn as: its fitted model, or its own data.
-    const ChiData &jobData(const Job *job);
 
     bool rescalePending = true;
     bool nameStale = false;
@@ -113,7 +111,7 @@ private:
     SeriesCache seriesCache;
     MeasuredSpectrum measuredSpectrum;
     MeasuredOptions measuredOptions;
-    QHash<const Job *, std::shared_ptr<Fitted>> fittedData;
+    FittedModels fitted;
     // The curves of the last paint and their rows, which the mouse picks from.
     QVector<PlotCurve> drawnCurves;
     QVector<int> drawnJobs;

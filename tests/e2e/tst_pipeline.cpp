@@ -6,9 +6,9 @@
 #include "pixels.h"
 #include "testutil.h"
 
-#include <QRegularExpression>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -323,13 +323,14 @@ private slots:
         QTest::addColumn<QString>("reported");
         const QStringList all = QDir(testData("candidates")).entryList({ "*.cif" });
         const QString feo = testData("measured/feo_rt1.xdi");
-        QTest::newRow("FeO among six") << all << QStringList { "-measured", feo } << 0
-                                       << "1\tFeO_wustite.cif"
-                                       << "5 of 6 jobs with chi data ranked; 1 not ranked";
-        QTest::newRow("the user's element") << QStringList { "Cu2O_cuprite.cif", "Fe_bcc.cif" }
-                                            << QStringList { "-measured", feo, "-element", "cu" }
-                                            << 0 << "1\tCu2O_cuprite.cif"
-                                            << "1 of 2 jobs with chi data ranked";
+        QTest::newRow("FeO among six")
+            << all << QStringList { "-measured", feo, "-plot", "fits.png" } << 0
+            << "1\tFeO_wustite.cif"
+            << "5 of 6 jobs with chi data ranked; 1 not ranked";
+        QTest::newRow("the user's element")
+            << QStringList { "Cu2O_cuprite.cif", "Fe_bcc.cif" }
+            << QStringList { "-measured", feo, "-element", "cu" } << 0 << "1\tCu2O_cuprite.cif"
+            << "1 of 2 jobs with chi data ranked";
         QTest::newRow("no job with data")
             << QStringList { "empty.cif" } << QStringList { "-measured", feo } << 1 << ""
             << "0 of 0 jobs with chi data ranked";
@@ -337,9 +338,10 @@ private slots:
             << QStringList { "FeO_wustite.cif" }
             << QStringList { "-measured", testData("measured/feo_rt1.larch.chik"), "-element",
                    "Fe" }
-            << 0 << "1\tFeO_wustite.cif" << "1 of 1 jobs with chi data ranked";
-        QTest::newRow("no measured spectrum")
-            << all << QStringList {} << 2 << "" << "needs -measured FILE";
+            << 0 << "1\tFeO_wustite.cif"
+            << "1 of 1 jobs with chi data ranked";
+        QTest::newRow("no measured spectrum") << all << QStringList {} << 2 << ""
+                                              << "needs -measured FILE";
         QTest::newRow("not a spectrum")
             << all << QStringList { "-measured", testData("candidates/SOURCES.md") } << 2 << ""
             << "SOURCES.md";
@@ -384,12 +386,20 @@ private slots:
         }
         const QStringList lines
             = QString::fromUtf8(readFile(dir.path() + "/rank.tsv")).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.value(0), QString("rank\tinput\trfactor\ts02\tde0\tsigma2\tworkdir\tat_bound"));
+        QCOMPARE(
+            lines.value(0), QString("rank\tinput\trfactor\ts02\tde0\tsigma2\tworkdir\tat_bound"));
         const QStringList first = lines.value(1).split('\t');
         QCOMPARE(first.mid(0, 1).join('\t') + '\t' + QFileInfo(first.value(1)).fileName(),
             firstLine.isEmpty() ? QString("\t") : firstLine);
         if (inputs.contains("Cu2O_cuprite.cif") && !options.contains("-element"))
             QVERIFY2(lines.last().endsWith("other absorber Cu K"), qPrintable(lines.last()));
+        // The picture draws the measured curve in black among the fits.
+        if (options.contains("-plot")) {
+            const QImage picture(dir.path() + "/fits.png");
+            QVERIFY(!picture.isNull());
+            // (the texts take about 3500 black pixels, the 2-pixel curve as many again)
+            QVERIFY(colourCounts(picture).value(qRgb(0, 0, 0)) > 5000);
+        }
         // The data saved name the measured curve first.
         const QStringList csv = QString::fromUtf8(readFile(dir.path() + "/data.csv"))
                                     .split('\n')
