@@ -45,7 +45,6 @@ FeffRunSet::Run &FeffRunSet::addRun(const QString &name, double weight, const QS
     run.program.configure(
         nativePath(settings.feffExe), settings.feffArgs, settings.environment, run.dir);
     run.program.setTimeLimit(settings.feffTimeout);
-    wire(size() - 1);
     return run;
 }
 
@@ -132,6 +131,11 @@ void FeffRunSet::startNext()
     if (!isAverage())
         QDir::setCurrent(run.dir);
     run.chiBefore = FileStamp::of(run.chiPath());
+    // Wired at its first start: a batch of thousands holds most of its runs unstarted.
+    if (!run.wired) {
+        wire(index);
+        run.wired = true;
+    }
     run.program.start();
 }
 
@@ -161,6 +165,9 @@ void FeffRunSet::ended(int index, const ProgramRun::End &end)
 {
     emit programEnded();
     Run &run = at(index);
+    // Nothing more comes from the program until it starts again.
+    disconnect(&run.program, nullptr, this, nullptr);
+    run.wired = false;
     run.exitCode = end.crashed ? -1 : end.exitCode;
     run.signal = end.signal;
     Problem problem = end.problem(JobCodes::Program::Feff, run.dir, settings.feffTimeout);

@@ -31,6 +31,7 @@ public:
         double weight = 1;
         QString dir;
         ProgramRun program;
+        bool wired = false;
         State state = State::Waiting;
         bool feffInpWritten = false;
         // chi.dat as it was when FEFF was started in dir
