@@ -37,7 +37,10 @@ void JobFilter::setOrder(Order order)
     if (order == sortOrder)
         return;
     sortOrder = order;
-    setSortRole(order == Order::Phase ? int(JobModel::PhaseRole) : int(Qt::DisplayRole));
+    // A change of this role moves the row.
+    setSortRole(order == Order::Phase ? int(JobModel::PhaseRole)
+            : order == Order::Fit     ? int(JobModel::RankRole)
+                                      : int(Qt::DisplayRole));
     sort(order == Order::Input ? -1 : 0);
 }
 
@@ -73,6 +76,10 @@ bool JobFilter::lessThan(const QModelIndex &left, const QModelIndex &right) cons
         const JobModel::Phase pa = JobModel::phase(a), pb = JobModel::phase(b);
         if (pa != pb)
             return pa < pb;
+    } else if (sortOrder == Order::Fit) {
+        const int ra = jobs->rank(left.row()), rb = jobs->rank(right.row());
+        if (ra != rb)
+            return rb == 0 || (ra != 0 && ra < rb);
     }
     return left.row() < right.row();
 }
