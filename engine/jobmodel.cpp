@@ -310,7 +310,7 @@ QVariant JobModel::fitData(int row, int role) const
     case AbsorberRole:
         return (e.element + QLatin1Char(' ') + e.edge).trimmed();
     case FitTextRole:
-        return fitText(row);
+        return measured ? QVariant(fitText(row)) : QVariant();
     case FitToolTipRole:
         return fitToolTip(row);
     default:

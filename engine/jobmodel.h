@@ -52,7 +52,7 @@ public:
         AtBoundRole, // QStringList: the parameters that ended at a bound
         AbsorberRole, // the job's absorbing element and its edge ("Fe K"), from its feff.inp
         FitTextRole, // the row's fit field: "#3 R 0.012", "other absorber", ...; empty
-                     // without a measured spectrum
+                     // without chi data, an invalid QVariant without a measured spectrum
         FitToolTipRole
     };
     // Where a job stands, as the list's state choice tells them apart.

@@ -290,7 +290,10 @@ void Demeter::showFit()
         style = failedStyle;
     else if (!shownRow.data(JobModel::AtBoundRole).toStringList().isEmpty())
         style = warnedStyle;
-    setStatus(FitStat, shownRow.data(JobModel::FitTextRole).toString(), style);
+    // Without a measured spectrum there is no fit to tell: the field goes.
+    const QVariant text = shownRow.data(JobModel::FitTextRole);
+    FitStat->setVisible(text.isValid());
+    setStatus(FitStat, text.toString(), style);
     FitStat->setToolTip(shownRow.data(JobModel::FitToolTipRole).toString());
 }
 
