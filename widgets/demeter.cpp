@@ -288,7 +288,8 @@ void Demeter::showFit()
     const char *style = stoppedStyle;
     if (status == RankStatus::FitFailed)
         style = failedStyle;
-    else if (!shownRow.data(JobModel::AtBoundRole).toStringList().isEmpty())
+    else if (status == RankStatus::Ranked
+        && !shownRow.data(JobModel::AtBoundRole).toStringList().isEmpty())
         style = warnedStyle;
     // Without a measured spectrum there is no fit to tell: the field goes.
     const QVariant text = shownRow.data(JobModel::FitTextRole);

@@ -3,7 +3,7 @@
 #include "jobfilter.h"
 #include "jobmodel.h"
 #include "jobranking.h"
-#include "measuredspectrum.h"
+#include "measuredchi.h"
 #include "testutil.h"
 
 #include <QAbstractItemModelTester>
@@ -28,16 +28,6 @@ QStringList names(const QAbstractItemModel &model)
     return list;
 }
 
-// A measured spectrum made of a job's own chi(k), scaled: the fit of that job is exact.
-bool measureOf(MeasuredSpectrum *measured, const ChiData &chi, double scale, const QString &path)
-{
-    QByteArray text = "# k chi\n";
-    for (int i = 0; i < chi.kValues.size(); ++i)
-        text += QByteArray::number(chi.kValues[i], 'f', 4) + ' '
-            + QByteArray::number(scale * chi.chiValues[i], 'e', 9) + '\n';
-    QString error;
-    return writeFile(path, text) && measured->load(path, MeasuredOptions(), &error);
-}
 } // namespace
 
 class TestJobModel : public QObject

@@ -5,6 +5,8 @@
 #include "joblist.h"
 #include "joblistview.h"
 #include "jobmodel.h"
+#include "jobranking.h"
+#include "measuredchi.h"
 #include "showchi.h"
 #include "testutil.h"
 
@@ -306,6 +308,45 @@ private slots:
         state->setCurrentIndex(state->findText("All"));
         gui.findChild<QLineEdit *>("JobFilter")->clear();
         QCOMPARE(shownJobs(gui), (QVector<const Job *> { run[0], run[2], run[1], run[3] }));
+    }
+
+    // Given a ranking, each row's field beside FEFF's status tells its job's fit once a
+    // measured spectrum comes, and "By fit" puts the best first; without one the field is
+    // not there.
+    void rowsTellTheirFit()
+    {
+        MainWindow window;
+        Gui &gui = window.gui;
+        QVector<Job *> run;
+        for (const char *input : { "fake: --exit 2", "fake: --amp 0.5", "fake: " }) {
+            const QString path = tmp.filePath(QString("fit/f%1.inp").arg(run.size()));
+            QVERIFY(writeFile(path, QByteArray(input) + "\n"));
+            jobs << new Job(&settings, QFileInfo(path), 6);
+            run << jobs.last();
+            gui.addJob(run.last());
+        }
+        JobRanking ranking;
+        for (Job *job : run)
+            ranking.addJob(job);
+        gui.setRanking(&ranking);
+        for (Job *job : run)
+            job->start();
+        QTRY_VERIFY_WITH_TIMEOUT(gui.jobModel()->tally().allEnded(), 10000);
+        auto fitField
+            = [&gui](const Job *job) { return rowOf(gui, job)->findChild<QLineEdit *>("FitStat"); };
+        QVERIFY(fitField(run[2])->isHidden());
+
+        MeasuredSpectrum measured;
+        QVERIFY(measureOf(&measured, run[2]->chi(), 1, tmp.filePath("fit/measured.chi")));
+        ranking.setMeasured(measured, QString(), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(fitField(run[2])->text(), QString("#1 R 0.000"), 10000);
+        QTRY_VERIFY(fitField(run[1])->text().startsWith("#2 R "));
+        QVERIFY(fitField(run[1])->toolTip().contains("At a bound, not to be trusted: s02"));
+        QVERIFY(!fitField(run[0])->isHidden());
+        QCOMPARE(fitField(run[0])->text(), QString());
+        auto *order = gui.findChild<QComboBox *>("JobOrder");
+        order->setCurrentIndex(order->findText("By fit"));
+        QCOMPARE(shownJobs(gui), (QVector<const Job *> { run[2], run[1], run[0] }));
     }
 
     void logLines()
