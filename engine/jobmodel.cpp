@@ -221,9 +221,9 @@ void JobModel::setRanking(JobRanking *ranking)
 void JobModel::rankingChanged()
 {
     const bool nowMeasured = fits && fits->hasMeasured();
-    int first = nowMeasured != measured ? 0 : -1;
-    int last = first == 0 ? rows.size() - 1 : -1;
-    measured = nowMeasured;
+    const int rankedBefore = rankedCount;
+    int first = -1;
+    int last = -1;
     rankedCount = 0;
     for (int at = 0; at < rows.size(); ++at) {
         const JobRanking::Entry entry = fits ? fits->entry(jobList.at(at)) : JobRanking::Entry();
@@ -236,6 +236,12 @@ void JobModel::rankingChanged()
             first = at;
         last = qMax(last, at);
     }
+    // Every row's field or tooltip ("Rank 3 of 120") changes with these.
+    if (nowMeasured != measured || rankedCount != rankedBefore) {
+        first = 0;
+        last = rows.size() - 1;
+    }
+    measured = nowMeasured;
     if (first >= 0 && last >= first)
         emit dataChanged(index(first), index(last), fitRoles());
 }
