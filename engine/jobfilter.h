@@ -38,7 +38,10 @@ protected:
     bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
+    void jobsChanged(const QVector<int> &roles);
+
     JobModel *jobs = nullptr;
+    QMetaObject::Connection changes;
     QString part;
     int onlyPhase = -1;
     Order sortOrder = Order::Input;

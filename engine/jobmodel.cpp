@@ -226,12 +226,12 @@ void JobModel::rankingChanged()
     int last = -1;
     rankedCount = 0;
     for (int at = 0; at < rows.size(); ++at) {
-        const JobRanking::Entry entry = fits ? fits->entry(jobList.at(at)) : JobRanking::Entry();
+        JobRanking::Entry entry = fits ? fits->entry(jobList.at(at)) : JobRanking::Entry();
         if (entry.rank > 0)
             ++rankedCount;
         if (sameFit(entry, rows.at(at).fit))
             continue;
-        rows[at].fit = entry;
+        rows[at].fit = std::move(entry);
         if (first < 0)
             first = at;
         last = qMax(last, at);
