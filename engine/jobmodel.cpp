@@ -51,8 +51,8 @@ bool isNameChar(QChar c)
 }
 
 // Whether the length characters of line from `from` on are a whole name, not a part of a
-// longer one: "/res/Cu" is not named by "/res/Cu_2" nor "/res/Cu.cif", but is by "/res/Cu."
-// at the end of a sentence and by "/res/Cu/site-Fe1", a run's directory in it.
+// longer one: a line with "/res/Cu_2" or "/res/Cu.cif" does not name "/res/Cu"; one with
+// "/res/Cu." at the end of a sentence or "/res/Cu/site-Fe1" (a run's directory) does.
 bool isWholeName(const QString &line, int from, int length)
 {
     if (from > 0) {
