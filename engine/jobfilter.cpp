@@ -10,8 +10,23 @@ JobFilter::JobFilter(QObject *parent)
 
 void JobFilter::setJobModel(JobModel *model)
 {
+    disconnect(changes);
     jobs = model;
     setSourceModel(model);
+    if (jobs)
+        changes = connect(jobs, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QVector<int> &roles) {
+                jobsChanged(roles);
+            });
+}
+
+// A new fit moves every rank below it: the rows of the ranking are sorted again at once,
+// where the proxy's own resorting moves the changed rows one at a time (quadratic in a
+// list of thousands).
+void JobFilter::jobsChanged(const QVector<int> &roles)
+{
+    if (sortOrder == Order::Fit && roles.contains(JobModel::RankRole))
+        invalidate();
 }
 
 // A new filter rebuilds the rows at once: a view then lays itself out once, where rows
@@ -37,7 +52,10 @@ void JobFilter::setOrder(Order order)
     if (order == sortOrder)
         return;
     sortOrder = order;
-    setSortRole(order == Order::Phase ? int(JobModel::PhaseRole) : int(Qt::DisplayRole));
+    // A change of this role moves the row; the fit's rows move all together (jobsChanged).
+    setSortRole(order == Order::Phase ? int(JobModel::PhaseRole)
+            : order == Order::Fit     ? int(JobModel::JobRole)
+                                      : int(Qt::DisplayRole));
     sort(order == Order::Input ? -1 : 0);
 }
 
@@ -73,6 +91,10 @@ bool JobFilter::lessThan(const QModelIndex &left, const QModelIndex &right) cons
         const JobModel::Phase pa = JobModel::phase(a), pb = JobModel::phase(b);
         if (pa != pb)
             return pa < pb;
+    } else if (sortOrder == Order::Fit) {
+        const int ra = jobs->rank(left.row()), rb = jobs->rank(right.row());
+        if (ra != rb)
+            return rb == 0 || (ra != 0 && ra < rb);
     }
     return left.row() < right.row();
 }

@@ -6,14 +6,15 @@
 #include <QSortFilterProxyModel>
 
 // The rows of a JobModel that a list shows: those whose input name holds a given part
-// (case-blind) and that stand in a given phase, in the order of making, by name or by
-// phase (each then in the order of making).
+// (case-blind) and that stand in a given phase, in the order of making, by name, by phase
+// or by the fit to a measured spectrum (best first, the rows not ranked after them; ties
+// and the rows not ranked in the order of making).
 class JobFilter : public QSortFilterProxyModel
 {
     Q_OBJECT
 
 public:
-    enum class Order { Input, Name, Phase };
+    enum class Order { Input, Name, Phase, Fit };
 
     explicit JobFilter(QObject *parent = nullptr);
 
@@ -37,7 +38,10 @@ protected:
     bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
+    void jobsChanged(const QVector<int> &roles);
+
     JobModel *jobs = nullptr;
+    QMetaObject::Connection changes;
     QString part;
     int onlyPhase = -1;
     Order sortOrder = Order::Input;

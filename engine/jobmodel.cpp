@@ -9,11 +9,74 @@ const QVector<int> &stateRoles()
 {
     static const QVector<int> roles { JobModel::AtomsStatusRole, JobModel::AtomsTextRole,
         JobModel::FeffStatusRole, JobModel::FeffTextRole, JobModel::FailureReasonRole,
-        JobModel::OutcomeRole, JobModel::PhaseRole };
+        JobModel::OutcomeRole, JobModel::PhaseRole, JobModel::FeffWarningsRole };
+    return roles;
+}
+
+// What a change of the ranking can change of a row.
+const QVector<int> &fitRoles()
+{
+    static const QVector<int> roles { JobModel::RankRole, JobModel::RankStatusRole,
+        JobModel::RFactorRole, JobModel::S02Role, JobModel::DE0Role, JobModel::Sigma2Role,
+        JobModel::Sigma2FarRole, JobModel::AtBoundRole, JobModel::AbsorberRole,
+        JobModel::FitTextRole, JobModel::FitToolTipRole };
     return roles;
 }
 
 bool hasEnded(const Job *job) { return !job->isRunning() && !job->isWaiting(); }
+
+QString rowTr(const char *text) { return QCoreApplication::translate("Demeter", text); }
+
+bool sameFit(const JobRanking::Entry &a, const JobRanking::Entry &b)
+{
+    return a.fitted == b.fitted && a.status == b.status && a.rank == b.rank
+        && a.element == b.element && a.edge == b.edge && a.fit.ok == b.fit.ok
+        && a.fit.error == b.fit.error && a.fit.rfactor == b.fit.rfactor && a.fit.s02 == b.fit.s02
+        && a.fit.de0 == b.fit.de0 && a.fit.sigma2 == b.fit.sigma2
+        && a.fit.sigma2Far == b.fit.sigma2Far && a.fit.shells == b.fit.shells
+        && a.fit.atBound == b.fit.atBound;
+}
+
+QStringList atBoundNames(const FitResult &fit)
+{
+    QStringList names;
+    for (const std::string &name : fit.atBound)
+        names << QString::fromStdString(name);
+    return names;
+}
+
+bool isNameChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('-');
+}
+
+// Whether the length characters of line from `from` on are a whole name, not a part of a
+// longer one: a line with "/res/Cu_2" or "/res/Cu.cif" does not name "/res/Cu"; one with
+// "/res/Cu." at the end of a sentence or "/res/Cu/site-Fe1" (a run's directory) does.
+bool isWholeName(const QString &line, int from, int length)
+{
+    if (from > 0) {
+        const QChar before = line.at(from - 1);
+        if (isNameChar(before) || before == QLatin1Char('.') || before == QLatin1Char('/'))
+            return false;
+    }
+    const int end = from + length;
+    if (end == line.size())
+        return true;
+    if (line.at(end) == QLatin1Char('.'))
+        return end + 1 == line.size() || !isNameChar(line.at(end + 1));
+    return !isNameChar(line.at(end));
+}
+
+bool namesWhole(const QString &line, const QString &name)
+{
+    if (name.isEmpty())
+        return false;
+    for (int at = line.indexOf(name); at >= 0; at = line.indexOf(name, at + 1))
+        if (isWholeName(line, at, name.size()))
+            return true;
+    return false;
+}
 
 } // namespace
 
@@ -37,6 +100,8 @@ void JobModel::addJobs(const QVector<Job *> &jobs)
         RowState state;
         state.name = job->inputName();
         state.chiGeneration = job->chi().generation();
+        if (fits)
+            state.fit = fits->entry(job);
         rows.append(state);
         if (changes == Changes::Told)
             watch(job);
@@ -63,7 +128,7 @@ void JobModel::jobChanged(const Job *job)
     QVector<int> roles = stateRoles();
     if (job->chi().generation() != state.chiGeneration) {
         state.chiGeneration = job->chi().generation();
-        roles << ChiRole;
+        roles << ChiRole << FitTextRole;
     }
     // Atoms runs again: its new output replaces what the user made of the old.
     if (state.edited && job->status(Job::Program::Atoms) == Job::Status::Starting) {
@@ -135,6 +200,162 @@ void JobModel::setPalette(const QVector<quint32> &argb)
     palette = argb;
     if (!rows.isEmpty())
         emit dataChanged(index(0), index(rows.size() - 1), { ColorRole });
+}
+
+void JobModel::setRanking(JobRanking *ranking)
+{
+    if (fits == ranking)
+        return;
+    if (fits)
+        disconnect(fits, nullptr, this, nullptr);
+    fits = ranking;
+    if (fits) {
+        connect(fits, &JobRanking::changed, this, &JobModel::rankingChanged);
+        connect(fits, &QObject::destroyed, this, &JobModel::rankingChanged);
+    }
+    rankingChanged();
+}
+
+// The ranking changes as a whole: a new best moves every rank below it. The rows that
+// changed are told in one range.
+void JobModel::rankingChanged()
+{
+    const bool nowMeasured = fits && fits->hasMeasured();
+    const int rankedBefore = rankedCount;
+    int first = -1;
+    int last = -1;
+    rankedCount = 0;
+    for (int at = 0; at < rows.size(); ++at) {
+        JobRanking::Entry entry = fits ? fits->entry(jobList.at(at)) : JobRanking::Entry();
+        if (entry.rank > 0)
+            ++rankedCount;
+        if (sameFit(entry, rows.at(at).fit))
+            continue;
+        rows[at].fit = std::move(entry);
+        if (first < 0)
+            first = at;
+        last = qMax(last, at);
+    }
+    // Every row's field or tooltip ("Rank 3 of 120") changes with these.
+    if (nowMeasured != measured || rankedCount != rankedBefore) {
+        first = 0;
+        last = rows.size() - 1;
+    }
+    measured = nowMeasured;
+    if (first >= 0 && last >= first)
+        emit dataChanged(index(first), index(last), fitRoles());
+}
+
+QString JobModel::fitText(int row) const
+{
+    if (!measured)
+        return QString();
+    const JobRanking::Entry &e = rows.at(row).fit;
+    if (!e.fitted)
+        return jobList.at(row)->chi().valid ? rowTr("fitting…") : QString();
+    switch (e.status) {
+    case RankStatus::Ranked:
+        return rowTr("#%1 R %2").arg(e.rank).arg(e.fit.rfactor, 0, 'f', 3);
+    case RankStatus::OtherAbsorber:
+        return rowTr("other absorber");
+    case RankStatus::FitFailed:
+        return rowTr("fit failed");
+    case RankStatus::NoChi:
+        break;
+    }
+    return QString();
+}
+
+QString JobModel::fitToolTip(int row) const
+{
+    if (!measured)
+        return QString();
+    const JobRanking::Entry &e = rows.at(row).fit;
+    if (!e.fitted)
+        return QString();
+    QStringList lines;
+    switch (e.status) {
+    case RankStatus::Ranked:
+        lines << rowTr("Rank %1 of %2, R-factor %3")
+                     .arg(e.rank)
+                     .arg(rankedCount)
+                     .arg(e.fit.rfactor, 0, 'f', 4);
+        lines << rowTr("S0² %1, ΔE0 %2 eV, σ² %3 Å²")
+                     .arg(e.fit.s02, 0, 'f', 2)
+                     .arg(e.fit.de0, 0, 'f', 1)
+                     .arg(e.fit.sigma2, 0, 'f', 4);
+        if (e.fit.shells)
+            lines << rowTr("σ² beyond the first shell %1 Å²").arg(e.fit.sigma2Far, 0, 'f', 4);
+        if (!e.fit.atBound.empty())
+            lines << rowTr("At a bound, not to be trusted: %1")
+                         .arg(atBoundNames(e.fit).join(QLatin1String(", ")));
+        break;
+    case RankStatus::OtherAbsorber:
+        lines << rowTr("Not ranked: its absorber is not the measured spectrum's");
+        break;
+    case RankStatus::FitFailed:
+        lines << rowTr("The fit failed: %1").arg(QString::fromStdString(e.fit.error));
+        break;
+    case RankStatus::NoChi:
+        return QString();
+    }
+    const QString absorber = data(index(row), AbsorberRole).toString();
+    if (!absorber.isEmpty())
+        lines << rowTr("Absorber: %1").arg(absorber);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QVariant JobModel::fitData(int row, int role) const
+{
+    const JobRanking::Entry &e = rows.at(row).fit;
+    switch (role) {
+    case RankRole:
+        return e.rank;
+    case RankStatusRole:
+        return int(e.status);
+    case AbsorberRole:
+        return (e.element + QLatin1Char(' ') + e.edge).trimmed();
+    case FitTextRole:
+        return measured ? QVariant(fitText(row)) : QVariant();
+    case FitToolTipRole:
+        return fitToolTip(row);
+    default:
+        break;
+    }
+    if (!e.fitted || !e.fit.ok)
+        return QVariant();
+    switch (role) {
+    case RFactorRole:
+        return e.fit.rfactor;
+    case S02Role:
+        return e.fit.s02;
+    case DE0Role:
+        return e.fit.de0;
+    case Sigma2Role:
+        return e.fit.sigma2;
+    case Sigma2FarRole:
+        return e.fit.sigma2Far;
+    case AtBoundRole:
+        return atBoundNames(e.fit);
+    default:
+        return QVariant();
+    }
+}
+
+int JobModel::rowNamedIn(const QString &line) const
+{
+    int best = -1;
+    int bestLength = 0;
+    for (int at = 0; at < jobList.size(); ++at) {
+        const Job *job = jobList.at(at);
+        for (const QString &name : { job->workingDirectory(), job->inputPath() }) {
+            if (name.size() > bestLength && namesWhole(line, name)) {
+                best = at;
+                bestLength = name.size();
+            }
+        }
+    }
+    return best;
 }
 
 JobModel::Phase JobModel::phase(const Job *job)
@@ -261,8 +482,10 @@ QVariant JobModel::data(const QModelIndex &index, int role) const
         return uint(colour(at));
     case AtomsEditRole:
         return rows.at(at).edited ? QVariant(rows.at(at).atomsEdit) : QVariant();
+    case FeffWarningsRole:
+        return phase(job) == Phase::Finished ? job->warnings() : QStringList();
     default:
-        return QVariant();
+        return role >= RankRole && role <= FitToolTipRole ? fitData(at, role) : QVariant();
     }
 }
 

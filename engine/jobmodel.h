@@ -2,15 +2,18 @@
 #define JOBMODEL_H
 
 #include "job.h"
+#include "jobranking.h"
 
 #include <QAbstractListModel>
 #include <QHash>
+#include <QPointer>
 #include <QVector>
 
 // The jobs of a run as rows, in the order they were made, with what the windows keep of
 // each: whether its curve is shown, its colour, and the user's edit of its Atoms area.
 // The list, the plot and the batch read the jobs through it. The jobs belong to their
-// manager and outlive the model.
+// manager and outlive the model. Given a JobRanking, each row also tells its job's fit to the
+// measured spectrum, as the ranking has it now.
 class JobModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -33,7 +36,24 @@ public:
         PhaseRole, // Phase, as int
         ChiRole, // const ChiData *
         ColorRole, // uint 0xAARRGGBB; 0 while the row has none
-        AtomsEditRole // the Atoms area as the user left it; an invalid QVariant for none
+        AtomsEditRole, // the Atoms area as the user left it; an invalid QVariant for none
+        // QStringList: FEFF's warnings of a run that gave chi data nonetheless (empty for
+        // any other end), as the log has them.
+        FeffWarningsRole,
+        // The fit to the measured spectrum; the numbers are invalid QVariants until a fit
+        // of the job's present chi data has come back.
+        RankRole, // int: 1 for the best, 0 when not ranked
+        RankStatusRole, // RankStatus, as int
+        RFactorRole,
+        S02Role,
+        DE0Role, // eV
+        Sigma2Role, // A^2
+        Sigma2FarRole, // A^2, of the paths beyond the first shell
+        AtBoundRole, // QStringList: the parameters that ended at a bound
+        AbsorberRole, // the job's absorbing element and its edge ("Fe K"), from its feff.inp
+        FitTextRole, // the row's fit field: "#3 R 0.012", "other absorber", ...; empty
+                     // without chi data, an invalid QVariant without a measured spectrum
+        FitToolTipRole
     };
     // Where a job stands, as the list's state choice tells them apart.
     enum class Phase { Waiting, Running, Finished, Failed, Stopped, Skipped };
@@ -74,6 +94,17 @@ public:
     // The colours rows take until one is chosen: row i the entry i modulo their number.
     void setPalette(const QVector<quint32> &argb);
 
+    // The fits the rows show from now on (none: nullptr); the model follows its changed().
+    void setRanking(JobRanking *ranking);
+    JobRanking *ranking() const { return fits; }
+    // The row's rank in the ranking (1 for the best), 0 when it has none.
+    int rank(int row) const { return hasRow(row) ? rows.at(row).fit.rank : 0; }
+
+    // The row of the job whose working directory (or a run's directory in it) or input
+    // path a line names, as the log's lines do; the longest name wins, so that a line of
+    // "Cu_2" is not taken for "Cu". -1 when it names none.
+    int rowNamedIn(const QString &line) const;
+
     Tally tally() const;
     static Phase phase(const Job *job);
     // A status field's look and text: a job that was skipped or stopped says so in
@@ -98,6 +129,7 @@ private:
         bool shown = false;
         bool edited = false;
         QString atomsEdit;
+        JobRanking::Entry fit;
     };
 
     bool hasRow(int row) const { return row >= 0 && row < rows.size(); }
@@ -106,12 +138,19 @@ private:
     void atomsCleared(const Job *job);
     void clearEdit(int row);
     void changed(int row, const QVector<int> &roles);
+    void rankingChanged();
+    QVariant fitData(int row, int role) const;
+    QString fitText(int row) const;
+    QString fitToolTip(int row) const;
 
     QVector<Job *> jobList;
     QVector<RowState> rows;
     QHash<const Job *, int> rowOf;
     QVector<quint32> palette;
     Changes changes;
+    QPointer<JobRanking> fits;
+    bool measured = false; // the ranking has a spectrum to fit against
+    int rankedCount = 0;
 };
 
 Q_DECLARE_METATYPE(const ChiData *)

@@ -14,6 +14,8 @@ const char *const startingStyle = "background-color: rgb(255, 255, 128);";
 const char *const runningStyle = "background-color: rgb(96, 255, 181);";
 const char *const stoppedStyle = "background-color: rgb(213, 230, 255);";
 const char *const failedStyle = "background-color: rgb(255, 204, 204);";
+// Finished, but with something to read first: FEFF warned, or a fit ended at a bound.
+const char *const warnedStyle = "background-color: rgb(255, 245, 170);";
 
 const char *styleOf(Job::Status status)
 {
@@ -99,6 +101,7 @@ void Demeter::fitFieldsToTexts()
         int status = 0;
         int color = 0;
         int target = 0;
+        int fit = 0;
     };
     static Widths widths;
     const QString key = AtomsStat->font().key() + tr("A. Not Running");
@@ -119,10 +122,19 @@ void Demeter::fitFieldsToTexts()
         option.initFrom(AtomsStat);
         option.lineWidth
             = AtomsStat->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, AtomsStat);
-        widths.status = AtomsStat->style()
-                            ->sizeFromContents(QStyle::CT_LineEdit, &option,
-                                QSize(widest + 4, AtomsStat->sizeHint().height()), AtomsStat)
-                            .width();
+        auto fieldWidth = [this, &option](int textWidth) {
+            return AtomsStat->style()
+                ->sizeFromContents(QStyle::CT_LineEdit, &option,
+                    QSize(textWidth + 4, AtomsStat->sizeHint().height()), AtomsStat)
+                .width();
+        };
+        widths.status = fieldWidth(widest);
+        // The fit field: a rank among thousands, or why there is none.
+        int widestFit = 0;
+        for (const QString &text : { tr("#%1 R %2").arg(88888).arg(0.888, 0, 'f', 3),
+                 tr("other absorber"), tr("fit failed"), tr("fitting…") })
+            widestFit = qMax(widestFit, FitStat->fontMetrics().horizontalAdvance(text));
+        widths.fit = fieldWidth(widestFit);
         widths.color = ColorSel->fontMetrics().horizontalAdvance(ColorSel->text())
             + 2 * ColorSel->style()->pixelMetric(QStyle::PM_ButtonMargin) + 4;
         // Room for the row's number and the input's name, its beginning and its end,
@@ -134,6 +146,8 @@ void Demeter::fitFieldsToTexts()
         field->setMaximumWidth(qMax(field->maximumWidth(), widths.status));
         field->setMinimumWidth(qMin(field->maximumWidth(), widths.status));
     }
+    FitStat->setMinimumWidth(widths.fit);
+    FitStat->setMaximumWidth(widths.fit);
     ColorSel->setMaximumWidth(qMax(ColorSel->maximumWidth(), widths.color));
     ColorSel->setMinimumWidth(qMin(ColorSel->maximumWidth(), widths.color));
     TargetName->setMinimumWidth(widths.target);
@@ -171,6 +185,7 @@ void Demeter::showRow(const QModelIndex &index)
     TargetName->end(false);
     showTargetToolTip();
     showStatus();
+    showFit();
     showColor();
     showShown();
 
@@ -219,8 +234,8 @@ void Demeter::setMarked(bool marked)
         const QColor mark = palette().color(QPalette::Highlight);
         const QColor base = palette().color(QPalette::Window);
         tinted.setColor(QPalette::Window,
-                        QColor((mark.red() + 2 * base.red()) / 3, (mark.green() + 2 * base.green()) / 3,
-                               (mark.blue() + 2 * base.blue()) / 3));
+            QColor((mark.red() + 2 * base.red()) / 3, (mark.green() + 2 * base.green()) / 3,
+                (mark.blue() + 2 * base.blue()) / 3));
         setPalette(tinted);
     } else {
         setPalette(QPalette());
@@ -235,8 +250,13 @@ void Demeter::rowChanged(
         || shownRow.row() < first.row() || shownRow.row() > last.row())
         return;
     auto has = [&roles](int role) { return roles.isEmpty() || roles.contains(role); };
-    if (has(JobModel::AtomsStatusRole) || has(JobModel::FeffStatusRole))
+    if (has(JobModel::AtomsStatusRole) || has(JobModel::FeffStatusRole)
+        || has(JobModel::FeffWarningsRole))
         showStatus();
+    if (has(JobModel::FitTextRole) || has(JobModel::AbsorberRole)) {
+        showFit();
+        showTargetToolTip();
+    }
     if (has(JobModel::ColorRole))
         showColor();
     if (has(Qt::CheckStateRole))
@@ -253,6 +273,29 @@ void Demeter::showStatus()
     const QString reason = shownRow.data(JobModel::FailureReasonRole).toString();
     AtomsStat->setToolTip(atoms == Job::Status::Failed ? reason : QString());
     FeffStat->setToolTip(feff == Job::Status::Failed ? reason : QString());
+    // A run that gave chi data although FEFF warned reads "F. Finished" on light yellow;
+    // the warnings are in the tooltip.
+    const QStringList warnings = shownRow.data(JobModel::FeffWarningsRole).toStringList();
+    if (!warnings.isEmpty()) {
+        setStatus(FeffStat, FeffStat->text(), warnedStyle);
+        FeffStat->setToolTip(warnings.join(QLatin1Char('\n')));
+    }
+}
+
+void Demeter::showFit()
+{
+    const auto status = RankStatus(shownRow.data(JobModel::RankStatusRole).toInt());
+    const char *style = stoppedStyle;
+    if (status == RankStatus::FitFailed)
+        style = failedStyle;
+    else if (status == RankStatus::Ranked
+        && !shownRow.data(JobModel::AtBoundRole).toStringList().isEmpty())
+        style = warnedStyle;
+    // Without a measured spectrum there is no fit to tell: the field goes.
+    const QVariant text = shownRow.data(JobModel::FitTextRole);
+    FitStat->setVisible(text.isValid());
+    setStatus(FitStat, text.toString(), style);
+    FitStat->setToolTip(shownRow.data(JobModel::FitToolTipRole).toString());
 }
 
 void Demeter::showColor()
@@ -383,6 +426,10 @@ void Demeter::paintTargetName()
 
 void Demeter::showTargetToolTip()
 {
-    TargetName->setToolTip(
-        tr("%1\nWorking folder: %2").arg(shownJob->inputPath(), shownJob->workingDirectory()));
+    QString tip
+        = tr("%1\nWorking folder: %2").arg(shownJob->inputPath(), shownJob->workingDirectory());
+    const QString absorber = shownRow.data(JobModel::AbsorberRole).toString();
+    if (!absorber.isEmpty())
+        tip += QLatin1Char('\n') + tr("Absorber: %1").arg(absorber);
+    TargetName->setToolTip(tip);
 }

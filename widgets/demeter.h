@@ -60,6 +60,7 @@ private:
     void fitFieldsToTexts();
     void rowChanged(const QModelIndex &first, const QModelIndex &last, const QVector<int> &roles);
     void showStatus();
+    void showFit();
     void showColor();
     void showShown();
     void fill(Area area);

@@ -88,15 +88,19 @@ QMenu *Demeter::makeContextMenu()
     if (!shownJob)
         return menu;
     const QString dir = shownJob->workingDirectory();
-    menu->addAction(tr("Open working folder"), this,
-        [dir] { QDesktopServices::openUrl(QUrl::fromLocalFile(dir)); });
+    const QPointer<Job> job = shownJob;
+    menu->addAction(tr("Open working folder"), this, [job, dir] {
+        // The row's messages are its job's: they go to the log with the job's own.
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(dir)) && job)
+            emit job->log(
+                tr("Can not open the working folder %1 : no file manager answered").arg(dir));
+    });
     QAction *options
         = menu->addAction(tr("Converter options…"), this, &Demeter::editConverterOptions);
     // A FEFF input has no converter; a running one keeps the options it started with.
     options->setEnabled(shownJob->kind() == Job::AtomsInput && !shownJob->isRunning());
     // Job::stop() ends a running program or takes a waiting job out of the queue.
     if (shownJob->isRunning() || shownJob->isWaiting()) {
-        const QPointer<Job> job = shownJob;
         menu->addSeparator();
         menu->addAction(shownJob->isRunning() ? tr("Stop") : tr("Skip"), this, [job] {
             if (job)

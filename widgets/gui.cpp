@@ -13,9 +13,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTimer>
 
 Gui::Gui(QWidget *parent)
@@ -28,6 +30,8 @@ Gui::Gui(QWidget *parent)
     // The log is a record: new lines go to its end, and nothing of it is edited or undone.
     LogMsg->setReadOnly(true);
     LogMsg->setUndoRedoEnabled(false);
+    // A double click on a line of the log leads to the row of the job it names.
+    LogMsg->viewport()->installEventFilter(this);
     showChi = new ShowChi(nullptr);
     showChi->setModel(model);
     showChi->show();
@@ -111,9 +115,28 @@ void Gui::showEveryCurve(bool shown)
     model->setAllShown(shown);
 }
 
-void Gui::revealJob(int index)
+void Gui::revealJob(int index) { jobs->markJob(index); }
+
+void Gui::setRanking(JobRanking *ranking) { model->setRanking(ranking); }
+
+bool Gui::revealJobOf(const QString &line)
 {
-    jobs->markJob(index);
+    jobs->addPendingJobs();
+    const int row = model->rowNamedIn(line);
+    if (row < 0)
+        return false;
+    revealJob(row);
+    return true;
+}
+
+// The double click still selects its word, as in any text.
+bool Gui::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == LogMsg->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        const auto *click = static_cast<QMouseEvent *>(event);
+        revealJobOf(LogMsg->cursorForPosition(click->pos()).block().text());
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Gui::log(const QString &msg)
@@ -138,8 +161,9 @@ void Gui::fitWidthToRow(const QWidget *row)
 {
     if (!row)
         return;
-    const int frames = 2 * (gridLayout->contentsMargins().left() + frame->frameWidth()
-                            + gridLayout_2->contentsMargins().left())
+    const int frames = 2
+            * (gridLayout->contentsMargins().left() + frame->frameWidth()
+                + gridLayout_2->contentsMargins().left())
         + ScrollA1->verticalScrollBar()->sizeHint().width();
     int wanted = row->minimumSizeHint().width() + frames;
     if (const QScreen *screen = this->screen())

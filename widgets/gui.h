@@ -12,6 +12,7 @@ class QLabel;
 class QTimer;
 class JobList;
 class JobModel;
+class JobRanking;
 class ShowChi;
 
 // The main window: drop targets, the list of job rows, the log, and in the status bar
@@ -28,6 +29,11 @@ public:
     JobList *jobList() const { return jobs; }
     // The jobs as rows, with what the windows keep of each.
     JobModel *jobModel() const { return model; }
+    // The fits of the jobs to a measured spectrum that the rows show and sort by.
+    void setRanking(JobRanking *ranking);
+    // Reveals and marks the row of the job a line of the log names (its working directory
+    // or its input); false when it names none.
+    bool revealJobOf(const QString &line);
 
 signals:
     void finishing();
@@ -42,6 +48,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void fitWidthToRow(const QWidget *row);

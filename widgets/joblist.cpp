@@ -68,6 +68,7 @@ void JobList::makeChoiceLine()
     orderChoice->addItem(guiTr("Input order"), int(JobFilter::Order::Input));
     orderChoice->addItem(guiTr("By name"), int(JobFilter::Order::Name));
     orderChoice->addItem(guiTr("By state"), int(JobFilter::Order::Phase));
+    orderChoice->addItem(guiTr("By fit"), int(JobFilter::Order::Fit));
     connect(
         orderChoice, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int index) {
             rows->setOrder(JobFilter::Order(orderChoice->itemData(index).toInt()));

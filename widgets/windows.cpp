@@ -23,6 +23,7 @@ Windows::Windows(Body *body, bool showMainWindow, JobRanking *jobRanking)
         for (Job *job : body->jobs())
             ranking->addJob(job);
         gui->plotWindow()->setRanking(ranking);
+        gui->setRanking(ranking);
     }
     QObject::connect(gui, &Gui::droppedCifFiles, body, &Body::droppedCifFiles);
     QObject::connect(gui, &Gui::droppedFeffFiles, body, &Body::droppedFeffFiles);

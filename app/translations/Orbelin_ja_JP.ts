@@ -233,6 +233,54 @@ Working folder: %2</source>
         <source>The job of %1 uses the converter options in %2 : %3</source>
         <translation>%1 のジョブは %2 の変換オプションを使います : %3</translation>
     </message>
+    <message>
+        <source>fitting…</source>
+        <translation>フィット中…</translation>
+    </message>
+    <message>
+        <source>#%1 R %2</source>
+        <translation>#%1 R %2</translation>
+    </message>
+    <message>
+        <source>other absorber</source>
+        <translation>別の吸収原子</translation>
+    </message>
+    <message>
+        <source>fit failed</source>
+        <translation>フィット失敗</translation>
+    </message>
+    <message>
+        <source>Rank %1 of %2, R-factor %3</source>
+        <translation>%2 件中 %1 位、R 因子 %3</translation>
+    </message>
+    <message>
+        <source>S0² %1, ΔE0 %2 eV, σ² %3 Å²</source>
+        <translation>S0² %1、ΔE0 %2 eV、σ² %3 Å²</translation>
+    </message>
+    <message>
+        <source>σ² beyond the first shell %1 Å²</source>
+        <translation>第一殻より外の σ² %1 Å²</translation>
+    </message>
+    <message>
+        <source>At a bound, not to be trusted: %1</source>
+        <translation>境界に達しており信頼できません: %1</translation>
+    </message>
+    <message>
+        <source>Not ranked: its absorber is not the measured spectrum's</source>
+        <translation>順位なし: 吸収原子が測定スペクトルのものと異なります</translation>
+    </message>
+    <message>
+        <source>The fit failed: %1</source>
+        <translation>フィットに失敗しました: %1</translation>
+    </message>
+    <message>
+        <source>Absorber: %1</source>
+        <translation>吸収原子: %1</translation>
+    </message>
+    <message>
+        <source>Can not open the working folder %1 : no file manager answered</source>
+        <translation>作業フォルダ %1 を開けません: ファイルマネージャが応答しません</translation>
+    </message>
 </context>
 <context>
     <name>Gui</name>
@@ -470,6 +518,10 @@ Working folder: %2</source>
     <message>
         <source>Reload</source>
         <translation>再読み込み</translation>
+    </message>
+    <message>
+        <source>By fit</source>
+        <translation>フィット順</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,8 @@
 // filtered and sorted rows a list shows.
 #include "jobfilter.h"
 #include "jobmodel.h"
+#include "jobranking.h"
+#include "measuredchi.h"
 #include "testutil.h"
 
 #include <QAbstractItemModelTester>
@@ -25,6 +27,7 @@ QStringList names(const QAbstractItemModel &model)
         list << model.index(row, 0).data().toString();
     return list;
 }
+
 } // namespace
 
 class TestJobModel : public QObject
@@ -34,8 +37,11 @@ class TestJobModel : public QObject
 private:
     QTemporaryDir tmp;
     RunSettings settings;
-    // One job in every phase, made in this order; a second finished one.
+    // One job in every phase, made in this order; a second finished one, with twice the
+    // amplitude of the first.
     std::vector<std::unique_ptr<Job>> jobs;
+    // The finished jobs fitted to the second's own chi(k): it ranks first.
+    JobRanking ranking;
     JobModel model;
 
     Job *makeJob(const QString &name, const QByteArray &directive, int kind = 6)
@@ -56,7 +62,7 @@ private slots:
 
         makeJob("cu_waiting.inp", "fake: ");
         Job *running = makeJob("Fe_running.inp", "fake: --hang");
-        Job *finished = makeJob("CU_finished.inp", "fake: ");
+        Job *finished = makeJob("CU_finished.inp", "fake: --amp 0.5");
         Job *failed = makeJob("ni_failed.inp", "fake: --exit 3");
         Job *stopped = makeJob("Zn_stopped.inp", "fake: --hang");
         Job *skipped = makeJob("a_skipped.inp", "fake: ");
@@ -79,6 +85,15 @@ private slots:
         for (const QList<QVariant> &change : changes)
             changedRows << change.at(0).toModelIndex().row();
         QCOMPARE(changedRows, QSet<int>({ 1, 2, 3, 4, 5, 6 }));
+
+        for (const auto &job : jobs)
+            ranking.addJob(job.get());
+        model.setRanking(&ranking);
+        MeasuredSpectrum own;
+        QVERIFY(measureOf(&own, second->chi(), 1, tmp.filePath("own.chi")));
+        QSignalSpy settled(&ranking, &JobRanking::settled);
+        ranking.setMeasured(own, QString(), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(ranking.pending() == 0 && !settled.isEmpty(), runTimeout);
     }
 
     void cleanupTestCase()
@@ -184,6 +199,16 @@ private slots:
         QTest::newRow("no such part") << "cux" << all << byName << QStringList();
         QTest::newRow("the end of the name")
             << ".INP" << int(Phase::Waiting) << byPhase << QStringList { "cu_waiting.inp" };
+        const int byFit = int(JobFilter::Order::Fit);
+        QTest::newRow("by fit: the best first, the unranked in input order")
+            << "" << all << byFit
+            << QStringList { "cu_finished_2.inp", "CU_finished.inp", "cu_waiting.inp",
+                   "Fe_running.inp", "ni_failed.inp", "Zn_stopped.inp", "a_skipped.inp" };
+        QTest::newRow("part by fit")
+            << "cu" << all << byFit
+            << QStringList { "cu_finished_2.inp", "CU_finished.inp", "cu_waiting.inp" };
+        QTest::newRow("failed by fit")
+            << "" << int(Phase::Failed) << byFit << QStringList { "ni_failed.inp" };
     }
 
     void filterAndOrder()
@@ -210,6 +235,88 @@ private slots:
         QTEST(names(filter), "shown");
         for (int row = 0; row < filter.rowCount(); ++row)
             QCOMPARE(filter.rowOfJob(filter.jobRow(row)), row);
+    }
+
+    // A row tells its fit: the job fitted to its own chi(k) has S0² 1, no shift and no
+    // damping; the other, of half its amplitude, needs S0² 2, beyond the bound. A row without
+    // chi data tells nothing.
+    void fitOfRows()
+    {
+        const QModelIndex own = model.index(6), half = model.index(2), failed = model.index(3);
+        QCOMPARE(own.data(JobModel::RankRole).toInt(), 1);
+        QCOMPARE(own.data(JobModel::RankStatusRole).toInt(), int(RankStatus::Ranked));
+        QVERIFY(own.data(JobModel::RFactorRole).toDouble() < 1e-6);
+        QVERIFY(qAbs(own.data(JobModel::S02Role).toDouble() - 1) < 1e-3);
+        QVERIFY(qAbs(own.data(JobModel::DE0Role).toDouble()) < 0.05);
+        QVERIFY(qAbs(own.data(JobModel::Sigma2Role).toDouble()) < 1e-4);
+        QCOMPARE(own.data(JobModel::AtBoundRole).toStringList(), QStringList());
+        QCOMPARE(own.data(JobModel::FitTextRole).toString(), QString("#1 R 0.000"));
+        QVERIFY(own.data(JobModel::FitToolTipRole).toString().startsWith("Rank 1 of 2, R-factor"));
+
+        QCOMPARE(half.data(JobModel::RankRole).toInt(), 2);
+        QVERIFY(half.data(JobModel::RFactorRole).toDouble() > 1e-3);
+        QVERIFY(half.data(JobModel::S02Role).toDouble() > 1.49);
+        QVERIFY(half.data(JobModel::AtBoundRole).toStringList().contains("s02"));
+        QVERIFY(half.data(JobModel::FitTextRole).toString().startsWith("#2 R 0."));
+        QVERIFY(half.data(JobModel::FitToolTipRole).toString().contains("At a bound"));
+
+        QCOMPARE(failed.data(JobModel::RankRole).toInt(), 0);
+        QVERIFY(!failed.data(JobModel::RFactorRole).isValid());
+        QCOMPARE(failed.data(JobModel::FitTextRole).toString(), QString());
+    }
+
+    // A new measured spectrum ranks the jobs anew, and a list sorted by fit follows: at 0.4
+    // of the second's amplitude, the first (0.5) fits within the bounds and the second not.
+    void newMeasuredSpectrumReorders()
+    {
+        JobFilter byFit;
+        QAbstractItemModelTester tester(
+            &byFit, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        byFit.setJobModel(&model);
+        byFit.setOrder(JobFilter::Order::Fit);
+        byFit.setPhase(int(Phase::Finished));
+        QCOMPARE(names(byFit), QStringList({ "cu_finished_2.inp", "CU_finished.inp" }));
+        MeasuredSpectrum weaker;
+        QVERIFY(measureOf(&weaker, model.job(6)->chi(), 0.4, tmp.filePath("weaker.chi")));
+        QSignalSpy settled(&ranking, &JobRanking::settled);
+        ranking.setMeasured(weaker, QString(), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(ranking.pending() == 0 && !settled.isEmpty(), runTimeout);
+        QCOMPARE(names(byFit), QStringList({ "CU_finished.inp", "cu_finished_2.inp" }));
+        QVERIFY(qAbs(model.index(2).data(JobModel::S02Role).toDouble() - 0.8) < 1e-3);
+        QCOMPARE(model.index(6).data(JobModel::RankRole).toInt(), 2);
+    }
+
+    // A log line leads to the job it names: by its working directory (or a run's directory
+    // in it) or its input, never by a part of a longer name.
+    void rowNamedInALine_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("named"); // 0: Cu, 1: Cu_2, -1: none
+        QTest::newRow("a warning, counted") << "FeFF in %1 : TWO ATOMS VERY CLOSE (17 times)" << 0;
+        QTest::newRow("a longer name that begins alike") << "FeFF crashed in %2" << 1;
+        QTest::newRow("a run's directory") << "FeFF wrote no new chi.dat in %1/site-Fe1" << 0;
+        QTest::newRow("at the end of a sentence") << "chi.dat in %1." << 0;
+        QTest::newRow("its input") << "Can not open feff input file : %3 to read." << 0;
+        QTest::newRow("a file beside the directory") << "Kept %1.bak" << -1;
+        QTest::newRow("the directory's parent") << "Wrote %4" << -1;
+        QTest::newRow("no job") << "Proc count 2" << -1;
+        QTest::newRow("empty") << "" << -1;
+    }
+
+    void rowNamedInALine()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, named);
+        JobModel rows(nullptr, JobModel::Changes::Untold);
+        Job *cu = makeJob("Cu.inp", "fake: ");
+        Job *cu2 = makeJob("Cu_2.inp", "fake: ");
+        rows.addJobs({ cu, cu2 });
+        QVERIFY(cu2->workingDirectory().startsWith(cu->workingDirectory()));
+        line.replace("%1", cu->workingDirectory())
+            .replace("%2", cu2->workingDirectory())
+            .replace("%3", cu->inputPath())
+            .replace("%4", QFileInfo(cu->workingDirectory()).path());
+        QCOMPARE(rows.rowNamedIn(line), named);
     }
 
     // A job that changes phase leaves a list of its old phase and joins one of its new.

@@ -1,4 +1,5 @@
 #include "feffinp.h"
+#include "pixels.h"
 #include "shownjob.h"
 #include "testutil.h"
 
@@ -8,11 +9,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QPlainTextEdit>
 #include <QTextEdit>
 
 using namespace testutil;
@@ -99,10 +100,10 @@ private slots:
         QVERIFY(!row->findChild<QPlainTextEdit *>("ResFeff")->isHidden());
 
         // No status is ever cut, whatever the font: a cut "A. Not Running" reads "Running".
-        for (const char *name : {"AtomsStat", "FeffStat"}) {
+        for (const char *name : { "AtomsStat", "FeffStat" }) {
             auto *field = row->findChild<QLineEdit *>(name);
             QVERIFY(field->minimumWidth() >= 80);
-            for (const char *status : {"A. Not Running", "A. Starting", "F. Finished"})
+            for (const char *status : { "A. Not Running", "A. Starting", "F. Finished" })
                 QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance(status));
         }
     }
@@ -199,6 +200,13 @@ private slots:
                 actions << action;
             }
         QCOMPARE(shownEntries, entries);
+        // The offscreen platform has no file manager: the log says so, with the folder.
+        if (QGuiApplication::platformName() == "offscreen") {
+            QSignalSpy logged(&job, &Job::log);
+            actions.first()->trigger();
+            QVERIFY(spiedTexts(logged).contains("Can not open the working folder "
+                + job.workingDirectory() + " : no file manager answered"));
+        }
         actions.last()->trigger();
         menu->close();
 
@@ -274,7 +282,7 @@ private slots:
         const QString dir = freshDir();
         const QString input = dir + "/Cu.cif";
         QVERIFY(writeFile(input, "CIF body line\n"));
-        const RunSettings settings = fakeSettings(dir + "/res", {"--lines", "3"});
+        const RunSettings settings = fakeSettings(dir + "/res", { "--lines", "3" });
         ShownJob shown(&settings, QFileInfo(input), 1);
         Job &job = shown.job;
         Demeter *row = &shown.row;
@@ -289,7 +297,8 @@ private slots:
         connect(&job, &Job::statusChanged, this, [&] {
             if (job.status(Job::Program::Feff) == Job::Status::Starting)
                 events << QString("feff starting feff.inp=%1 old-dat=%2 atoms=%3")
-                              .arg(readFile(work + "/feff.inp").startsWith(" * This") ? "new" : "old")
+                              .arg(readFile(work + "/feff.inp").startsWith(" * This") ? "new"
+                                                                                      : "old")
                               .arg(QFile::exists(work + "/feff0001.dat") ? "yes" : "no")
                               .arg(job.statusText(Job::Program::Atoms));
         });
@@ -314,9 +323,10 @@ private slots:
         QCOMPARE(job.state(), 4);
 
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
-        QCOMPARE(events, QStringList({"started feff.inp=old old-dat=yes atoms=A. Starting",
-                                      "feff starting feff.inp=new old-dat=no atoms=A. Finished",
-                                      "stopped feff.inp=new atoms=A. Finished"}));
+        QCOMPARE(events,
+            QStringList({ "started feff.inp=old old-dat=yes atoms=A. Starting",
+                "feff starting feff.inp=new old-dat=no atoms=A. Finished",
+                "stopped feff.inp=new atoms=A. Finished" }));
         QCOMPARE(text(row, "AtomsStat"), QString("A. Finished"));
         QCOMPARE(text(row, "FeffStat"), QString("F. Finished"));
         QCOMPARE(style(row, "FeffStat"), notRunningStyle);
@@ -349,7 +359,7 @@ private slots:
         // feff.inp holds the input's bytes, line ends and all; the area shows lines.
         QCOMPARE(readFile(feffInp), QByteArray("TITLE FeO\r\nfake: --points 7\r\nEND\r\n"));
         QCOMPARE(text(row, "ResAtoms"),
-                 QString(" * This file was copied by Orbelin\nTITLE FeO\nfake: --points 7\nEND\n"));
+            QString(" * This file was copied by Orbelin\nTITLE FeO\nfake: --points 7\nEND\n"));
 
         job.start();
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
@@ -358,7 +368,7 @@ private slots:
 
         click(row, "SaveFeffInp");
         QCOMPARE(readFile(feffInp),
-                 QByteArray(" * This file was copied by Orbelin\nTITLE FeO\nfake: --points 7\nEND\n"));
+            QByteArray(" * This file was copied by Orbelin\nTITLE FeO\nfake: --points 7\nEND\n"));
     }
 
     void unreadableFeffInputIsLoggedOnceWired()
@@ -373,7 +383,7 @@ private slots:
         QTRY_COMPARE(log.count(), 1);
         // A missing file has no canonical path; the message names the one given.
         QCOMPARE(log.at(0).at(0).toString(),
-                 QString("Can not open feff input file : %1/missing.inp to read.").arg(dir));
+            QString("Can not open feff input file : %1/missing.inp to read.").arg(dir));
         QCOMPARE(text(row, "ResAtoms"), QString());
     }
 
@@ -390,11 +400,11 @@ private slots:
         QSignalSpy log(&job, &Job::log);
         QTRY_COMPARE(log.count(), 1);
         QCOMPARE(log.at(0).at(0).toString(),
-                 QString("Can not open feff input file : %1 to write.").arg(dir + "/res/Zn/feff.inp"));
+            QString("Can not open feff input file : %1 to write.").arg(dir + "/res/Zn/feff.inp"));
         click(row, "SaveFeffInp");
         QCOMPARE(log.count(), 2);
         QCOMPARE(log.at(1).at(0).toString(),
-                 QString("Can not open feff.inp for %1").arg(dir + "/res/Zn/feff.inp"));
+            QString("Can not open feff.inp for %1").arg(dir + "/res/Zn/feff.inp"));
     }
 
     void markerCutFromEditedText()
@@ -407,7 +417,8 @@ private slots:
         auto *area = row->findChild<QTextEdit *>("ResAtoms");
         area->setPlainText("typed by hand\n * This one\nATOMS\n");
         click(row, "SaveFeffInp");
-        QCOMPARE(readFile(job.workingDirectory() + "/feff.inp"), QByteArray(" * This one\nATOMS\n"));
+        QCOMPARE(
+            readFile(job.workingDirectory() + "/feff.inp"), QByteArray(" * This one\nATOMS\n"));
         area->clear();
         click(row, "SaveFeffInp");
         QCOMPARE(readFile(job.workingDirectory() + "/feff.inp"), QByteArray());
@@ -450,8 +461,10 @@ private slots:
         QTest::addColumn<QString>("atomsStatus");
         QTest::addColumn<QString>("feffStatus");
         QTest::addColumn<int>("stuckState");
-        QTest::newRow("atoms") << 1 << "A. Not Running" << "F. Not Running" << 3;
-        QTest::newRow("feff") << 6 << "A. Not Running" << "F. Not Running" << 8;
+        QTest::newRow("atoms") << 1 << "A. Not Running"
+                               << "F. Not Running" << 3;
+        QTest::newRow("feff") << 6 << "A. Not Running"
+                              << "F. Not Running" << 8;
     }
 
     void programThatCannotStart()
@@ -483,7 +496,7 @@ private slots:
         QCOMPARE(log.count(), 1);
         const QString program = kind == 1 ? settings.atomsExe : settings.feffExe;
         QVERIFY2(log.at(0).at(0).toString().startsWith("Can not start " + program + " : "),
-                 qPrintable(log.at(0).at(0).toString()));
+            qPrintable(log.at(0).at(0).toString()));
     }
 
     void failedRestartKeepsCountsBalanced()
@@ -538,7 +551,7 @@ private slots:
         QVERIFY(!job.chi().valid);
         QCOMPARE(log.count(), 1);
         QCOMPARE(log.at(0).at(0).toString(),
-                 QString("FeFF wrote no new chi.dat in %1").arg(job.workingDirectory()));
+            QString("FeFF wrote no new chi.dat in %1").arg(job.workingDirectory()));
         QCOMPARE(readFile(job.workingDirectory() + "/chi.dat"), oldChi); // not deleted
     }
 
@@ -552,29 +565,39 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("statuses");
         QTest::addColumn<bool>("chi");
-        QTest::newRow("feff exit code") << 6 << "fake: --exit 3" << "FeFF ended with exit code 3 in %1"
+        QTest::newRow("feff exit code") << 6 << "fake: --exit 3"
+                                        << "FeFF ended with exit code 3 in %1"
                                         << "A. Not Running|F. Failed" << false;
-        QTest::newRow("feff crash") << 6 << "fake: --crash" << "FeFF crashed in %1"
+        QTest::newRow("feff crash") << 6 << "fake: --crash"
+                                    << "FeFF crashed in %1"
                                     << "A. Not Running|F. Failed" << false;
         QTest::newRow("feff killed after 150 rows of chi.dat")
-            << 6 << "fake: --cut-chi 150" << "FeFF crashed in %1" << "A. Not Running|F. Failed" << false;
-        QTest::newRow("atoms exit code") << 1 << "fake: --exit 2" << "Atoms ended with exit code 2 in %1"
+            << 6 << "fake: --cut-chi 150"
+            << "FeFF crashed in %1"
+            << "A. Not Running|F. Failed" << false;
+        QTest::newRow("atoms exit code") << 1 << "fake: --exit 2"
+                                         << "Atoms ended with exit code 2 in %1"
                                          << "A. Failed|F. Not Running" << false;
-        QTest::newRow("atoms crash") << 1 << "fake: --crash" << "Atoms crashed in %1"
+        QTest::newRow("atoms crash") << 1 << "fake: --crash"
+                                     << "Atoms crashed in %1"
                                      << "A. Failed|F. Not Running" << false;
         QTest::newRow("atoms killed after 60 % of its output")
-            << 1 << "fake: --kill-mid\nATOMS\n 0 0 0 0\n 1 1 1 1\nEND" << "Atoms crashed in %1"
+            << 1 << "fake: --kill-mid\nATOMS\n 0 0 0 0\n 1 1 1 1\nEND"
+            << "Atoms crashed in %1"
             << "A. Failed|F. Not Running" << false;
         QTest::newRow("atoms without marker")
-            << 1 << "fake: --no-marker" << "Atoms printed no FEFF input (no line with the marker \" * This\") in %1"
+            << 1 << "fake: --no-marker"
+            << "Atoms printed no FEFF input (no line with the marker \" * This\") in %1"
             << "A. Failed|F. Not Running" << false;
-        QTest::newRow("empty chi.dat") << 6 << "fake: --empty-chi" << "chi.dat in %1 holds no data"
+        QTest::newRow("empty chi.dat") << 6 << "fake: --empty-chi"
+                                       << "chi.dat in %1 holds no data"
                                        << "A. Not Running|F. Failed" << false;
-        QTest::newRow("fatal error, exit 0")
-            << 6 << "fake: --no-chi --say Fatal_Error:_at_RDINP." << "FeFF in %1 : Fatal Error: at RDINP."
-            << "A. Not Running|F. Failed" << false;
+        QTest::newRow("fatal error, exit 0") << 6 << "fake: --no-chi --say Fatal_Error:_at_RDINP."
+                                             << "FeFF in %1 : Fatal Error: at RDINP."
+                                             << "A. Not Running|F. Failed" << false;
         QTest::newRow("path list cut")
-            << 6 << "fake: --say Internal_path_finder_limit_exceeded_--_path_list_may_be_incomplete."
+            << 6
+            << "fake: --say Internal_path_finder_limit_exceeded_--_path_list_may_be_incomplete."
             << "FeFF in %1 : Internal path finder limit exceeded -- path list may be incomplete."
             << "A. Not Running|F. Finished" << true;
     }
@@ -601,9 +624,18 @@ private slots:
         const QStringList lines = spiedTexts(log);
         QVERIFY2(lines.contains(message.arg(job.workingDirectory())), qPrintable(lines.join('|')));
         QCOMPARE(job.failureReason().isEmpty(), chi);
-        // The failed field's tooltip is the reason, as the row shows it.
+        // The failed field's tooltip is the reason, as the row shows it; a run that gave
+        // chi data although FEFF warned reads "F. Finished" on light yellow, the warnings in
+        // its tooltip.
         const char *failed = statuses.startsWith("A. Failed") ? "AtomsStat" : "FeffStat";
-        QCOMPARE(row->findChild<QLineEdit *>(failed)->toolTip(), job.failureReason());
+        auto *field = row->findChild<QLineEdit *>(failed);
+        QCOMPARE(field->toolTip(), chi ? job.warnings().join('\n') : job.failureReason());
+        if (chi) {
+            QCOMPARE(job.warnings().size(), 1);
+            QCOMPARE(job.warnings().first(), message.arg(job.workingDirectory()));
+            const QImage look = field->grab().toImage();
+            QVERIFY(countColour(look, QColor(255, 245, 170)) > look.width() * look.height() / 2);
+        }
         if (kind == 1 && !chi)
             QCOMPARE(readFile(dir + "/res/Cu/feff.inp"), QByteArray("the user's own\n"));
         QCOMPARE(QFileInfo::exists(job.workingDirectory() + "/orbelin-run.json"), chi);
@@ -613,16 +645,16 @@ private slots:
     {
         const QString dir = freshDir();
         QVERIFY(writeFile(dir + "/Cu.cif", "line one\nline two\n"));
-        const RunSettings settings = fakeSettings(dir + "/res", {"--pieces"});
+        const RunSettings settings = fakeSettings(dir + "/res", { "--pieces" });
         ShownJob shown(&settings, QFileInfo(dir + "/Cu.cif"), 1);
         Job &job = shown.job;
         Demeter *row = &shown.row;
         job.start();
         QTRY_COMPARE_WITH_TIMEOUT(job.state(), 0, runTimeout);
         QCOMPARE(text(row, "ResAtoms"),
-                 QString("fake atoms message 1\nfake atoms message 2\nfake atoms message 3\n"
-                         " * This feff.inp was written by fake atoms from %1\nline one\nline two\n")
-                     .arg(dir + "/Cu.cif"));
+            QString("fake atoms message 1\nfake atoms message 2\nfake atoms message 3\n"
+                    " * This feff.inp was written by fake atoms from %1\nline one\nline two\n")
+                .arg(dir + "/Cu.cif"));
     }
 
     void largeOutputComplete()

@@ -5,6 +5,8 @@
 #include "joblist.h"
 #include "joblistview.h"
 #include "jobmodel.h"
+#include "jobranking.h"
+#include "measuredchi.h"
 #include "showchi.h"
 #include "testutil.h"
 
@@ -22,6 +24,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextEdit>
 
 using namespace testutil;
@@ -57,7 +60,10 @@ private:
     {
         return row->y() + gui.jobList()->view()->verticalScrollBar()->value();
     }
-    static QCheckBox *box(Demeter *row, const char *name) { return row->findChild<QCheckBox *>(name); }
+    static QCheckBox *box(Demeter *row, const char *name)
+    {
+        return row->findChild<QCheckBox *>(name);
+    }
     static QString text(Demeter *row, const char *name)
     {
         return row->findChild<QLineEdit *>(name)->text();
@@ -74,6 +80,16 @@ private:
     static bool areaShown(Demeter *row, const char *name)
     {
         return !row->findChild<QWidget *>(name)->isHidden();
+    }
+
+    // The jobs of the marked rows among those with editors.
+    static QVector<const Job *> markedJobs(Gui &gui)
+    {
+        QVector<const Job *> marked;
+        for (Demeter *row : gui.jobList()->rowsInUse())
+            if (row->autoFillBackground())
+                marked << row->job();
+        return marked;
     }
 
     static void drop(DropArea *target, const QList<QUrl> &urls)
@@ -101,16 +117,16 @@ private slots:
     {
         MainWindow window;
         Gui &gui = window.gui;
-        for (const char *name : {"centralwidget", "frame", "label", "ScrollA1", "scrollAreaWidgetContents_2",
-                                 "label_2", "scrollArea", "scrollAreaWidgetContents", "LogMsg", "frame_2",
-                                 "label_3", "frame_3", "label_4", "label_5", "DropCif", "DropFeff",
-                                 "menubar", "statusbar"})
+        for (const char *name :
+            { "centralwidget", "frame", "label", "ScrollA1", "scrollAreaWidgetContents_2",
+                "label_2", "scrollArea", "scrollAreaWidgetContents", "LogMsg", "frame_2", "label_3",
+                "frame_3", "label_4", "label_5", "DropCif", "DropFeff", "menubar", "statusbar" })
             QVERIFY2(gui.findChild<QWidget *>(name), name);
         QVERIFY(gui.findChild<QGridLayout *>("ProcList"));
         QCOMPARE(gui.windowTitle(), QString("MainWindow"));
         QVERIFY(gui.findChild<DropArea *>("DropCif")->isReadOnly());
         QCOMPARE(gui.findChild<DropArea *>("DropFeff")->placeholderText(),
-                 QString("Drop FeFF Inp files here."));
+            QString("Drop FeFF Inp files here."));
         QVERIFY(gui.plotWindow());
         QVERIFY(gui.plotWindow()->isVisible());
         QVERIFY(!gui.plotWindow()->parent());
@@ -147,7 +163,7 @@ private slots:
         gui.addJob(third);
         // The rows stand in the order of adding, in the list's scroll area.
         int lastTop = -1;
-        for (Job *job : {first, second, third}) {
+        for (Job *job : { first, second, third }) {
             Demeter *jobRow = rowOf(gui, job);
             QCOMPARE(jobRow->job(), job);
             QCOMPARE(jobRow->findChild<QLineEdit *>("TargetName")->text(), job->inputPath());
@@ -157,7 +173,7 @@ private slots:
         }
 
         int checked = 0;
-        for (Job *job : {first, second, third})
+        for (Job *job : { first, second, third })
             checked += box(rowOf(gui, job), "ShowResAtoms")->isChecked()
                 + box(rowOf(gui, job), "ShowResFeff")->isChecked();
         QCOMPARE(checked, 1);
@@ -238,20 +254,15 @@ private slots:
         emit gui.plotWindow()->curveClicked(1);
         QCoreApplication::processEvents();
         // The row of the clicked curve's job is in view, and marked.
-        auto marked = [&gui] {
-            QVector<const Job *> markedJobs;
-            for (Demeter *row : gui.jobList()->rowsInUse())
-                if (row->autoFillBackground())
-                    markedJobs << row->job();
-            return markedJobs;
-        };
+        auto marked = [&gui] { return markedJobs(gui); };
         Demeter *row = rowOf(gui, added[1]);
-        const QRect shown(QPoint(0, scroll->verticalScrollBar()->value()), scroll->viewport()->size());
+        const QRect shown(
+            QPoint(0, scroll->verticalScrollBar()->value()), scroll->viewport()->size());
         QVERIFY2(shown.top() <= row->y() && row->geometry().bottom() <= shown.bottom(),
-                 qPrintable(QString("%1..%2").arg(shown.top()).arg(shown.bottom())));
-        QCOMPARE(marked(), QVector<const Job *>{added[1]});
+            qPrintable(QString("%1..%2").arg(shown.top()).arg(shown.bottom())));
+        QCOMPARE(marked(), QVector<const Job *> { added[1] });
         emit gui.plotWindow()->curveClicked(11);
-        QCOMPARE(marked(), QVector<const Job *>{added[11]});
+        QCOMPARE(marked(), QVector<const Job *> { added[11] });
         emit gui.plotWindow()->curveClicked(12); // no such row
     }
 
@@ -297,6 +308,45 @@ private slots:
         state->setCurrentIndex(state->findText("All"));
         gui.findChild<QLineEdit *>("JobFilter")->clear();
         QCOMPARE(shownJobs(gui), (QVector<const Job *> { run[0], run[2], run[1], run[3] }));
+    }
+
+    // Given a ranking, each row's field beside FEFF's status tells its job's fit once a
+    // measured spectrum comes, and "By fit" puts the best first; without one the field is
+    // not there.
+    void rowsTellTheirFit()
+    {
+        MainWindow window;
+        Gui &gui = window.gui;
+        QVector<Job *> run;
+        for (const char *input : { "fake: --exit 2", "fake: --amp 0.5", "fake: " }) {
+            const QString path = tmp.filePath(QString("fit/f%1.inp").arg(run.size()));
+            QVERIFY(writeFile(path, QByteArray(input) + "\n"));
+            jobs << new Job(&settings, QFileInfo(path), 6);
+            run << jobs.last();
+            gui.addJob(run.last());
+        }
+        JobRanking ranking;
+        for (Job *job : run)
+            ranking.addJob(job);
+        gui.setRanking(&ranking);
+        for (Job *job : run)
+            job->start();
+        QTRY_VERIFY_WITH_TIMEOUT(gui.jobModel()->tally().allEnded(), 10000);
+        auto fitField
+            = [&gui](const Job *job) { return rowOf(gui, job)->findChild<QLineEdit *>("FitStat"); };
+        QVERIFY(fitField(run[2])->isHidden());
+
+        MeasuredSpectrum measured;
+        QVERIFY(measureOf(&measured, run[2]->chi(), 1, tmp.filePath("fit/measured.chi")));
+        ranking.setMeasured(measured, QString(), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(fitField(run[2])->text(), QString("#1 R 0.000"), 10000);
+        QTRY_VERIFY(fitField(run[1])->text().startsWith("#2 R "));
+        QVERIFY(fitField(run[1])->toolTip().contains("At a bound, not to be trusted: s02"));
+        QVERIFY(!fitField(run[0])->isHidden());
+        QCOMPARE(fitField(run[0])->text(), QString());
+        auto *order = gui.findChild<QComboBox *>("JobOrder");
+        order->setCurrentIndex(order->findText("By fit"));
+        QCOMPARE(shownJobs(gui), (QVector<const Job *> { run[2], run[1], run[0] }));
     }
 
     void logLines()
@@ -388,14 +438,58 @@ private slots:
         }
     }
 
+    // A double click on a log line that names a job's working directory scrolls the list
+    // to that job's row and marks it; one that names no job leaves the list alone.
+    void logLineLeadsToItsRow()
+    {
+        MainWindow window;
+        Gui &gui = window.gui;
+        gui.resize(800, 400);
+        gui.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&gui));
+        QVector<Job *> added;
+        for (int i = 0; i < 12; ++i) {
+            added << newJob();
+            gui.addJob(added.last());
+        }
+        const QStringList lines { "Proc count 2",
+            "FeFF in " + added[1]->workingDirectory()
+                + " : TWO ATOMS VERY CLOSE TOGETHER (17 times)" };
+        for (const QString &line : lines) {
+            QTest::ignoreMessage(QtDebugMsg, qPrintable(line));
+            gui.log(line);
+        }
+        auto *log = gui.findChild<QTextEdit *>("LogMsg");
+        auto doubleClick = [log](int line) {
+            const QTextCursor start(log->document()->findBlockByNumber(line));
+            QTest::mouseDClick(log->viewport(), Qt::LeftButton, {},
+                log->cursorRect(start).center() + QPoint(20, 0));
+        };
+        QListView *list = gui.jobList()->view();
+        QCoreApplication::processEvents();
+        list->scrollToBottom();
+        QCoreApplication::processEvents();
+        const int bottom = list->verticalScrollBar()->value();
+        QVERIFY(bottom > 0 && bottom == list->verticalScrollBar()->maximum());
+        doubleClick(0);
+        QCOMPARE(list->verticalScrollBar()->value(), bottom);
+        QCOMPARE(markedJobs(gui), QVector<const Job *>());
+        doubleClick(1);
+        QCOMPARE(markedJobs(gui), QVector<const Job *> { added[1] });
+        for (const Demeter *row : gui.jobList()->rowsInUse())
+            if (row->job() == added[1])
+                QVERIFY(row->y() >= 0 && row->geometry().bottom() < list->viewport()->height());
+    }
+
     void jobLogReachesTheLog()
     {
         MainWindow window;
         Gui &gui = window.gui;
         jobs << new Job(&settings, QFileInfo(tmp.filePath("absent.inp")), 6);
         gui.addJob(jobs.last());
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Can not open feff input file : "
-                                                     + tmp.filePath("absent.inp") + " to read."));
+        QTest::ignoreMessage(QtDebugMsg,
+            qPrintable(
+                "Can not open feff input file : " + tmp.filePath("absent.inp") + " to read."));
         QTRY_VERIFY(gui.findChild<QTextEdit *>("LogMsg")->toPlainText().contains("to read."));
     }
 
@@ -413,11 +507,12 @@ private slots:
         Gui &gui = window.gui;
         QSignalSpy cif(&gui, &Gui::droppedCifFiles);
         QSignalSpy feff(&gui, &Gui::droppedFeffFiles);
-        drop(gui.findChild<DropArea *>(target), {QUrl("file:///x/a.cif"), QUrl("file:///x/b.cif")});
+        drop(gui.findChild<DropArea *>(target),
+            { QUrl("file:///x/a.cif"), QUrl("file:///x/b.cif") });
         QSignalSpy &hit = target == "DropCif" ? cif : feff;
         QSignalSpy &miss = target == "DropCif" ? feff : cif;
         QCOMPARE(hit.count(), 1);
-        QCOMPARE(hit.at(0).at(0).toStringList(), QStringList({"/x/a.cif", "/x/b.cif"}));
+        QCOMPARE(hit.at(0).at(0).toStringList(), QStringList({ "/x/a.cif", "/x/b.cif" }));
         QCOMPARE(miss.count(), 0);
     }
 
