@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -139,6 +141,38 @@ inline RunResult runProgram(const std::vector<std::string> &argv, const std::str
     return result;
 }
 
+// The rows of a text file that are two or more numbers and nothing else: both a two-column
+// chi(k) and FEFF's chi.dat, whose header lines are words.
+inline bool readColumns(const std::string &path, std::vector<double> &k, std::vector<double> &chi)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.find('#') != std::string::npos)
+            line.erase(line.find('#'));
+        std::istringstream words(line);
+        std::vector<double> values;
+        std::string w;
+        bool numbers = true;
+        while (words >> w) {
+            char *end = nullptr;
+            const double v = std::strtod(w.c_str(), &end);
+            if (*end != '\0') {
+                numbers = false;
+                break;
+            }
+            values.push_back(v);
+        }
+        if (numbers && values.size() >= 2) {
+            k.push_back(values[0]);
+            chi.push_back(values[1]);
+        }
+    }
+    return !k.empty();
+}
+
 inline std::string readText(const std::string &path)
 {
     std::string text;
@@ -174,6 +208,21 @@ inline void removeTree(const std::string &dir)
     std::string cmd = "rm -rf '" + dir + "'";
     if (std::system(cmd.c_str()) != 0)
         std::fprintf(stderr, "could not remove %s\n", dir.c_str());
+}
+
+// A results folder of count copies of input in 00-Inp (job00000.inp, ...) and a my.cfg that
+// starts none of them (MAX_PROC 0), FEFF being the stand-in fakeFeff.
+inline void prepareQueuedInputs(
+    const std::string &dir, int count, const std::string &input, const std::string &fakeFeff)
+{
+    removeTree(dir);
+    std::filesystem::create_directories(dir + "/00-Inp");
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "job%05d.inp", i);
+        std::filesystem::copy_file(input, dir + "/00-Inp/" + name);
+    }
+    writeText(dir + "/my.cfg", "MAX_PROC 0\nFEFF_EXE " + fakeFeff + "\n");
 }
 
 // Peak resident set of this process in kB (VmHWM).

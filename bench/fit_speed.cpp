@@ -19,34 +19,6 @@
 
 namespace {
 
-bool readColumns(const std::string &path, std::vector<double> &k, std::vector<double> &chi)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.find('#') != std::string::npos)
-            line.erase(line.find('#'));
-        std::istringstream words(line);
-        std::vector<double> values;
-        std::string w;
-        bool numbers = true;
-        while (words >> w) {
-            char *end = nullptr;
-            const double v = std::strtod(w.c_str(), &end);
-            if (*end != '\0') {
-                numbers = false;
-                break;
-            }
-            values.push_back(v);
-        }
-        if (numbers && values.size() >= 2) {
-            k.push_back(values[0]);
-            chi.push_back(values[1]);
-        }
-    }
-    return !k.empty();
-}
-
 std::vector<CalcChi> readJobs(const std::string &dir, bool shells)
 {
     std::vector<std::string> names;
@@ -60,7 +32,7 @@ std::vector<CalcChi> readJobs(const std::string &dir, bool shells)
     std::vector<CalcChi> jobs;
     for (const auto &name : names) {
         CalcChi c;
-        if (!readColumns(dir + "/" + name + "/chi.dat", c.k, c.chi))
+        if (!bench::readColumns(dir + "/" + name + "/chi.dat", c.k, c.chi))
             continue;
         if (shells)
             c.firstShell = readFirstShell(dir + "/" + name, c.k).chi;
@@ -119,7 +91,7 @@ int main(int argc, char **argv)
         return 2;
     }
     std::vector<double> k, chi;
-    if (!readColumns(files[0], k, chi)) {
+    if (!bench::readColumns(files[0], k, chi)) {
         std::cerr << files[0] << ": no k, chi columns\n";
         return 1;
     }

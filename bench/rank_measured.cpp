@@ -29,38 +29,6 @@
 
 namespace {
 
-// The rows of a text file that are two or more numbers and nothing else: both a two-column
-// chi(k) and FEFF's chi.dat, whose header lines are words.
-bool readColumns(const std::string &path, std::vector<double> &k, std::vector<double> &chi)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.find('#') != std::string::npos)
-            line.erase(line.find('#'));
-        std::istringstream words(line);
-        std::vector<double> values;
-        std::string w;
-        bool numbers = true;
-        while (words >> w) {
-            char *end = nullptr;
-            const double v = std::strtod(w.c_str(), &end);
-            if (*end != '\0') {
-                numbers = false;
-                break;
-            }
-            values.push_back(v);
-        }
-        if (numbers && values.size() >= 2) {
-            k.push_back(values[0]);
-            chi.push_back(values[1]);
-        }
-    }
-    return !k.empty();
-}
-
 std::string readText(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -193,7 +161,7 @@ int main(int argc, char **argv)
         c.element = a.element;
         c.edge = a.edge;
         CalcChi calc;
-        c.hasChi = readColumns(dir + "/chi.dat", calc.k, calc.chi);
+        c.hasChi = bench::readColumns(dir + "/chi.dat", calc.k, calc.chi);
         if (c.hasChi) {
             if (options.shellSigma2) {
                 FirstShell shell = readFirstShell(dir, calc.k);

@@ -53,15 +53,7 @@ namespace {
 
 void prepare(const std::string &dir, int count)
 {
-    removeTree(dir);
-    fs::create_directories(dir + "/00-Inp");
-    const std::string input = ORBELIN_TEST_DATA "/feff/Cu_feff.inp";
-    for (int i = 0; i < count; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "job%05d.inp", i);
-        fs::copy_file(input, dir + "/00-Inp/" + name);
-    }
-    writeText(dir + "/my.cfg", std::string("MAX_PROC 0\nFEFF_EXE ") + FAKE_FEFF + "\n");
+    prepareQueuedInputs(dir, count, ORBELIN_TEST_DATA "/feff/Cu_feff.inp", FAKE_FEFF);
 }
 
 // The X server, as a window manager sees the program's windows.

@@ -1,11 +1,15 @@
 #include "absorber.h"
 
+#include "textscan.h"
+
 #include <cctype>
 #include <charconv>
 #include <sstream>
 #include <vector>
 
 namespace {
+
+using xafs::scan::words;
 
 const char *const symbols[] = { "", "H", "He", "Li", "Be", "B", "C", "N", "O", "F", "Ne", "Na",
     "Mg", "Al", "Si", "P", "S", "Cl", "Ar", "K", "Ca", "Sc", "Ti", "V", "Cr", "Mn", "Fe", "Co",
@@ -32,16 +36,6 @@ bool wholeNumber(const std::string &s, long *value)
     const char *end = s.data() + s.size();
     const auto r = std::from_chars(s.data(), end, *value);
     return !s.empty() && r.ec == std::errc() && r.ptr == end;
-}
-
-std::vector<std::string> words(const std::string &line)
-{
-    std::istringstream in(line);
-    std::vector<std::string> out;
-    std::string w;
-    while (in >> w)
-        out.push_back(w);
-    return out;
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "feffpaths.h"
 
+#include "textscan.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -9,15 +11,7 @@
 
 namespace {
 
-std::vector<std::string> words(const std::string &line)
-{
-    std::istringstream in(line);
-    std::vector<std::string> out;
-    std::string w;
-    while (in >> w)
-        out.push_back(w);
-    return out;
-}
+using xafs::scan::words;
 
 // std::from_chars reads the same whatever the locale, unlike strtod.
 bool number(const std::string &s, double *v)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <sstream>
 
 namespace xafs::scan {
 
@@ -118,6 +119,16 @@ std::string number(double value, int precision)
     const auto result = std::to_chars(
         buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
     return std::string(buffer, result.ptr);
+}
+
+std::vector<std::string> words(const std::string &line)
+{
+    std::istringstream in(line);
+    std::vector<std::string> out;
+    std::string w;
+    while (in >> w)
+        out.push_back(w);
+    return out;
 }
 
 } // namespace xafs::scan

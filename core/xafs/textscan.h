@@ -42,6 +42,9 @@ bool endsWithNoCase(std::string_view text, std::string_view suffix);
 // Words separated by blanks, tabs or commas; at most maxWords (more: returns false).
 bool splitWords(std::string_view text, std::vector<std::string_view> &words, std::size_t maxWords);
 
+// Words separated by white space, as a stream reads them.
+std::vector<std::string> words(const std::string &line);
+
 // A whole word as a number: optional sign, digits, point, exponent (E or D). Infinite and
 // not-a-number values parse (the caller decides).
 bool parseNumber(std::string_view word, double &value);
