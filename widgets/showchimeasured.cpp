@@ -49,8 +49,11 @@ bool ShowChi::loadMeasured(const QString &path, const MeasuredOptions &options, 
     if (!groups.isEmpty())
         log(tr("%1: an Athena project with the groups %2; shown: %3")
                 .arg(file, groups.join(QStringLiteral(", ")), measuredSpectrum.group()));
-    if (ranking)
+    if (ranking) {
         ranking->setMeasured(measuredSpectrum, measuredSpectrum.element(), measuredSpectrum.edge());
+        if (!ranking->measuredProblem().isEmpty())
+            log(tr("No job is ranked against %1 : %2").arg(file, ranking->measuredProblem()));
+    }
     measuredChanged();
     return true;
 }

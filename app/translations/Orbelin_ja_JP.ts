@@ -523,5 +523,9 @@ Working folder: %2</source>
         <source>By fit</source>
         <translation>フィット順</translation>
     </message>
+    <message>
+        <source>No job is ranked against %1 : %2</source>
+        <translation>%1 に対して順位付けできるジョブはありません : %2</translation>
+    </message>
 </context>
 </TS>
