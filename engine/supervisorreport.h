@@ -1,8 +1,11 @@
 // What orbelin-run tells the program that started it, on its file descriptor 3: one record
 // once the program it runs has started (or could not), one when the program and every
-// process it started have ended. Plain C++: orbelin-run links nothing else.
+// process it started have ended. orbelin-run is plain C and reads the C half; Orbelin the
+// C++ half; the two describe the same bytes.
 #ifndef SUPERVISORREPORT_H
 #define SUPERVISORREPORT_H
+
+#ifdef __cplusplus
 
 #include <cstdint>
 
@@ -23,5 +26,23 @@ struct SupervisorReport
 
 // The descriptor orbelin-run writes its records to.
 constexpr int supervisorReportFd = 3;
+
+#else
+
+#include <stdint.h>
+
+enum { reportStarted = 1, reportNotStarted = 2, reportExited = 3, reportKilled = 4 };
+
+struct SupervisorReport
+{
+    int32_t kind;
+    int32_t value;
+    int32_t outlived;
+    int32_t reserved;
+};
+
+enum { supervisorReportFd = 3 };
+
+#endif
 
 #endif

@@ -4,7 +4,7 @@ ORBELIN_BUILD_PACKAGES=(
     cmake g++ make
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev
     gemmi-dev tao-pegtl-dev libstb-dev
-    libfftw3-dev libgsl-dev zlib1g-dev pkg-config
+    libfftw3-dev libgsl-dev zlib1g-dev pkg-config musl-tools
 )
 # FEFF 6L (/usr/bin/feff6) for the end-to-end tests and the demo, FEFF 8.5L
 # (/usr/bin/feff8l) for the tests that run it; a CJK font so that the Japanese labels render.

@@ -17,41 +17,36 @@
 // starts fast.
 #include "supervisorreport.h"
 
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <stdbool.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
-
-namespace {
 
 // How long the processes of a run that is ended may take before they are killed.
-const unsigned killDelaySeconds = 5;
+enum { killDelaySeconds = 5 };
 // How long processes the program started may run on after it ended before the run fails.
-const unsigned lingerSeconds = 2;
+enum { lingerSeconds = 2 };
 
-pid_t leader = -1;
-pid_t self = -1;
-pid_t orbelin = -1;
-bool leaderDone = false;
-int leaderStatus = 0;
-bool outlived = false;
-bool ending = false;
-bool lingering = false;
+static pid_t leader = -1;
+static pid_t self = -1;
+static pid_t orbelin = -1;
+static bool leaderDone = false;
+static int leaderStatus = 0;
+static bool outlived = false;
+static bool ending = false;
+static bool lingering = false;
 
-void report(SupervisorReport::Kind kind, int value)
+static void report(int kind, int value)
 {
-    SupervisorReport record;
-    record.kind = kind;
-    record.value = value;
-    record.outlived = outlived ? 1 : 0;
+    struct SupervisorReport record = { kind, value, outlived ? 1 : 0, 0 };
     // One write of less than PIPE_BUF bytes: the reader gets the record whole. Orbelin may
     // be gone (EPIPE): nobody is left to tell.
     while (write(supervisorReportFd, &record, sizeof record) < 0 && errno == EINTR) { }
@@ -59,10 +54,10 @@ void report(SupervisorReport::Kind kind, int value)
 
 // The parent of a process, from /proc/PID/stat ("pid (comm) state ppid ..."); -1 when it
 // is gone.
-pid_t parentOf(const char *pid)
+static pid_t parentOf(const char *pid)
 {
     char path[64];
-    std::snprintf(path, sizeof path, "/proc/%s/stat", pid);
+    snprintf(path, sizeof path, "/proc/%s/stat", pid);
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return -1;
@@ -73,45 +68,75 @@ pid_t parentOf(const char *pid)
         return -1;
     text[n] = '\0';
     // The command name may hold blanks and parentheses: the fields go on after the last ')'.
-    const char *end = std::strrchr(text, ')');
+    const char *end = strrchr(text, ')');
     int parent = -1;
-    if (!end || std::sscanf(end + 1, " %*c %d", &parent) != 1)
+    if (!end || sscanf(end + 1, " %*c %d", &parent) != 1)
         return -1;
     return parent;
 }
 
-// Every process below this one: its children, theirs, and so on.
-std::vector<pid_t> descendants()
+// Every process below this one: its children, theirs, and so on; count gets how many. The
+// list is the caller's to free (NULL when there is none or no memory).
+static pid_t *descendants(size_t *count)
 {
-    std::vector<std::pair<pid_t, pid_t>> all;
-    if (DIR *proc = opendir("/proc")) {
-        while (const dirent *entry = readdir(proc)) {
+    pid_t *pids = NULL, *parents = NULL;
+    size_t all = 0, room = 0;
+    DIR *proc = opendir("/proc");
+    if (proc) {
+        const struct dirent *entry;
+        while ((entry = readdir(proc)) != NULL) {
             if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
                 continue;
             const pid_t parent = parentOf(entry->d_name);
-            if (parent > 0)
-                all.emplace_back(pid_t(std::atoi(entry->d_name)), parent);
+            if (parent <= 0)
+                continue;
+            if (all == room) {
+                room = room ? 2 * room : 256;
+                pid_t *morePids = realloc(pids, room * sizeof *pids);
+                if (morePids)
+                    pids = morePids;
+                pid_t *moreParents = realloc(parents, room * sizeof *parents);
+                if (moreParents)
+                    parents = moreParents;
+                if (!morePids || !moreParents)
+                    break;
+            }
+            pids[all] = (pid_t)atoi(entry->d_name);
+            parents[all] = parent;
+            ++all;
         }
         closedir(proc);
     }
-    std::vector<pid_t> found { self };
-    for (size_t next = 0; next < found.size(); ++next)
-        for (const auto &process : all)
-            if (process.second == found[next])
-                found.push_back(process.first);
-    found.erase(found.begin());
+    // Breadth first from this process; each process is found once, so all + 1 places do.
+    pid_t *found = malloc((all + 1) * sizeof *found);
+    size_t n = 0;
+    if (found) {
+        found[n++] = self;
+        for (size_t next = 0; next < n; ++next)
+            for (size_t i = 0; i < all; ++i)
+                if (parents[i] == found[next])
+                    found[n++] = pids[i];
+        memmove(found, found + 1, (n - 1) * sizeof *found);
+        --n;
+    }
+    free(pids);
+    free(parents);
+    *count = n;
     return found;
 }
 
-void signalAll(int signal)
+static void signalAll(int signal)
 {
     kill(-leader, signal);
-    for (const pid_t pid : descendants())
-        kill(pid, signal);
+    size_t count = 0;
+    pid_t *below = descendants(&count);
+    for (size_t i = 0; i < count; ++i)
+        kill(below[i], signal);
+    free(below);
 }
 
 // Reaps what has ended; true while a child still runs.
-bool reap()
+static bool reap()
 {
     for (;;) {
         int status = 0;
@@ -128,7 +153,7 @@ bool reap()
 
 // Kills every descendant and waits until all are gone; one that forks meanwhile leaves its
 // child to this process, which the next round kills.
-void killAll()
+static void killAll()
 {
     for (;;) {
         signalAll(SIGKILL);
@@ -144,7 +169,7 @@ void killAll()
     }
 }
 
-void endRun()
+static void endRun()
 {
     if (!ending) {
         ending = true;
@@ -153,21 +178,20 @@ void endRun()
     }
 }
 
-[[noreturn]] void finish()
+static _Noreturn void finish()
 {
     if (WIFSIGNALED(leaderStatus))
-        report(SupervisorReport::Killed, WTERMSIG(leaderStatus));
+        report(reportKilled, WTERMSIG(leaderStatus));
     else
-        report(SupervisorReport::Exited, WEXITSTATUS(leaderStatus));
+        report(reportExited, WEXITSTATUS(leaderStatus));
     _exit(0);
 }
 
-} // namespace
 
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        std::fputs("usage: orbelin-run PROGRAM ARGV0 [ARGUMENTS...]\n"
+        fputs("usage: orbelin-run PROGRAM ARGV0 [ARGUMENTS...]\n"
                    "Runs PROGRAM for Orbelin, which starts it; not meant to be run by hand.\n",
             stderr);
         return 127;
@@ -176,8 +200,10 @@ int main(int argc, char **argv)
     orbelin = getppid();
     // A report to an Orbelin that has gone must not kill this process; the program gets the
     // disposition this process was started with.
-    struct sigaction pipeAction = {};
-    struct sigaction ignore = {};
+    struct sigaction pipeAction;
+    struct sigaction ignore;
+    memset(&pipeAction, 0, sizeof pipeAction);
+    memset(&ignore, 0, sizeof ignore);
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &ignore, &pipeAction);
     // The program gets standard input, output and error; the report channel is ours alone.
@@ -189,18 +215,19 @@ int main(int argc, char **argv)
 
     sigset_t handled, original;
     sigemptyset(&handled);
-    for (const int signal : { SIGCHLD, SIGTERM, SIGINT, SIGQUIT, SIGHUP, SIGALRM })
-        sigaddset(&handled, signal);
+    const int signals[] = { SIGCHLD, SIGTERM, SIGINT, SIGQUIT, SIGHUP, SIGALRM };
+    for (size_t i = 0; i < sizeof signals / sizeof *signals; ++i)
+        sigaddset(&handled, signals[i]);
     sigprocmask(SIG_BLOCK, &handled, &original);
 
     int execError[2];
     if (pipe2(execError, O_CLOEXEC) != 0) {
-        report(SupervisorReport::NotStarted, errno);
+        report(reportNotStarted, errno);
         return 127;
     }
     leader = fork();
     if (leader < 0) {
-        report(SupervisorReport::NotStarted, errno);
+        report(reportNotStarted, errno);
         return 127;
     }
     if (leader == 0) {
@@ -208,11 +235,11 @@ int main(int argc, char **argv)
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != self)
             _exit(127);
-        sigaction(SIGPIPE, &pipeAction, nullptr);
-        sigprocmask(SIG_SETMASK, &original, nullptr);
+        sigaction(SIGPIPE, &pipeAction, NULL);
+        sigprocmask(SIG_SETMASK, &original, NULL);
         execv(argv[1], argv + 2);
         const int code = errno;
-        [[maybe_unused]] const ssize_t n = write(execError[1], &code, sizeof code);
+        if (write(execError[1], &code, sizeof code) < 0) { }
         _exit(127);
     }
     // Also here: a signal to the group must not miss a program that has not yet made it.
@@ -222,12 +249,12 @@ int main(int argc, char **argv)
     ssize_t n;
     while ((n = read(execError[0], &code, sizeof code)) < 0 && errno == EINTR) { }
     close(execError[0]);
-    if (n == ssize_t(sizeof code)) {
-        while (waitpid(leader, nullptr, 0) < 0 && errno == EINTR) { }
-        report(SupervisorReport::NotStarted, code);
+    if (n == (ssize_t)sizeof code) {
+        while (waitpid(leader, NULL, 0) < 0 && errno == EINTR) { }
+        report(reportNotStarted, code);
         return 127;
     }
-    report(SupervisorReport::Started, leader);
+    report(reportStarted, leader);
     if (getppid() != orbelin)
         killAll();
 
