@@ -9,7 +9,7 @@ class QSocketNotifier;
 
 // One outside program started for this process: standard output and error merged into
 // one pipe, standard input from /dev/null, in a working directory and an environment of
-// its own. It runs under orbelin-run (supervisor.cpp), a small program beside this one
+// its own. It runs under orbelin-run (supervisor.c), a small program beside this one
 // that gives it a process group of its own and stays until the program and everything it
 // started have ended: nothing outlives the run, nor this process, even when this process
 // is killed. orbelin-run is started without copying this process's memory (clone with
