@@ -129,13 +129,13 @@ void JobRanking::refit(int index)
             file.size() < (1 << 24) && file.open(QIODevice::ReadOnly) ? file.readAll().toStdString()
                                                                       : std::string());
         const FitResult fit = fitTarget->fit(*calc);
-        const QString element = QString::fromStdString(absorber.element);
-        const QString edge = QString::fromStdString(absorber.edge);
+        const QString jobElement = QString::fromStdString(absorber.element);
+        const QString jobEdge = QString::fromStdString(absorber.edge);
         QMetaObject::invokeMethod(
             self.data(),
-            [self, index, generation, fit, element, edge] {
+            [self, index, generation, fit, jobElement, jobEdge] {
                 if (self)
-                    self->takeResult(index, generation, fit, element, edge);
+                    self->takeResult(index, generation, fit, jobElement, jobEdge);
             },
             Qt::QueuedConnection);
     });
