@@ -115,10 +115,13 @@ void JobRanking::refit(int index)
     calc->k = toStd(chi.kValues);
     calc->chi = toStd(chi.chiValues);
     const std::shared_ptr<const FitTarget> fitTarget = target;
-    const std::string workDir = QFile::encodeName(slot.job->workingDirectory()).toStdString();
-    const QString feffInp = feffInpOf(slot.job->workingDirectory());
+    const QString jobDir = slot.job->workingDirectory();
+    const std::string workDir = QFile::encodeName(jobDir).toStdString();
     QPointer<JobRanking> self(this);
-    pool->start([self, index, generation, calc, fitTarget, workDir, feffInp] {
+    // The working directory is probed on the pool's thread: with thousands of jobs a new
+    // spectrum would otherwise hold the event loop while every directory is listed.
+    pool->start([self, index, generation, calc, fitTarget, workDir, jobDir] {
+        const QString feffInp = feffInpOf(jobDir);
         if (fitTarget->options().shellSigma2) {
             FirstShell shell = readFirstShell(workDir, calc->k);
             if (shell.error.empty())
