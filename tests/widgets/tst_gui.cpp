@@ -1,3 +1,5 @@
+#include "body.h"
+#include "comparison.h"
 #include "demeter.h"
 #include "droparea.h"
 #include "gui.h"
@@ -7,8 +9,10 @@
 #include "jobmodel.h"
 #include "jobranking.h"
 #include "measuredchi.h"
+#include "paramstore.h"
 #include "showchi.h"
 #include "testutil.h"
+#include "windows.h"
 
 #include "dragdrop.h"
 #include <QCheckBox>
@@ -347,6 +351,36 @@ private slots:
         auto *order = gui.findChild<QComboBox *>("JobOrder");
         order->setCurrentIndex(order->findText("By fit"));
         QCOMPARE(shownJobs(gui), (QVector<const Job *> { run[2], run[1], run[0] }));
+    }
+
+    // -measured at start: a file that gives no chi(k) is logged and the windows go on; a good
+    // one is drawn, its chi(k) written (-measured-chi) and the jobs ranked against it.
+    void measuredFromTheCommandLine()
+    {
+        const QString dir = tmp.filePath("cmdline");
+        QVERIFY(QDir().mkpath(dir) && writeFile(dir + "/config.cfg", "MAX_PROC 1\n"));
+        const QString start = QDir::currentPath();
+        QDir::setCurrent(dir);
+        const ParamStore args = commandLine({ "-noGui" });
+        Body body(&args);
+        JobRanking ranking;
+        Windows windows(&body, false, &ranking);
+        QDir::setCurrent(start);
+        auto *log = windows.mainWindow()->findChild<QTextEdit *>("LogMsg");
+        const ShowChi *plot = windows.mainWindow()->plotWindow();
+
+        ComparisonOptions options;
+        options.measuredPath = dir + "/none.xdi";
+        windows.loadMeasured(options);
+        QVERIFY2(log->toPlainText().contains(dir + "/none.xdi"), qPrintable(log->toPlainText()));
+        QVERIFY(!plot->measured().isLoaded() && !ranking.hasMeasured());
+
+        options.measuredPath = testData("measured/feo_rt1.xdi");
+        options.measuredChiPath = dir + "/measured.chi";
+        windows.loadMeasured(options);
+        QCOMPARE(plot->measured().name(), QString("feo_rt1.xdi"));
+        QVERIFY(ranking.hasMeasured());
+        QVERIFY(readFile(dir + "/measured.chi").startsWith("# chi(k) of "));
     }
 
     void logLines()
