@@ -103,6 +103,19 @@ private:
         dragAndDrop(target, &mime);
     }
 
+    // The window shown, with count new jobs as rows.
+    QVector<Job *> showWithJobs(Gui &gui, int height, int count)
+    {
+        gui.resize(800, height);
+        gui.show();
+        QVector<Job *> added;
+        for (int i = 0; i < count; ++i) {
+            added << newJob();
+            gui.addJob(added.last());
+        }
+        return added;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -230,14 +243,8 @@ private slots:
     {
         MainWindow window;
         Gui &gui = window.gui;
-        gui.resize(800, 300);
-        gui.show();
+        const QVector<Job *> added = showWithJobs(gui, 300, 12);
         QVERIFY(QTest::qWaitForWindowExposed(&gui));
-        QVector<Job *> added;
-        for (int i = 0; i < 12; ++i) {
-            added << newJob();
-            gui.addJob(added.last());
-        }
         QMenu *menu = gui.findChild<QMenu *>("PlotMenu");
         QVERIFY(menu);
         const QList<QAction *> actions = menu->actions();
@@ -478,14 +485,8 @@ private slots:
     {
         MainWindow window;
         Gui &gui = window.gui;
-        gui.resize(800, 400);
-        gui.show();
+        const QVector<Job *> added = showWithJobs(gui, 400, 12);
         QVERIFY(QTest::qWaitForWindowExposed(&gui));
-        QVector<Job *> added;
-        for (int i = 0; i < 12; ++i) {
-            added << newJob();
-            gui.addJob(added.last());
-        }
         const QStringList lines { "Proc count 2",
             "FeFF in " + added[1]->workingDirectory()
                 + " : TWO ATOMS VERY CLOSE TOGETHER (17 times)" };

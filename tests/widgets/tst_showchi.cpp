@@ -216,6 +216,18 @@ private:
                                           : rSeries(data, view.kWeight, view.ft, view.rPart);
     }
 
+    // A left-button drag in the plot: QTest's own move carries no button, so the move is
+    // the real event.
+    static void dragWithLeftButton(QWidget *area, const QPoint &from, const QPoint &to)
+    {
+        QTest::mouseMove(area, from);
+        QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, from);
+        QMouseEvent drag(
+            QEvent::MouseMove, QPointF(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(area, &drag);
+        QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, to);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -378,13 +390,7 @@ private slots:
         paint(chi);
         DispA *area = chi.plotArea();
 
-        QTest::mouseMove(area, QPoint(200, 150));
-        QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));
-        // QTest's own move carries no button; a drag needs the real event.
-        QMouseEvent drag(
-            QEvent::MouseMove, QPointF(260, 170), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(area, &drag);
-        QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, QPoint(260, 170));
+        dragWithLeftButton(area, QPoint(200, 150), QPoint(260, 170));
         const Range panned = rangeOf(area);
         QVERIFY(panned.x0 < 0);
 
@@ -461,12 +467,7 @@ private slots:
         ShownJob *job = shownJob(chi, readFile(testData("chi/Cu_feff6.chi.dat")));
         paint(chi);
         DispA *area = chi.plotArea();
-        QTest::mouseMove(area, QPoint(300, 100));
-        QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, QPoint(300, 100));
-        QMouseEvent drag(
-            QEvent::MouseMove, QPointF(340, 120), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(area, &drag);
-        QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, QPoint(340, 120));
+        dragWithLeftButton(area, QPoint(300, 100), QPoint(340, 120));
 
         choose(chi, "KWeight", weight);
         choose(chi, "Space", r ? 1 : 0);
