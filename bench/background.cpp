@@ -2,7 +2,7 @@
 // pre_edge() + autobk() on the same points, in the same run, and the two chi(k) compared.
 //
 //   bench_background [--rounds 21] [--reps 50] [--rbkg 1] [--kweight 2]
-//                    [--columns SPEC] FILE[#GROUP]... [--columns SPEC] FILE...
+//                    [--columns CHOICE] FILE[#GROUP]... [--columns CHOICE] FILE...
 //
 // Without files: tests/data/measured/cu_metal_rt.xdi and feo_rt1.xdi. --columns applies to
 // the files after it ("" for each format's default). Larch runs in one python3 process

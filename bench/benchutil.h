@@ -25,13 +25,17 @@ extern char **environ;
 
 namespace bench {
 
-// Seconds on the monotonic clock.
-inline double now()
+// Seconds on a clock: the monotonic one, or a CPU-time clock (CLOCK_PROCESS_CPUTIME_ID,
+// CLOCK_THREAD_CPUTIME_ID).
+inline double clockSeconds(clockid_t clock)
 {
     timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
+    clock_gettime(clock, &ts);
     return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
 }
+
+// Seconds on the monotonic clock.
+inline double now() { return clockSeconds(CLOCK_MONOTONIC); }
 
 // "1,10,100" -> {1, 10, 100}
 inline std::vector<int> parseIntList(const std::string &text)

@@ -42,12 +42,7 @@ std::vector<CalcChi> readJobs(const std::string &dir, bool shells)
 }
 
 // CPU seconds of the whole process, all threads.
-double cpuNow()
-{
-    timespec ts;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
-}
+double cpuNow() { return bench::clockSeconds(CLOCK_PROCESS_CPUTIME_ID); }
 
 bool sameBits(const std::vector<FitResult> &a, const std::vector<FitResult> &b)
 {

@@ -11,7 +11,7 @@
 #include "joblist.h"
 #include "jobmodel.h"
 #include "jobranking.h"
-#include "measuredspectrum.h"
+#include "measurement.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,12 +26,7 @@
 
 namespace {
 
-double threadCpu()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
-}
+double threadCpu() { return bench::clockSeconds(CLOCK_THREAD_CPUTIME_ID); }
 
 // Runs the jobs two at a time, as MAX_PROC 2 would.
 void runAll(const std::vector<std::unique_ptr<Job>> &jobs)

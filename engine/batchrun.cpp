@@ -6,7 +6,7 @@
 #include "jobfiles.h"
 #include "jobranking.h"
 #include "jobseries.h"
-#include "measuredspectrum.h"
+#include "measurement.h"
 #include "paramstore.h"
 #include "plotexport.h"
 #include "signalwatcher.h"

@@ -2,7 +2,7 @@
 #define COMPARISON_H
 
 #include "fit.h"
-#include "measuredspectrum.h"
+#include "measurement.h"
 
 #include <QString>
 

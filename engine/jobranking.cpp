@@ -3,7 +3,7 @@
 #include "absorber.h"
 #include "feffpaths.h"
 #include "job.h"
-#include "measuredspectrum.h"
+#include "measurement.h"
 
 #include <QDir>
 #include <QFile>

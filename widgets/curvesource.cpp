@@ -4,7 +4,7 @@
 #include "fittedmodels.h"
 #include "jobmodel.h"
 #include "jobranking.h"
-#include "measuredspectrum.h"
+#include "measurement.h"
 
 QVector<PlotCurve> jobCurves(const JobModel &model, const PlotView &view, SeriesCache &cache,
     SeriesOf which, QVector<int> *rows)

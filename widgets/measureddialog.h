@@ -1,7 +1,7 @@
 #ifndef MEASUREDDIALOG_H
 #define MEASUREDDIALOG_H
 
-#include "measuredspectrum.h"
+#include "measurement.h"
 
 #include <QDialog>
 

@@ -5,7 +5,7 @@
 #include "chiplot.h"
 #include "curvesource.h"
 #include "fittedmodels.h"
-#include "measuredspectrum.h"
+#include "measurement.h"
 #include "ui_showchi.h"
 
 #include <QFrame>

@@ -2,7 +2,7 @@
 #ifndef MEASUREDCHI_H
 #define MEASUREDCHI_H
 
-#include "measuredspectrum.h"
+#include "measurement.h"
 #include "testutil.h"
 
 namespace testutil {

@@ -1,4 +1,4 @@
-#include "measuredspectrum.h"
+#include "measurement.h"
 
 #include "measured.h"
 
