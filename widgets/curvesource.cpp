@@ -51,6 +51,11 @@ bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotVie
         jobCurves(model, view, cache, SeriesOf::JobsWithData), pictureDecor(view, legend), error);
 }
 
+PlotCurve measuredCurve(const MeasuredSpectrum &measured, const PlotView &view, SeriesCache &cache)
+{
+    return PlotCurve { cache.series(measured.chi(), view), Qt::black, measured.name(), 2 };
+}
+
 bool saveRankedPlot(const QString &path, const QVector<Job *> &jobs,
     const MeasuredSpectrum &measured, const JobRanking &ranking, const PlotView &view, bool legend,
     QString *error, const QSize &size)
@@ -59,8 +64,7 @@ bool saveRankedPlot(const QString &path, const QVector<Job *> &jobs,
     model.addJobs(jobs);
     usePlotPalette(&model, CColors());
     SeriesCache cache;
-    QVector<PlotCurve> curves { PlotCurve {
-        cache.series(measured.chi(), view), Qt::black, measured.name(), 2 } };
+    QVector<PlotCurve> curves { measuredCurve(measured, view, cache) };
     FittedModels fitted;
     fitted.setRanking(&ranking);
     for (const Job *job : ranking.best(5)) {

@@ -24,6 +24,8 @@ void usePlotPalette(JobModel *model, const CColors &palette);
 // is false; a caption names the view.
 bool saveJobsPlot(const QString &path, const QVector<Job *> &jobs, const PlotView &view,
     bool legend, QString *error = nullptr, const QSize &size = QSize(800, 500));
+// The measured spectrum's curve in the view: black and twice as wide as a job's.
+PlotCurve measuredCurve(const MeasuredSpectrum &measured, const PlotView &view, SeriesCache &cache);
 // The measured curve (black, thicker) and the fitted models of the five best-ranked jobs,
 // each in its row's palette colour, fitted, on a white picture as saveJobsPlot draws it.
 bool saveRankedPlot(const QString &path, const QVector<Job *> &jobs,

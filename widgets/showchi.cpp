@@ -223,8 +223,7 @@ QVector<PlotCurve> ShowChi::shownCurves(QVector<int> *rows)
 {
     QVector<PlotCurve> curves;
     if (measuredSpectrum.isLoaded()) {
-        curves.append(PlotCurve { seriesCache.series(measuredSpectrum.chi(), plotView), Qt::black,
-            measuredSpectrum.name(), 2 });
+        curves.append(measuredCurve(measuredSpectrum, plotView, seriesCache));
         if (rows)
             rows->append(-1);
     }
